@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs the whole test suite twice:
+# a normal optimised build, and a Debug build with AddressSanitizer and
+# UndefinedBehaviorSanitizer. Tests that need PostgreSQL start their own
+# throwaway server on 127.0.0.1.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$here"
+bash scripts/install-deps.sh
+
+echo "== release build"
+bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+(cd build/release && ctest --output-on-failure)
+
+echo "== sanitizer build (ASan + UBSan)"
+bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DVIREO_SANITIZE=ON -DVIREO_BUILD_BENCH=OFF
+(cd build/asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure)

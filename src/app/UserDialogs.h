@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vireo {
+
+enum class MessageKind { Error, Warning, Information, Confirmation };
+enum class MessageButtons { Ok, YesNo, Cancel };
+enum class MessageAnswer { Ok, Yes, No, Cancel };
+
+struct FileDialogRequest {
+    std::string title;
+    std::string filter;  // "Log Files (*.log;*.csv;*.prn)|*.log;*.csv;*.prn|All Files|*.*"
+    std::string defaultExtension;
+    std::string startFolder;
+};
+
+/// Every message box and file dialog the program shows goes through this, so
+/// tests and the command line can answer them.
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+    virtual MessageAnswer ShowMessage(MessageKind kind, const std::string& text, MessageButtons buttons) = 0;
+    /// The chosen path, or nothing when cancelled.
+    virtual std::optional<std::string> OpenFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
+};
+
+}  // namespace vireo

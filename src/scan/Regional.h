@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+namespace vireo {
+
+/// The regional settings the program reads: separators and the formats of the
+/// date-time text shown in messages. Read once from the process locale at
+/// start-up; tests set their own.
+struct RegionalSettings {
+    char dateSeparator = '/';
+    char timeSeparator = ':';
+    char decimalSeparator = '.';
+    /// strftime-style short date format, e.g. "%m/%d/%Y".
+    std::string shortDateFormat = "%m/%d/%Y";
+    /// strftime-style long time format, e.g. "%H:%M:%S".
+    std::string longTimeFormat = "%H:%M:%S";
+};
+
+/// The settings in force. The first call reads them from the process locale
+/// (falling back to '/', ':', '.', month/day/year and 24-hour time).
+const RegionalSettings& Regional();
+
+/// Replaces the settings in force and rebuilds everything derived from them
+/// (the scanner's date and time sub-patterns). For start-up and tests.
+void SetRegional(const RegionalSettings& settings);
+
+/// The settings the process locale gives, with the fallbacks above.
+RegionalSettings RegionalFromLocale();
+
+/// The platform's default date-time text: the short date, one blank and the
+/// long time; the time is left out when it is exactly midnight.
+std::string DateTimeText(int year, int month, int day, int hours, int minutes, int seconds);
+
+/// A number in its shortest general form with up to 15 significant digits,
+/// written with the regional decimal separator (the value text of messages).
+std::string NumberText(double value);
+
+}  // namespace vireo
