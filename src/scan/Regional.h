@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vireo {
 
@@ -27,6 +28,13 @@ void SetRegional(const RegionalSettings& settings);
 
 /// The settings the process locale gives, with the fallbacks above.
 RegionalSettings RegionalFromLocale();
+
+/// The settings a locale's date format, time format and decimal point give
+/// (nl_langinfo D_FMT, T_FMT, RADIXCHAR): composite directives such as %D, %T
+/// and %r are spelled out, a two-digit year "%y" becomes "%Y", and a value that
+/// is unusable falls back to the defaults above.
+RegionalSettings RegionalFromFormats(std::string_view dateFormat, std::string_view timeFormat,
+                                     std::string_view decimalPoint);
 
 /// The platform's default date-time text: the short date, one blank and the
 /// long time; the time is left out when it is exactly midnight.

@@ -1,0 +1,58 @@
+#include "db/Catalogue.h"
+
+#include "db/Query.h"
+
+namespace vireo {
+
+std::string UpperCaseName(std::string_view name) {
+    std::string upper(name);
+    for (char& c : upper) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return upper;
+}
+
+void ReadStations(Database& database, std::vector<std::string>& stations) {
+    Query query(database);
+    query.SetSql(kStationsSql);
+    query.Prepare();
+    query.Open();
+    for (; !query.Eof(); query.Next()) {
+        const QueryField& field = query.FieldByName("Station_Id");
+        if (!field.IsNull()) stations.push_back(UpperCaseName(field.AsString()));
+    }
+}
+
+std::vector<std::string> ListStations(Database& database) {
+    std::vector<std::string> stations;
+    ReadStations(database, stations);
+    return stations;
+}
+
+void ReadStationSensors(Database& database, std::string_view stationId, std::vector<std::string>& sensors) {
+    Query query(database);
+    query.SetSql(kStationSensorsSql);
+    query.Prepare();
+    query.SetString("StationID", UpperCaseName(stationId));
+    query.Open();
+    sensors.clear();
+    for (; !query.Eof(); query.Next()) {
+        const QueryField& field = query.FieldByName("SensorName");
+        if (!field.IsNull()) sensors.push_back(UpperCaseName(field.AsString()));
+    }
+}
+
+std::vector<std::string> ListStationSensors(Database& database, std::string_view stationId) {
+    std::vector<std::string> sensors;
+    ReadStationSensors(database, stationId, sensors);
+    return sensors;
+}
+
+std::string StationListErrorText() { return "Error retrieving station list from database.  Check database connection."; }
+
+std::string SensorListErrorText(std::string_view stationId) {
+    return "Error retrieving sensor list from database for " + std::string(stationId) +
+           ".  Check database connection.";
+}
+
+}  // namespace vireo

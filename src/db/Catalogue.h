@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vireo {
+
+class Database;
+
+inline constexpr std::string_view kStationsSql = "SELECT DISTINCT STATION_ID FROM TF_SITES WHERE (TF_SITES.ENABLED = 'Y')";
+inline constexpr std::string_view kStationSensorsSql =
+    "SELECT DISTINCT SENSORNAME FROM TF_SITESENSORS WHERE TF_SITESENSORS.STE_STATION_ID = :StationID AND "
+    "(TF_SITESENSORS.ENABLED = 'Y')";
+
+/// Station identifiers and station sensor names are upper-cased when listed
+/// and when written: ASCII letters only, every other byte stays as it is.
+std::string UpperCaseName(std::string_view name);
+
+/// Appends the identifiers of the enabled stations, upper-cased, in the order
+/// the database gives them; a null identifier is left out. Throws DbError;
+/// what was appended before the error stays in `stations`.
+void ReadStations(Database& database, std::vector<std::string>& stations);
+std::vector<std::string> ListStations(Database& database);
+
+/// The enabled sensors of `stationId` (asked for in upper case), upper-cased,
+/// in database order, nulls left out. Once the query is open `sensors` is
+/// emptied and filled row by row; on DbError it keeps what it held when the
+/// error came (the old content when the query did not open, else the names
+/// read so far).
+void ReadStationSensors(Database& database, std::string_view stationId, std::vector<std::string>& sensors);
+std::vector<std::string> ListStationSensors(Database& database, std::string_view stationId);
+
+/// The status messages of a failed listing.
+std::string StationListErrorText();
+std::string SensorListErrorText(std::string_view stationId);
+
+}  // namespace vireo

@@ -1,0 +1,114 @@
+#include "db/Database.h"
+
+#include <sqlext.h>
+#include <strings.h>
+
+#include "db/Query.h"
+#include "db/Session.h"
+
+namespace vireo {
+namespace {
+
+/// The value of the connection parameter `key` ("USER NAME", "PASSWORD"):
+/// the text after the first '=' of the last parameter with that key.
+std::string ParamValue(const std::vector<std::string>& params, const char* key) {
+    std::string value;
+    for (const std::string& param : params) {
+        const auto equals = param.find('=');
+        if (equals == std::string::npos) continue;
+        if (strcasecmp(param.substr(0, equals).c_str(), key) == 0) {
+            value = param.substr(equals + 1);
+        }
+    }
+    return value;
+}
+
+SQLCHAR* Chars(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
+
+}  // namespace
+
+Database::Database(Session& session) : session_(&session) { session.databases_.push_back(this); }
+
+Database::~Database() {
+    Close();
+    for (Query* query : queries_) query->database_ = nullptr;
+    if (session_ != nullptr) std::erase(session_->databases_, this);
+}
+
+void Database::Open() {
+    if (Connected()) return;
+    if (session_ == nullptr) throw DbError("The database has no session", "08003", 0);
+    if (!session_->Active()) session_->Open();
+
+    OdbcHandle dbc = OdbcHandle::Allocate(SQL_HANDLE_DBC, session_->Handle());
+    std::string alias = alias_;
+    std::string user = ParamValue(params_, "USER NAME");
+    std::string password = ParamValue(params_, "PASSWORD");
+    const SQLRETURN rc =
+        SQLConnect(dbc.get(), Chars(alias), static_cast<SQLSMALLINT>(alias.size()), Chars(user),
+                   static_cast<SQLSMALLINT>(user.size()), Chars(password), static_cast<SQLSMALLINT>(password.size()));
+    CheckOdbc(rc, SQL_HANDLE_DBC, dbc.get(), "SQLConnect");
+    dbc_ = std::move(dbc);
+    inTransaction_ = false;
+    try {
+        text_ = ProbeDriverText();
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+DriverText Database::ProbeDriverText() {
+    SQLCHAR name[64] = {};
+    SQLSMALLINT length = 0;
+    CheckOdbc(SQLGetInfo(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &length), SQL_HANDLE_DBC, dbc_.get(),
+              "SQLGetInfo");
+    if (std::string_view(reinterpret_cast<const char*>(name)) != "PostgreSQL") return DriverText::Bytes;
+
+    // The server converts between the database's encoding and the session's
+    // client encoding; psqlODBC sets the latter to UTF8 on a UTF-8 database.
+    Query probe(*this);
+    probe.SetSql("SHOW client_encoding");
+    probe.Open();
+    const bool utf8 = !probe.Eof() && strcasecmp(probe.fields_.at(0).text.c_str(), "UTF8") == 0;
+    return utf8 ? DriverText::Utf8 : DriverText::Bytes;
+}
+
+void Database::Close() noexcept {
+    for (Query* query : queries_) query->Detach();
+    if (!dbc_) return;
+    if (inTransaction_) SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+    inTransaction_ = false;
+    SQLDisconnect(dbc_.get());
+    dbc_.reset();
+    text_ = DriverText::Bytes;
+}
+
+void Database::StartTransaction() {
+    if (!Connected()) throw DbError("Connection not open", "08003", 0);
+    if (inTransaction_) return;
+    CheckOdbc(SQLSetConnectAttr(dbc_.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
+                                SQL_IS_UINTEGER),
+              SQL_HANDLE_DBC, dbc_.get(), "SQLSetConnectAttr", text_);
+    inTransaction_ = true;
+}
+
+void Database::Commit() { EndTransaction(SQL_COMMIT); }
+
+void Database::Rollback() { EndTransaction(SQL_ROLLBACK); }
+
+void Database::EndTransaction(SQLSMALLINT completion) {
+    if (!Connected()) throw DbError("Connection not open", "08003", 0);
+    if (!inTransaction_) return;
+    const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion);
+    if (!SQL_SUCCEEDED(rc)) {
+        // Leave the connection usable for a rollback or for closing.
+        throw DiagnosticError(SQL_HANDLE_DBC, dbc_.get(), "SQLEndTran", text_);
+    }
+    inTransaction_ = false;
+    CheckOdbc(SQLSetConnectAttr(dbc_.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                                SQL_IS_UINTEGER),
+              SQL_HANDLE_DBC, dbc_.get(), "SQLSetConnectAttr", text_);
+}
+
+}  // namespace vireo

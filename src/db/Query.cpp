@@ -1,0 +1,216 @@
+#include "db/Query.h"
+
+#include <sqlext.h>
+#include <strings.h>
+
+#include <algorithm>
+
+#include "db/Database.h"
+#include "db/DbError.h"
+#include "db/NamedParameters.h"
+#include "db/TextEncoding.h"
+
+namespace vireo {
+
+Query::Query(Database& database) : database_(&database) { database.queries_.push_back(this); }
+
+Query::~Query() {
+    Detach();
+    if (database_ != nullptr) std::erase(database_->queries_, this);
+}
+
+void Query::Check(SQLRETURN rc, const char* action) const {
+    CheckOdbc(rc, SQL_HANDLE_STMT, stmt_.get(), action, database_ != nullptr ? database_->Text() : DriverText::Bytes);
+}
+
+void Query::Detach() noexcept {
+    Close();
+    stmt_.reset();
+    prepared_ = false;
+    parameters_.clear();
+}
+
+void Query::SetSql(std::string_view text) {
+    Detach();
+    sql_ = text;
+}
+
+void Query::Prepare() {
+    if (database_ == nullptr || !database_->Connected()) throw DbError("Connection not open", "08003", 0);
+    Close();
+    prepared_ = false;
+    parameters_.clear();
+    if (!stmt_) stmt_ = OdbcHandle::Allocate(SQL_HANDLE_STMT, database_->Handle());
+
+    MarkedStatement marked = MarkParameters(sql_);
+    if (database_->Text() == DriverText::Utf8) marked.text = Windows1252ToUtf8(marked.text);
+    Check(SQLPrepare(stmt_.get(), reinterpret_cast<SQLCHAR*>(marked.text.data()),
+                     static_cast<SQLINTEGER>(marked.text.size())),
+          "SQLPrepare");
+
+    for (std::size_t i = 0; i < marked.markers.size(); ++i) {
+        const auto position = static_cast<SQLUSMALLINT>(i + 1);
+        auto known = std::find_if(parameters_.begin(), parameters_.end(),
+                                  [&](const Parameter& p) { return SameParameterName(p.name, marked.markers[i]); });
+        if (known == parameters_.end()) {
+            Parameter parameter;
+            parameter.name = marked.markers[i];
+            parameter.positions.push_back(position);
+            parameters_.push_back(std::move(parameter));
+        } else {
+            known->positions.push_back(position);
+        }
+    }
+    prepared_ = true;
+}
+
+Query::Parameter& Query::ParameterNamed(std::string_view name) {
+    if (!prepared_) Prepare();
+    auto found = std::find_if(parameters_.begin(), parameters_.end(),
+                              [&](const Parameter& p) { return SameParameterName(p.name, name); });
+    if (found == parameters_.end()) throw DbError("Parameter '" + std::string(name) + "' not found", "07009", 0);
+    return *found;
+}
+
+void Query::BindPositions(Parameter& parameter, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size,
+                          SQLPOINTER data, SQLLEN length) {
+    for (SQLUSMALLINT position : parameter.positions) {
+        Check(SQLBindParameter(stmt_.get(), position, SQL_PARAM_INPUT, cType, sqlType, size, 0, data, length,
+                               &parameter.indicator),
+              "SQLBindParameter");
+    }
+}
+
+void Query::SetString(std::string_view name, std::string_view value) {
+    Parameter& parameter = ParameterNamed(name);
+    parameter.kind = Parameter::Kind::Text;
+    parameter.text = database_->Text() == DriverText::Utf8 ? Windows1252ToUtf8(value) : std::string(value);
+    parameter.indicator = static_cast<SQLLEN>(parameter.text.size());
+    BindPositions(parameter, SQL_C_CHAR, SQL_VARCHAR, std::max<SQLULEN>(parameter.text.size(), 1),
+                  parameter.text.data(), static_cast<SQLLEN>(parameter.text.size()));
+}
+
+void Query::SetDateTime(std::string_view name, DateTime value) {
+    Parameter& parameter = ParameterNamed(name);
+    const CalendarStamp second = SplitDateTime(value);
+    parameter.kind = Parameter::Kind::Stamp;
+    parameter.stamp = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(second.year),
+                                           static_cast<SQLUSMALLINT>(second.month),
+                                           static_cast<SQLUSMALLINT>(second.day),
+                                           static_cast<SQLUSMALLINT>(second.hours),
+                                           static_cast<SQLUSMALLINT>(second.minutes),
+                                           static_cast<SQLUSMALLINT>(second.seconds),
+                                           0};
+    parameter.indicator = sizeof parameter.stamp;
+    // 19 characters: "yyyy-mm-dd hh:mm:ss", no fraction of a second.
+    BindPositions(parameter, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, &parameter.stamp,
+                  sizeof parameter.stamp);
+}
+
+void Query::SetDouble(std::string_view name, double value) {
+    Parameter& parameter = ParameterNamed(name);
+    parameter.kind = Parameter::Kind::Number;
+    parameter.number = value;
+    parameter.indicator = sizeof parameter.number;
+    BindPositions(parameter, SQL_C_DOUBLE, SQL_DOUBLE, 15, &parameter.number, sizeof parameter.number);
+}
+
+void Query::Execute() {
+    if (!prepared_) Prepare();
+    Close();
+    for (const Parameter& parameter : parameters_) {
+        if (parameter.kind == Parameter::Kind::None) {
+            throw DbError("No value for parameter '" + parameter.name + "'", "07002", 0);
+        }
+    }
+    Check(SQLExecute(stmt_.get()), "SQLExecute");
+}
+
+void Query::ExecSql() {
+    rowsAffected_ = 0;
+    Execute();
+    SQLLEN rows = 0;
+    Check(SQLRowCount(stmt_.get(), &rows), "SQLRowCount");
+    rowsAffected_ = rows < 0 ? 0 : rows;
+    SQLFreeStmt(stmt_.get(), SQL_CLOSE);
+}
+
+void Query::Open() {
+    Execute();
+    open_ = true;
+    SQLSMALLINT columns = 0;
+    Check(SQLNumResultCols(stmt_.get(), &columns), "SQLNumResultCols");
+    fields_.assign(static_cast<std::size_t>(columns), QueryField{});
+    for (SQLSMALLINT column = 1; column <= columns; ++column) {
+        SQLCHAR name[256] = {};
+        SQLSMALLINT length = 0;
+        SQLSMALLINT type = 0;
+        SQLULEN size = 0;
+        SQLSMALLINT digits = 0;
+        SQLSMALLINT nullable = 0;
+        Check(SQLDescribeCol(stmt_.get(), column, name, sizeof name, &length, &type, &size, &digits, &nullable),
+              "SQLDescribeCol");
+        fields_[static_cast<std::size_t>(column - 1)].name = reinterpret_cast<const char*>(name);
+    }
+    FetchRow();
+}
+
+void Query::Next() {
+    if (!open_ || eof_) return;
+    FetchRow();
+}
+
+void Query::FetchRow() {
+    for (QueryField& field : fields_) {
+        field.null = true;
+        field.text.clear();
+    }
+    const SQLRETURN rc = SQLFetch(stmt_.get());
+    if (rc == SQL_NO_DATA) {
+        eof_ = true;
+        return;
+    }
+    eof_ = false;
+    try {
+        Check(rc, "SQLFetch");
+        if (buffer_.size() < 256) buffer_.resize(256);
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+            QueryField& field = fields_[i];
+            std::string raw;
+            for (;;) {
+                SQLLEN indicator = 0;
+                const SQLRETURN got = SQLGetData(stmt_.get(), static_cast<SQLUSMALLINT>(i + 1), SQL_C_CHAR,
+                                                 buffer_.data(), static_cast<SQLLEN>(buffer_.size()), &indicator);
+                if (got == SQL_NO_DATA) break;
+                Check(got, "SQLGetData");
+                if (indicator == SQL_NULL_DATA) break;
+                field.null = false;
+                const bool whole = indicator != SQL_NO_TOTAL && indicator < static_cast<SQLLEN>(buffer_.size());
+                raw.append(buffer_.data(), whole ? static_cast<std::size_t>(indicator) : buffer_.size() - 1);
+                if (whole) break;
+            }
+            field.text = database_->Text() == DriverText::Utf8 ? Utf8ToWindows1252(raw) : std::move(raw);
+        }
+    } catch (...) {
+        eof_ = true;
+        throw;
+    }
+}
+
+const QueryField& Query::FieldByName(std::string_view name) const {
+    for (const QueryField& field : fields_) {
+        if (field.name.size() == name.size() && strncasecmp(field.name.c_str(), name.data(), name.size()) == 0) {
+            return field;
+        }
+    }
+    throw DbError("Field '" + std::string(name) + "' not found", "42S22", 0);
+}
+
+void Query::Close() noexcept {
+    if (stmt_ && open_) SQLFreeStmt(stmt_.get(), SQL_CLOSE);
+    open_ = false;
+    eof_ = true;
+    fields_.clear();
+}
+
+}  // namespace vireo

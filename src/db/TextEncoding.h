@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vireo {
+
+/// The program's text is single-byte Windows-1252, like the log files; a
+/// database that speaks UTF-8 gets and gives its text through these two.
+
+/// Every byte becomes its character; the five bytes that Windows-1252 leaves
+/// undefined (81, 8D, 8F, 90, 9D) become the control characters of the same
+/// code, so any byte string survives the way there and back.
+std::string Windows1252ToUtf8(std::string_view text);
+
+/// A character that Windows-1252 cannot hold, and a byte that is not part of
+/// a well-formed UTF-8 sequence, become '?'.
+std::string Utf8ToWindows1252(std::string_view text);
+
+}  // namespace vireo

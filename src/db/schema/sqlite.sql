@@ -1,0 +1,29 @@
+-- Tables of the telemetry database that the importer reads and writes.
+-- Station identifiers and sensor names are kept in upper case by the programs
+-- that write them; nothing here enforces it.
+
+CREATE TABLE TF_SITES (
+    STATION_ID  VARCHAR(32),
+    DESCRIPTION VARCHAR(80),
+    ENABLED     CHAR(1) NOT NULL DEFAULT 'Y',
+    UNIQUE (STATION_ID)
+);
+
+CREATE TABLE TF_SITESENSORS (
+    STE_STATION_ID VARCHAR(32) NOT NULL,
+    SENSORNAME     VARCHAR(32),
+    DESCRIPTION    VARCHAR(80),
+    UNITS          VARCHAR(16),
+    ENABLED        CHAR(1) NOT NULL DEFAULT 'Y',
+    UNIQUE (STE_STATION_ID, SENSORNAME)
+);
+
+CREATE TABLE TF_DATA1 (
+    STATION_ID VARCHAR(32) NOT NULL,
+    SENSORNAME VARCHAR(32) NOT NULL,
+    TIME_TAG   TIMESTAMP NOT NULL,
+    SOURCE     VARCHAR(8),
+    ORIG_VALUE DOUBLE PRECISION,
+    ED_VALUE   DOUBLE PRECISION,
+    PRIMARY KEY (STATION_ID, SENSORNAME, TIME_TAG)
+);

@@ -1,0 +1,206 @@
+#include "import/ImportRun.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <exception>
+
+#include "db/Catalogue.h"
+#include "db/DataWriter.h"
+#include "import/ImportList.h"
+#include "logfile/LogLineKind.h"
+#include "logfile/LogLineReader.h"
+#include "logfile/LogRecord.h"
+#include "logfile/SensorDiscovery.h"
+
+namespace vireo {
+namespace {
+
+// Log sensor names are matched without regard to case.
+std::string MatchKey(std::string_view name) { return UpperCaseName(name); }
+
+bool SameStation(std::string_view a, std::string_view b) { return MatchKey(a) == MatchKey(b); }
+
+bool IsExistingFile(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+void SensorPairs::ClearSensorPairs() {
+    pairs_.clear();
+    firstByUpperName_.clear();
+}
+
+void SensorPairs::BuildSensorPairs(const std::vector<std::string>& importList) {
+    ClearSensorPairs();
+    for (const std::string& entry : importList) {
+        ImportEntryParts parts = SplitImportEntry(entry);
+        if (parts.stationId.empty() || parts.sensorName.empty()) continue;
+        firstByUpperName_.emplace(MatchKey(parts.logSensor), pairs_.size());
+        pairs_.emplace_back(std::move(parts.logSensor),
+                            TDBSensor{std::move(parts.stationId), std::move(parts.sensorName)});
+    }
+}
+
+const TDBSensor* SensorPairs::FindSensorPair(std::string_view logSensor) const {
+    auto found = firstByUpperName_.find(MatchKey(logSensor));
+    return found == firstByUpperName_.end() ? nullptr : &pairs_[found->second].second;
+}
+
+bool CheckImport(const ImportRequest& request, UserDialogs& dialogs) {
+    if (!IsExistingFile(request.logFile)) {
+        dialogs.ShowMessage(MessageKind::Error, "Error 106: Please enter a file name", MessageButtons::Ok);
+        return false;
+    }
+    switch (request.freeShare.state) {
+        case FreeShareShown::State::NotShown:
+            // Nothing has been shown since no connection was tried.
+            dialogs.ShowMessage(MessageKind::Error, "'' is not a valid integer value", MessageButtons::Ok);
+            return false;
+        case FreeShareShown::State::Known:
+            if (request.freeShare.percent < 10 &&
+                dialogs.ShowMessage(MessageKind::Warning, "The available database size is less than 10%, cancel?",
+                                    MessageButtons::YesNo) == MessageAnswer::Yes)
+                return false;
+            break;
+        case FreeShareShown::State::Unknown:  // a server database: nothing to ask
+            break;
+    }
+    if (request.importList.empty()) {
+        dialogs.ShowMessage(MessageKind::Error, "The import list is empty!", MessageButtons::Cancel);
+        return false;
+    }
+    if (!SameStation(SplitImportEntry(request.importList.front()).stationId, request.chosenStation) &&
+        dialogs.ShowMessage(MessageKind::Warning, "The station name does not matching with the database, cancel?",
+                            MessageButtons::YesNo) == MessageAnswer::Yes)
+        return false;
+    return true;
+}
+
+namespace {
+
+/// The line loop of one run.
+class ImportLoop {
+public:
+    ImportLoop(const ImportRequest& request, const SensorPairs& pairs, DataWriter& writer, StatusSink& sink,
+               ImportObserver& observer, const RunControl& control, ImportResult& result)
+        : request_(request),
+          pairs_(pairs),
+          writer_(writer),
+          sink_(sink),
+          observer_(observer),
+          control_(control),
+          result_(result),
+          prnFile_(IsPrnFile(request.logFile)) {}
+
+    void Run() {
+        LogLineReader reader(request_.logFile);
+        const std::uint64_t size = reader.FileSize();
+        std::string_view line;
+        while (!control_.stop && !control_.closing && reader.ReadLine(line)) {
+            if (sink_.ShowDetails()) sink_.AddStatusMessage("Reading - " + std::string(line));
+            if (line.empty()) continue;
+            if (IsCommentLine(line)) {
+                // In a .PRN file a column heading line names the values of the
+                // blank-separated lines after it.
+                if (prnFile_) {
+                    if (auto names = ParseColumnHeadings(line)) headings_ = std::move(*names);
+                }
+                continue;
+            }
+            ImportLine(ClassifyLogLine(line), line);
+            if (control_.closing) break;
+            ShowProgress(reader.BytesConsumed(), size);
+            observer_.LineCounted(++result_.counts.lines);
+        }
+    }
+
+private:
+    void ImportLine(LogLineKind kind, std::string_view line) {
+        bool lineReported = false;
+        auto write = [&](const LogRecord& record) {
+            const TDBSensor* pair = nullptr;
+            if (!record.headingName.empty()) pair = pairs_.FindSensorPair(record.headingName);
+            if (pair == nullptr) pair = pairs_.FindSensorPair(record.name);
+            if (pair == nullptr) return;
+            if (!record.hasTimeTag) {
+                ++result_.counts.withoutTimeTag;
+                if (!lineReported) {
+                    sink_.AddStatusMessage("No valid date and time, line not imported - " + std::string(line));
+                    lineReported = true;
+                }
+                return;
+            }
+            Count(writer_.WriteDataValue(pair->StationId, pair->SensorName, "T", record.timeTag, record.value));
+            observer_.ValueWritten();
+        };
+
+        if (IsOneValueKind(kind)) {
+            if (ParseLogRecord(kind, line, record_)) write(record_);
+        } else if (IsMultiValueKind(kind)) {
+            // Every paired numeric value of the line is written; a value that is
+            // no number or has no pair is passed over, not the rest of the line.
+            cursor_.started = false;
+            cursor_.headings = headings_.empty() ? nullptr : &headings_;
+            for (;;) {
+                const bool isNumber = NextLogValue(kind, line, cursor_, record_);
+                if (!cursor_.started) break;
+                if (isNumber) write(record_);
+                if (control_.closing) break;
+            }
+        }
+    }
+
+    void Count(WriteOutcome outcome) {
+        switch (outcome) {
+            case WriteOutcome::Inserted: ++result_.counts.inserted; break;
+            case WriteOutcome::Updated: ++result_.counts.updated; break;
+            case WriteOutcome::Failed: ++result_.counts.failed; break;
+        }
+    }
+
+    void ShowProgress(std::uint64_t consumed, std::uint64_t size) {
+        const int percent = size == 0 ? 100 : static_cast<int>(std::min<std::uint64_t>(100, consumed * 100 / size));
+        if (percent != lastPercent_) {
+            lastPercent_ = percent;
+            observer_.ProgressChanged(percent);
+        }
+    }
+
+    const ImportRequest& request_;
+    const SensorPairs& pairs_;
+    DataWriter& writer_;
+    StatusSink& sink_;
+    ImportObserver& observer_;
+    const RunControl& control_;
+    ImportResult& result_;
+    const bool prnFile_;
+    std::vector<std::string> headings_;
+    LogRecord record_;
+    ValueCursor cursor_;
+    int lastPercent_ = -1;
+};
+
+}  // namespace
+
+ImportResult RunImport(const ImportRequest& request, SensorPairs& pairs, DataWriter& writer, StatusSink& sink,
+                       ImportObserver& observer, const RunControl& control) {
+    ImportResult result;
+    observer.RunStarted();
+    try {
+        pairs.BuildSensorPairs(request.importList);
+        ImportLoop(request, pairs, writer, sink, observer, control, result).Run();
+    } catch (const std::exception& error) {
+        result.error = error.what();
+    } catch (...) {
+        result.error = "Unknown error";
+    }
+    result.stopped = result.error.empty() && (control.stop || control.closing);
+    sink.AddStatusMessage("Import process completed.");
+    observer.RunEnded();
+    return result;
+}
+
+}  // namespace vireo

@@ -1,0 +1,98 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "app/StatusSink.h"
+#include "app/UserDialogs.h"
+
+namespace vireo {
+
+class DataWriter;
+
+/// The station and station sensor of one pair of the pairing table.
+struct TDBSensor {
+    std::string StationId;
+    std::string SensorName;
+};
+
+/// The pairing table of a run: built once from the import list, looked up for
+/// every value without parsing entries again. The first pair of a log sensor
+/// name (compared without regard to case) wins.
+class SensorPairs {
+public:
+    void ClearSensorPairs();
+    void BuildSensorPairs(const std::vector<std::string>& importList);
+    /// The pair of `logSensor`, or nullptr.
+    const TDBSensor* FindSensorPair(std::string_view logSensor) const;
+    std::size_t size() const { return pairs_.size(); }
+
+private:
+    std::vector<std::pair<std::string, TDBSensor>> pairs_;
+    std::unordered_map<std::string, std::size_t> firstByUpperName_;
+};
+
+/// What the front end shows of the data store's free share when a run starts.
+struct FreeShareShown {
+    enum class State { NotShown, Unknown, Known };
+    State state = State::NotShown;
+    int percent = 0;  // when Known
+};
+
+struct ImportRequest {
+    std::string logFile;
+    std::vector<std::string> importList;
+    std::string chosenStation;  // the station picked in the window (or --station)
+    FreeShareShown freeShare;
+    bool fastMode = false;  // commit in batches instead of one statement at a time
+};
+
+/// The four checks before a run, each asked or reported through `dialogs`.
+/// True when the run may start.
+bool CheckImport(const ImportRequest& request, UserDialogs& dialogs);
+
+/// The front end's view of a running import.
+class ImportObserver {
+public:
+    virtual ~ImportObserver() = default;
+    virtual void RunStarted() {}
+    virtual void ProgressChanged(int /*percent 0..100*/) {}
+    virtual void LineCounted(std::int32_t /*count*/) {}
+    /// Called after each written value: the window lets its events through here.
+    virtual void ValueWritten() {}
+    virtual void RunEnded() {}
+};
+
+/// Stop requests: `stop` is tested before each line (the Stop action, Ctrl-C);
+/// `closing` also before each value (the window is closing).
+struct RunControl {
+    std::atomic<bool> stop{false};
+    std::atomic<bool> closing{false};
+};
+
+struct ImportCounts {
+    std::int64_t inserted = 0;
+    std::int64_t updated = 0;
+    std::int64_t failed = 0;
+    std::int64_t withoutTimeTag = 0;  // record lines not written for want of a usable time tag
+    std::int32_t lines = 0;           // lines classified
+};
+
+struct ImportResult {
+    bool stopped = false;
+    std::string error;  // the text of the error that ended the run; empty when none
+    ImportCounts counts;
+};
+
+/// Runs one import: the line loop, the writes, progress and counts, and the end
+/// steps ("Import process completed." always). Never throws; an error that ends
+/// the run is returned in ImportResult::error after the end steps.
+ImportResult RunImport(const ImportRequest& request, SensorPairs& pairs, DataWriter& writer, StatusSink& sink,
+                       ImportObserver& observer, const RunControl& control);
+
+}  // namespace vireo

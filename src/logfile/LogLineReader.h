@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <memory>
+#include <string_view>
+
+namespace vireo {
+
+/// A log file that cannot be opened or read. what() is "<path>: <system message>".
+class LogFileError : public std::runtime_error {
+public:
+    LogFileError(std::string path, std::string systemMessage);
+
+    const std::string& path() const noexcept { return path_; }
+    /// The operating system's own words (strerror of the failing call).
+    const std::string& systemMessage() const noexcept { return systemMessage_; }
+
+private:
+    std::string path_;
+    std::string systemMessage_;
+};
+
+/// Reads a log file line by line, as single-byte text:
+/// - a line's text ends at its first carriage return or line feed, and the line
+///   itself ends after the next line feed (so "a\rb\n" is one line whose text is "a");
+/// - a control-Z (character 26) ends the text of the file;
+/// - the last line needs no line feed.
+/// Lines of any length and files of any size are read through a fixed buffer;
+/// only a line longer than the buffer is gathered in a growing text, and only up
+/// to the end of its text.
+class LogLineReader {
+public:
+    /// Opens the file; throws LogFileError when it cannot be opened.
+    explicit LogLineReader(std::string path, std::size_t bufferSize = 1u << 20);
+    ~LogLineReader();
+
+    LogLineReader(const LogLineReader&) = delete;
+    LogLineReader& operator=(const LogLineReader&) = delete;
+
+    /// The text of the next line in `line`, valid until the next call. False at
+    /// the end of the file's text. Throws LogFileError when reading fails.
+    bool ReadLine(std::string_view& line);
+
+    /// Bytes of the file taken by the lines read so far, line ends included.
+    std::uint64_t BytesConsumed() const noexcept { return bytesConsumed_; }
+    /// Characters of the texts of the lines read so far (line ends not counted).
+    std::uint64_t CharactersRead() const noexcept { return charactersRead_; }
+    /// Number of lines read so far.
+    std::uint64_t LinesRead() const noexcept { return linesRead_; }
+    /// Size of the file in bytes when it was opened.
+    std::uint64_t FileSize() const noexcept { return fileSize_; }
+    const std::string& Path() const noexcept { return path_; }
+
+private:
+    /// Reads more of the file behind the buffered bytes. False when nothing more
+    /// can be had (end of file or control-Z seen).
+    bool Fill();
+    /// Adds a piece of the current line to longLine_, up to the end of its text.
+    void Gather(std::string_view piece);
+
+    std::string path_;
+    int fd_ = -1;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t begin_ = 0;  // first unread byte in buffer_
+    std::size_t end_ = 0;    // one past the last valid byte in buffer_
+    bool endOfText_ = false;
+    std::string longLine_;         // a line that did not fit into the buffer
+    bool longLineTextEnded_ = false;  // a carriage return was met in longLine_'s bytes
+    std::uint64_t bytesConsumed_ = 0;
+    std::uint64_t charactersRead_ = 0;
+    std::uint64_t linesRead_ = 0;
+    std::uint64_t fileSize_ = 0;
+};
+
+}  // namespace vireo

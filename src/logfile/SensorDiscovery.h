@@ -1,0 +1,57 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "logfile/LogSensorName.h"
+
+namespace vireo {
+
+/// True when the file's extension, in upper case, is exactly ".PRN": such a file
+/// may carry a column heading line.
+bool IsPrnFile(std::string_view path);
+
+/// A column heading line of a .PRN file: a comment line holding "DATE" and
+/// "TIME" (each in double quotes, any case). Gives the names that follow the
+/// closing quote of the TIME heading, as blank-separated words, after every
+/// double quote has been removed and blanks and control characters have been cut
+/// off both ends (so a name never holds a blank). Nullopt for any other line; an
+/// empty list for a heading line with nothing after TIME.
+std::optional<std::vector<std::string>> ParseColumnHeadings(std::string_view line);
+
+/// Takes the sensor names of a log file's lines, one line at a time, in file
+/// order. Names equal without regard to case are kept once, in the spelling met
+/// first.
+class LogSensorCollector {
+public:
+    explicit LogSensorCollector(bool prnFile) : prnFile_(prnFile) {}
+
+    /// Takes the names of one line (without its line end). False when discovery
+    /// ends with this line: after a .PRN column heading line or the first
+    /// blank-separated line.
+    bool TakeLine(std::string_view line);
+
+    /// The names found, in the order of the log sensor list (LogSensorLess).
+    std::vector<std::string> SortedNames() const;
+
+private:
+    void Add(const std::string& name);
+
+    bool prnFile_;
+    std::unordered_set<std::string, LogSensorHash, LogSensorEqual> names_;
+    // Fields of the line being read, kept so that reading allocates nothing once
+    // they have grown to the file's field sizes.
+    std::string fields_[6];
+    std::string name_;
+};
+
+/// Discovery: reads the log file from top to bottom and gives every distinct
+/// sensor name in the order of the log sensor list. Comment lines are skipped,
+/// except that in a .PRN file (`prnFile`) a column heading line gives its names and
+/// ends the reading. Throws LogFileError when the file cannot be opened or read.
+std::vector<std::string> ReadSensorNames(const std::string& path, bool prnFile);
+
+}  // namespace vireo

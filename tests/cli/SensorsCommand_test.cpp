@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "logfile/LogTestFiles.h"
+#include "logfile/MixedLogFile.h"
+
+namespace vireo::cli {
+namespace {
+
+struct CommandRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CommandRun Sensors(const std::vector<std::string>& args) {
+    std::vector<std::string> all{"sensors"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::istringstream in;
+    std::ostringstream out, err;
+    const int status = RunCli(all, in, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(SensorsCommand, ListsTheNamesOfAMixedFile) {
+    testing::TempFolder folder;
+    const CommandRun run = Sensors({folder.Write("mixed.log", testing::MixedLogBytes())});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, testing::kMixedLogSensors);
+}
+
+TEST(SensorsCommand, PrnHeadingNamesTheSensors) {
+    testing::TempFolder folder;
+    const std::string lines = "\"DATE\" \"TIME\" \"STAGE\" \"BATT\"\r\n06/15/2005 12:30:00 1.5 12.9 7\r\n";
+    EXPECT_EQ(Sensors({folder.Write("station.prn", lines)}).out, "BATT\nSTAGE\n");
+    EXPECT_EQ(Sensors({folder.Write("station.log", lines)}).out, "0:1\n0:2\n0:3\n");
+}
+
+TEST(SensorsCommand, MissingFile) {
+    testing::TempFolder folder;
+    for (const std::string& path : {(folder.Path() / "none.log").string(), std::string()}) {
+        const CommandRun run = Sensors({path});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "Error 106: Please enter a file name\n");
+    }
+}
+
+TEST(SensorsCommand, UnreadableFileGivesTheSystemMessage) {
+    testing::TempFolder folder;
+    const std::string path = folder.Path().string();
+    const CommandRun run = Sensors({path});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "vireo-import sensors: " + path + ": Is a directory\n");
+}
+
+TEST(SensorsCommand, HelpAndBadArguments) {
+    const CommandRun help = Sensors({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: vireo-import sensors LOGFILE\n", 0), 0u) << help.out;
+
+    const std::vector<std::vector<std::string>> bad = {{}, {"a.log", "b.log"}, {"--verbose"}};
+    for (const auto& args : bad) {
+        const CommandRun run = Sensors(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("usage: vireo-import sensors LOGFILE\n"), std::string::npos) << run.err;
+    }
+}
+
+}  // namespace
+}  // namespace vireo::cli

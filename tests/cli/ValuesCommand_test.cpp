@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "logfile/LogTestFiles.h"
+#include "logfile/MixedLogFile.h"
+
+namespace vireo::cli {
+namespace {
+
+struct CommandRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CommandRun Values(const std::vector<std::string>& args) {
+    std::vector<std::string> all{"values"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::istringstream in;
+    std::ostringstream out, err;
+    const int status = RunCli(all, in, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(ValuesCommand, PrintsEveryValueOfAMixedFile) {
+    testing::TempFolder folder;
+    const CommandRun run = Values({folder.Write("mixed.log", testing::MixedLogBytes())});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, testing::kMixedLogValues);
+}
+
+TEST(ValuesCommand, PrnHeadingsNameTheValueColumns) {
+    testing::TempFolder folder;
+    const std::string lines =
+        "06/15/2005 12:29:00 1.4\r\n"
+        "\"Date\" \"Time\" \"Stage\" \"Batt\"\r\n"
+        "06/15/2005 12:30:00 1.5 12.9 7\r\n"
+        "; a comment\r\n"
+        "06/15/2005 12:31:00 1.6 n/a 8\r\n"
+        "06/15/2005,12:32:00,ST01,1\r\n"
+        "\"DATE\" \"TIME\" \"LEVEL\"\r\n"
+        "06/15/2005 12:33:00 1.7 13\r\n";
+    EXPECT_EQ(Values({folder.Write("station.PRN", lines)}).out,
+              "0:1\t2005-06-15 12:29:00\t1.4\n"
+              "Stage\t2005-06-15 12:30:00\t1.5\n"
+              "Batt\t2005-06-15 12:30:00\t12.9\n"
+              "0:3\t2005-06-15 12:30:00\t7\n"
+              "Stage\t2005-06-15 12:31:00\t1.6\n"
+              "0:3\t2005-06-15 12:31:00\t8\n"
+              "ST01:1\t2005-06-15 12:32:00\t1\n"
+              "LEVEL\t2005-06-15 12:33:00\t1.7\n"
+              "0:2\t2005-06-15 12:33:00\t13\n");
+    // Outside a .PRN file the heading line is a comment like any other.
+    EXPECT_EQ(Values({folder.Write("station.log", lines)}).out,
+              "0:1\t2005-06-15 12:29:00\t1.4\n"
+              "0:1\t2005-06-15 12:30:00\t1.5\n"
+              "0:2\t2005-06-15 12:30:00\t12.9\n"
+              "0:3\t2005-06-15 12:30:00\t7\n"
+              "0:1\t2005-06-15 12:31:00\t1.6\n"
+              "0:3\t2005-06-15 12:31:00\t8\n"
+              "ST01:1\t2005-06-15 12:32:00\t1\n"
+              "0:1\t2005-06-15 12:33:00\t1.7\n"
+              "0:2\t2005-06-15 12:33:00\t13\n");
+}
+
+TEST(ValuesCommand, ShortestRoundTripValuesAndDayChanges) {
+    testing::TempFolder folder;
+    const CommandRun run = Values({folder.Write(
+        "d.log",
+        "A,12/31/2005,23:59:59,0.1,G\nA,01/01/2006,00:00:00,1e21,G\nA,02/29/2008,00:00:01,  -3.25E-5,G\n"
+        "A,01/01/1985,00:00:00,1,G\nA,12/31/1984,23:59:59,1,G\n")});
+    EXPECT_EQ(run.out,
+              "A\t2005-12-31 23:59:59\t0.1\n"
+              "A\t2006-01-01 00:00:00\t1e+21\n"
+              "A\t2008-02-29 00:00:01\t-3.25e-05\n"
+              "A\t1985-01-01 00:00:00\t1\n");
+}
+
+TEST(ValuesCommand, MissingAndUnreadableFiles) {
+    testing::TempFolder folder;
+    const CommandRun missing = Values({(folder.Path() / "none.log").string()});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "Error 106: Please enter a file name\n");
+
+    const std::string path = folder.Path().string();
+    const CommandRun unreadable = Values({path});
+    EXPECT_EQ(unreadable.status, 1);
+    EXPECT_EQ(unreadable.out, "");
+    EXPECT_EQ(unreadable.err, "vireo-import values: " + path + ": Is a directory\n");
+}
+
+TEST(ValuesCommand, HelpAndBadArguments) {
+    const CommandRun help = Values({"-h"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: vireo-import values LOGFILE\n", 0), 0u) << help.out;
+
+    const std::vector<std::vector<std::string>> bad = {{}, {"a.log", "--help"}, {"-x"}};
+    for (const auto& args : bad) {
+        const CommandRun run = Values(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("usage: vireo-import values LOGFILE\n"), std::string::npos) << run.err;
+    }
+}
+
+}  // namespace
+}  // namespace vireo::cli

@@ -1,0 +1,112 @@
+#include "logfile/LogLineReader.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "logfile/LogTestFiles.h"
+
+namespace vireo {
+namespace {
+
+using namespace std::string_literals;
+
+std::vector<std::string> ReadAll(LogLineReader& reader) {
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (reader.ReadLine(line)) lines.emplace_back(line);
+    return lines;
+}
+
+struct ReaderRow {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> lines;
+};
+
+const std::string kLong(100000, 'x');
+
+const std::vector<ReaderRow> kReaderRows = {
+    {"empty file", "", {}},
+    {"last line without line end", "a", {"a"}},
+    {"line feed ends a line", "a\nb\n", {"a", "b"}},
+    {"CR LF ends a line", "a\r\nb\r\n", {"a", "b"}},
+    {"text ends at a lone CR, the line at the next LF", "a\rb\n", {"a"}},
+    {"lone CRs inside one line", "a\rb\rc\nd", {"a", "d"}},
+    {"CR at the end of the file", "a\r", {"a"}},
+    {"empty lines are lines", "\n\r\n\n", {"", "", ""}},
+    {"control-Z ends the text", "a\x1a" "b\nc\n", {"a"}},
+    {"control-Z at a line start", "a\nb\r\n\x1a" "c\n", {"a", "b"}},
+    {"control-Z alone", "\x1a", {}},
+    {"bytes above 127 and NUL are kept", "\xe9t\xe9\xff\n" "a\0b\n"s, {"\xe9t\xe9\xff", "a\0b"s}},
+    {"line longer than any buffer", kLong + "\n" + kLong + "\r" + std::string(5000, 'y') + "\nz",
+     {kLong, kLong, "z"}},
+};
+
+TEST(LogLineReader, SplitsLinesWithEveryBufferSize) {
+    testing::TempFolder folder;
+    for (const ReaderRow& row : kReaderRows) {
+        const std::string path = folder.Write("rows.log", row.bytes);
+        for (std::size_t bufferSize : {1u, 2u, 3u, 5u, 64u, 1u << 20}) {
+            SCOPED_TRACE(std::string(row.what) + ", buffer " + std::to_string(bufferSize));
+            LogLineReader reader(path, bufferSize);
+            EXPECT_EQ(ReadAll(reader), row.lines);
+            std::string_view line;
+            EXPECT_FALSE(reader.ReadLine(line)) << "stays at the end";
+
+            const std::size_t textBytes = std::min(row.bytes.find('\x1a'), row.bytes.size());
+            EXPECT_EQ(reader.BytesConsumed(), textBytes);
+            std::size_t characters = 0;
+            for (const std::string& l : row.lines) characters += l.size();
+            EXPECT_EQ(reader.CharactersRead(), characters);
+            EXPECT_EQ(reader.LinesRead(), row.lines.size());
+            EXPECT_EQ(reader.FileSize(), row.bytes.size());
+        }
+    }
+}
+
+TEST(LogLineReader, ReportsProgressLineByLine) {
+    testing::TempFolder folder;
+    LogLineReader reader(folder.Write("p.log", "abc\r\nde\nf"), 4);
+    std::string_view line;
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(reader.BytesConsumed(), 5u);
+    EXPECT_EQ(reader.CharactersRead(), 3u);
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(reader.BytesConsumed(), 8u);
+    EXPECT_EQ(reader.CharactersRead(), 5u);
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, "f");
+    EXPECT_EQ(reader.BytesConsumed(), 9u);
+}
+
+TEST(LogLineReader, MissingFileThrowsWithSystemMessageAndPath) {
+    testing::TempFolder folder;
+    const std::string path = (folder.Path() / "none.log").string();
+    try {
+        LogLineReader reader(path);
+        FAIL() << "no error";
+    } catch (const LogFileError& e) {
+        EXPECT_EQ(e.path(), path);
+        EXPECT_EQ(e.systemMessage(), "No such file or directory");
+        EXPECT_EQ(std::string(e.what()), path + ": No such file or directory");
+    }
+}
+
+TEST(LogLineReader, UnreadableFileThrowsOnRead) {
+    testing::TempFolder folder;
+    const std::string path = folder.Path().string();  // a folder opens but cannot be read
+    LogLineReader reader(path);
+    std::string_view line;
+    try {
+        reader.ReadLine(line);
+        FAIL() << "no error";
+    } catch (const LogFileError& e) {
+        EXPECT_EQ(std::string(e.what()), path + ": Is a directory");
+    }
+}
+
+}  // namespace
+}  // namespace vireo

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace vireo::testing {
+
+/// A fresh folder under /tmp, removed with everything in it when it goes.
+class TempDir {
+public:
+    explicit TempDir(const std::string& prefix = "vireo-test");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const noexcept { return path_; }
+    /// The path of `name` inside the folder.
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+/// Writes `content` to `path`, replacing the file; throws std::runtime_error.
+void WriteFile(const std::string& path, const std::string& content);
+/// The whole content of `path`; throws std::runtime_error.
+std::string ReadFile(const std::string& path);
+
+}  // namespace vireo::testing

@@ -1,0 +1,135 @@
+#include "support/TestDataSource.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "db/Database.h"
+#include "db/Query.h"
+#include "db/Session.h"
+#include "support/PostgresServer.h"
+#include "support/TempDir.h"
+#include "support/TestOdbc.h"
+
+namespace vireo::testing {
+
+std::string BackendName(Backend backend) {
+    switch (backend) {
+        case Backend::Sqlite:
+            return "Sqlite";
+        case Backend::PostgresAnsi:
+            return "PostgresAnsi";
+        case Backend::PostgresUnicode:
+            return "PostgresUnicode";
+    }
+    return "Unknown";
+}
+
+bool IsPostgres(Backend backend) { return backend != Backend::Sqlite; }
+
+std::string SchemaText(Backend backend) {
+#ifdef VIREO_SOURCE_DIR
+    const std::filesystem::path source = VIREO_SOURCE_DIR;
+#else
+    // This file is tests/support/TestDataSource.cpp of the source tree.
+    const std::filesystem::path source = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+#endif
+    return ReadFile((source / "src/db/schema" / (IsPostgres(backend) ? "postgresql.sql" : "sqlite.sql")).string());
+}
+
+void ExecuteScript(Database& database, std::string_view script) {
+    std::string statement;
+    std::size_t start = 0;
+    while (start < script.size()) {
+        std::size_t end = script.find('\n', start);
+        if (end == std::string_view::npos) end = script.size();
+        std::string_view line = script.substr(start, end - start);
+        start = end + 1;
+        if (line.starts_with("--")) continue;
+        statement.append(line);
+        statement += '\n';
+        const auto last = line.find_last_not_of(" \t\r");
+        if (last != std::string_view::npos && line[last] == ';') {
+            statement.erase(statement.rfind(';'));
+            Query query(database);
+            query.SetSql(statement);
+            query.ExecSql();
+            statement.clear();
+        }
+    }
+    if (statement.find_first_not_of(" \t\r\n") != std::string::npos) {
+        Query query(database);
+        query.SetSql(statement);
+        query.ExecSql();
+    }
+}
+
+TestDataSource::TestDataSource(Backend backend, bool withSchema) : backend_(backend) {
+    TestOdbc& odbc = TestOdbc::Instance();
+    if (backend == Backend::Sqlite) {
+        name_ = odbc.UniqueName("vireo_sqlite_");
+        file_ = odbc.File(name_ + ".db");
+        odbc.DefineDataSource(name_, {{"Driver", "SQLite3"},
+                                      {"Database", file_},
+                                      {"DBQ", file_},
+                                      {"JournalMode", "WAL"},
+                                      {"SyncPragma", "NORMAL"},
+                                      {"Timeout", "5000"}});
+        user_ = "vireo";
+        password_ = "unused";
+    } else {
+        PostgresServer& server = PostgresServer::Instance();
+        pgDatabase_ = server.CreateDatabase();
+        name_ = odbc.UniqueName("vireo_pg_");
+        odbc.DefineDataSource(name_, {{"Driver", backend == Backend::PostgresAnsi ? "PostgreSQL ANSI"
+                                                                                    : "PostgreSQL Unicode"},
+                                      {"Servername", "127.0.0.1"},
+                                      {"Port", std::to_string(server.Port())},
+                                      {"Database", pgDatabase_}});
+        user_ = server.User();
+        password_ = server.Password();
+    }
+    if (withSchema) Execute(SchemaText(backend));
+}
+
+TestDataSource::~TestDataSource() {
+    TestOdbc::Instance().RemoveDataSource(name_);
+    if (!file_.empty()) {
+        std::error_code ignored;
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(file_ + suffix, ignored);
+    }
+    if (!pgDatabase_.empty()) PostgresServer::Instance().DropDatabase(pgDatabase_);
+}
+
+void TestDataSource::Connect(Database& database) const {
+    database.SetDatabaseName(name_);
+    database.ClearParams();
+    database.AddParam("USER NAME=" + user_);
+    database.AddParam("PASSWORD=" + password_);
+    database.Open();
+}
+
+void TestDataSource::Execute(std::string_view script) const {
+    Session session("VireoTest");
+    Database database(session);
+    Connect(database);
+    ExecuteScript(database, script);
+}
+
+std::vector<std::vector<std::optional<std::string>>> TestDataSource::Select(const std::string& sql) const {
+    Session session("VireoTest");
+    Database database(session);
+    Connect(database);
+    Query query(database);
+    query.SetSql(sql);
+    query.Open();
+    std::vector<std::vector<std::optional<std::string>>> rows;
+    for (; !query.Eof(); query.Next()) {
+        rows.emplace_back();
+        for (const QueryField& field : query.Fields()) {
+            rows.back().push_back(field.IsNull() ? std::nullopt : std::optional<std::string>(field.AsString()));
+        }
+    }
+    return rows;
+}
+
+}  // namespace vireo::testing
