@@ -13,6 +13,7 @@ bool ReadSettings(const ProfileFile& settings, AppSettings& values, StatusSink& 
         values.FUserName = settings.ReadString(kDataBaseSection, kUserNameName, "");
         values.FPassword = settings.ReadString(kDataBaseSection, kPasswordName, "");
         values.FMaxDBFileSize = settings.ReadInteger(kApplicationSection, kMaxDBFileSizeName, kDefaultMaxDBFileSize);
+        values.FFastImport = settings.ReadBool(kApplicationSection, kFastImportName, false);
         return true;
     } catch (const std::exception&) {
         sink.AddStatusMessage(std::string(kReadSettingsFailed));
@@ -39,6 +40,10 @@ bool WriteSettings(ProfileFile& settings, const AppSettings& values, StatusSink&
         settings.WriteString(kDataBaseSection, kDataSourceName, values.FDataSource);
         settings.WriteString(kDataBaseSection, kUserNameName, values.FUserName);
         settings.WriteString(kDataBaseSection, kPasswordName, values.FPassword);
+        // Written once fast imports have been chosen, so the file of a user
+        // who never did keeps exactly its four values.
+        if (values.FFastImport || settings.ValueExists(kApplicationSection, kFastImportName))
+            settings.WriteBool(kApplicationSection, kFastImportName, values.FFastImport);
         settings.Save();
         return true;
     } catch (const std::exception&) {

@@ -26,6 +26,8 @@ struct AppSettings {
     std::string FPassword;
     /// Size limit of the data store in KiB.
     std::int64_t FMaxDBFileSize = kDefaultMaxDBFileSize;
+    /// Imports commit in batches instead of one statement at a time.
+    bool FFastImport = false;
 };
 
 /// Section and value names of the settings file.
@@ -35,6 +37,7 @@ inline constexpr std::string_view kDataSourceName = "DataSource";
 inline constexpr std::string_view kUserNameName = "UserName";
 inline constexpr std::string_view kPasswordName = "Password";
 inline constexpr std::string_view kMaxDBFileSizeName = "MaxDBFileSize";
+inline constexpr std::string_view kFastImportName = "FastImport";
 
 inline constexpr std::string_view kReadSettingsFailed = "Error 1002: Unable to read application settings";
 inline constexpr std::string_view kSaveSettingsFailed = "Error 1003: Unable to save application settings";

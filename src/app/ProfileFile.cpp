@@ -47,8 +47,6 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 int DigitValue(char c, int base) {
     int value = 36;
     if (c >= '0' && c <= '9') value = c - '0';
@@ -58,6 +56,22 @@ int DigitValue(char c, int base) {
 }
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+bool HasZeroByte(std::string_view text) { return text.find('\0') != std::string_view::npos; }
+
+bool IsQuoted(std::string_view value) { return value.size() >= 2 && value.front() == '"' && value.back() == '"'; }
+
+/// A value read from a line: one pair of double quotes around the whole value
+/// is dropped, so that a value can keep blanks at its ends.
+std::string_view Unquoted(std::string_view value) { return IsQuoted(value) ? value.substr(1, value.size() - 2) : value; }
+
+/// A value as written: in double quotes when the reader would otherwise lose
+/// blanks at its ends or a pair of quotes around it.
+void AppendValue(std::string& text, std::string_view value) {
+    const bool quote = IsQuoted(value) || (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back())));
+    if (quote) text.append("\"").append(value).append("\"");
+    else text.append(value);
+}
 
 void WriteAll(int fd, std::string_view data, const std::string& path) {
     while (!data.empty()) {
@@ -78,13 +92,6 @@ std::string TemporaryNameFor(const std::string& target) {
 }
 
 }  // namespace
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
 
 bool ParseProfileInteger(std::string_view text, std::int64_t& result) {
     bool negative = false;
@@ -118,11 +125,17 @@ bool ParseProfileInteger(std::string_view text, std::int64_t& result) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: opening a FIFO must not wait for a writer that never comes.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         if (errno == ENOENT) return std::nullopt;
         throw ProfileError(SystemReason("Unable to open", path, errno));
     }
+    // A FIFO or a device is no settings file, and one like /dev/zero never ends.
+    // (A folder is left to read(), which names the fault.)
+    struct stat info {};
+    if (::fstat(fd.get(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        throw ProfileError("Unable to read " + path + ": not a regular file");
     std::string content;
     char buffer[65536];
     for (;;) {
@@ -172,7 +185,7 @@ void ProfileFile::Parse(std::string_view text) {
             sections_.back().lines.push_back(Line{std::string(line), std::string(), false});
         else
             sections_.back().lines.push_back(
-                Line{std::string(Trim(line.substr(0, equals))), std::string(Trim(line.substr(equals + 1))), true});
+                Line{std::string(Trim(line.substr(0, equals))), std::string(Unquoted(Trim(line.substr(equals + 1)))), true});
     }
 }
 
@@ -182,7 +195,7 @@ std::string ProfileFile::Text() const {
         if (section.hasHeader) text.append("[").append(section.name).append("]").append(lineEnd_);
         for (const Line& line : section.lines) {
             text.append(line.name);
-            if (line.isValue) text.append("=").append(line.value);
+            if (line.isValue) AppendValue(text.append("="), line.value);
             text.append(lineEnd_);
         }
     }
@@ -277,6 +290,9 @@ void ProfileFile::WriteString(std::string_view section, std::string_view name, s
         name.front() == ';' || name.front() == '[')
         throw std::invalid_argument("A value name cannot be empty or hold '=', a line break or blanks at its ends");
     if (HasLineBreak(value)) throw std::invalid_argument("A profile value cannot hold a line break");
+    // A zero byte would make the whole file unreadable (Load refuses it).
+    if (HasZeroByte(section) || HasZeroByte(name) || HasZeroByte(value))
+        throw std::invalid_argument("A profile file cannot hold a zero byte");
 
     Section* found = FindSection(section);
     if (!found) found = &sections_.emplace_back(Section{std::string(section), true, {}});

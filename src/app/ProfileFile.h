@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/AsciiCase.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -20,7 +22,10 @@ public:
 /// A sectioned text file held in memory: "[Section]" lines open sections and
 /// "Name=value" lines hold values. Section and value names are compared without
 /// regard to case (ASCII); a value is the text after the first "=", with blanks
-/// at the ends of the line dropped, and has no length limit. Unknown sections,
+/// at the ends of the line and then one pair of double quotes around the whole
+/// value dropped, and has no length limit. Text() puts a value that has blanks
+/// at its ends, or quotes around it, in double quotes, so every value that can
+/// be stored reads back unchanged. Unknown sections,
 /// values and other text lines survive a rewrite in their order; blank lines
 /// and comment lines (beginning with ';') do not. Text is kept byte for byte.
 class ProfileFile {
@@ -58,8 +63,9 @@ public:
 
     /// Sets a value, adding the section (at the end) and the name (after the
     /// section's last value) when missing. A name holding '=', a line break or
-    /// nothing, a section name holding ']' or a line break, or a value holding
-    /// a line break cannot be stored and throws std::invalid_argument.
+    /// nothing, a section name holding ']' or a line break, a value holding
+    /// a line break, or any of them holding a zero byte cannot be stored and
+    /// throws std::invalid_argument.
     void WriteString(std::string_view section, std::string_view name, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view name, std::int64_t value);
     void WriteBool(std::string_view section, std::string_view name, bool value);
@@ -103,10 +109,9 @@ private:
 bool ParseProfileInteger(std::string_view text, std::int64_t& result);
 
 /// The whole content of a file; nothing when it does not exist. A file that
-/// exists but cannot be read throws ProfileError with the system's reason.
+/// exists but cannot be read throws ProfileError with the system's reason; so
+/// does a FIFO or a device, without waiting on it.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
-/// True when the two names are equal without regard to ASCII case.
-bool SameName(std::string_view a, std::string_view b);
 
 }  // namespace vireo

@@ -48,11 +48,12 @@ std::vector<std::string> ListStationSensors(Database& database, std::string_view
     return sensors;
 }
 
-std::string StationListErrorText() { return "Error retrieving station list from database.  Check database connection."; }
+std::string StationListErrorText() {
+    return "Error retrieving station list from database.  Check database connection.";
+}
 
 std::string SensorListErrorText(std::string_view stationId) {
-    return "Error retrieving sensor list from database for " + std::string(stationId) +
-           ".  Check database connection.";
+    return "Error retrieving sensor list from database for " + std::string(stationId) + ".  Check database connection.";
 }
 
 }  // namespace vireo

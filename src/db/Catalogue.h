@@ -8,7 +8,8 @@ namespace vireo {
 
 class Database;
 
-inline constexpr std::string_view kStationsSql = "SELECT DISTINCT STATION_ID FROM TF_SITES WHERE (TF_SITES.ENABLED = 'Y')";
+inline constexpr std::string_view kStationsSql =
+    "SELECT DISTINCT STATION_ID FROM TF_SITES WHERE (TF_SITES.ENABLED = 'Y')";
 inline constexpr std::string_view kStationSensorsSql =
     "SELECT DISTINCT SENSORNAME FROM TF_SITESENSORS WHERE TF_SITESENSORS.STE_STATION_ID = :StationID AND "
     "(TF_SITESENSORS.ENABLED = 'Y')";

@@ -2,6 +2,7 @@
 
 #include "app/StatusSink.h"
 #include "db/Catalogue.h"
+#include "db/Database.h"
 #include "db/DbError.h"
 #include "scan/Regional.h"
 
@@ -12,7 +13,12 @@ std::string TimeTagText(DateTime timeTag) {
     return DateTimeText(s.year, s.month, s.day, s.hours, s.minutes, s.seconds);
 }
 
-DataWriter::DataWriter(Database& database, StatusSink& sink) : insert_(database), update_(database), sink_(sink) {}
+DataWriter::DataWriter(Database& database, StatusSink& sink)
+    : database_(database), insert_(database), update_(database), sink_(sink) {}
+
+void DataWriter::BeginBatch() { database_.StartTransaction(); }
+
+void DataWriter::CommitBatch() { database_.Commit(); }
 
 void DataWriter::PrepareStatements() {
     // Both at once, so that a connection lost later shows as failed values,
@@ -45,16 +51,24 @@ WriteOutcome DataWriter::WriteDataValue(const std::string& station, const std::s
     insert_.SetString("SOURCE", mark);
     insert_.SetDouble("ORIG_VALUE", value);
     insert_.SetDouble("ED_VALUE", value);
+    // A refused insert most often means that the row exists: it is updated
+    // then. Refusals come back without an exception (a re-import refuses
+    // every insert), and their text is read only if it is to be shown.
+    bool inserted = false;
+    bool insertThrew = false;
     std::string insertError;
     try {
-        insert_.ExecSql();
+        inserted = insert_.TryExecSql();
+    } catch (const DbError& error) {
+        insertThrew = true;
+        insertError = error.what();
+    }
+    if (inserted) {
         if (sink_.ShowDetails()) {
             sink_.AddStatusMessage("Inserted timetag data - " + station + "." + sensor + " @ " + TimeTagText(timeTag) +
                                    " - " + NumberText(value));
         }
         return WriteOutcome::Inserted;
-    } catch (const DbError& error) {
-        insertError = error.what();  // most often the row exists: update it
     }
 
     update_.SetString("STATION_ID", stationId);
@@ -70,8 +84,9 @@ WriteOutcome DataWriter::WriteDataValue(const std::string& station, const std::s
     }
     if (update_.RowsAffected() == 0) {
         // No row to update: the insert failed for another reason than an
-        // existing row, and the value was not written.
-        ReportFailure(insertError, station, sensor, timeTag);
+        // existing row, and the value was not written. The insert's
+        // diagnostics are still there: only the update ran since.
+        ReportFailure(insertThrew ? insertError : insert_.ExecError().what(), station, sensor, timeTag);
         return WriteOutcome::Failed;
     }
     if (sink_.ShowDetails()) {

@@ -12,9 +12,15 @@ class Database;
 class StatusSink;
 
 inline constexpr std::string_view kInsertDataSql =
-    "INSERT INTO TF_DATA1(             STATION_ID         ,       SENSORNAME         ,       TIME_TAG           ,       SOURCE             ,       ORIG_VALUE         ,       ED_VALUE            )VALUES(                          :STATION_ID        ,       :SENSORNAME        ,       :TIME_TAG          ,       :SOURCE            ,       :ORIG_VALUE        ,       :ED_VALUE           )";
+    "INSERT INTO TF_DATA1(             STATION_ID         ,       SENSORNAME         ,       TIME_TAG           ,      "
+    " SOURCE             ,       ORIG_VALUE         ,       ED_VALUE            )VALUES(                          "
+    ":STATION_ID        ,       :SENSORNAME        ,       :TIME_TAG          ,       :SOURCE            ,       "
+    ":ORIG_VALUE        ,       :ED_VALUE           )";
 inline constexpr std::string_view kUpdateDataSql =
-    "UPDATE TF_DATA1 SET        STATION_ID         =  :STATION_ID        ,SENSORNAME         =  :SENSORNAME        ,TIME_TAG           =  :TIME_TAG          ,SOURCE             =  :SOURCE            ,ED_VALUE           =  :ED_VALUE          WHERE STATION_ID   =  :STATION_ID AND       SENSORNAME   =  :SENSORNAME AND       TIME_TAG     =  :TIME_TAG ";
+    "UPDATE TF_DATA1 SET        STATION_ID         =  :STATION_ID        ,SENSORNAME         =  :SENSORNAME        "
+    ",TIME_TAG           =  :TIME_TAG          ,SOURCE             =  :SOURCE            ,ED_VALUE           =  "
+    ":ED_VALUE          WHERE STATION_ID   =  :STATION_ID AND       SENSORNAME   =  :SENSORNAME AND       TIME_TAG     "
+    "=  :TIME_TAG ";
 
 enum class WriteOutcome { Inserted, Updated, Failed };
 
@@ -39,11 +45,21 @@ public:
     WriteOutcome WriteDataValue(const std::string& station, const std::string& sensor, const std::string& source,
                                 DateTime timeTag, double value);
 
+    /// Fast imports: the values written from here on form one transaction,
+    /// which CommitBatch ends. A failed insert inside it does not abort it:
+    /// the SQLite driver keeps the transaction, and psqlODBC rolls back the
+    /// one failed statement (its default savepoint per statement).
+    void BeginBatch();
+    /// Commits the batch; throws DbError when it cannot, and the values
+    /// written since BeginBatch are then not in the database.
+    void CommitBatch();
+
 private:
     void PrepareStatements();
     void ReportFailure(const std::string& error, const std::string& station, const std::string& sensor,
                        DateTime timeTag);
 
+    Database& database_;
     Query insert_;
     Query update_;
     StatusSink& sink_;

@@ -1,8 +1,8 @@
 #include "db/Database.h"
 
 #include <sqlext.h>
-#include <strings.h>
 
+#include "db/NamedParameters.h"
 #include "db/Query.h"
 #include "db/Session.h"
 
@@ -16,7 +16,7 @@ std::string ParamValue(const std::vector<std::string>& params, const char* key) 
     for (const std::string& param : params) {
         const auto equals = param.find('=');
         if (equals == std::string::npos) continue;
-        if (strcasecmp(param.substr(0, equals).c_str(), key) == 0) {
+        if (SameName(std::string_view(param).substr(0, equals), key)) {
             value = param.substr(equals + 1);
         }
     }
@@ -24,6 +24,14 @@ std::string ParamValue(const std::vector<std::string>& params, const char* key) 
 }
 
 SQLCHAR* Chars(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
+
+/// True when the driver knows its connection is lost. A driver that cannot
+/// tell is taken at its word that the connection lives.
+bool ConnectionDead(SQLHDBC dbc) {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    const SQLRETURN rc = SQLGetConnectAttr(dbc, SQL_ATTR_CONNECTION_DEAD, &dead, SQL_IS_UINTEGER, nullptr);
+    return SQL_SUCCEEDED(rc) && dead == SQL_CD_TRUE;
+}
 
 }  // namespace
 
@@ -70,7 +78,7 @@ DriverText Database::ProbeDriverText() {
     Query probe(*this);
     probe.SetSql("SHOW client_encoding");
     probe.Open();
-    const bool utf8 = !probe.Eof() && strcasecmp(probe.fields_.at(0).text.c_str(), "UTF8") == 0;
+    const bool utf8 = !probe.Eof() && !probe.Fields().empty() && SameName(probe.Fields()[0].AsString(), "UTF8");
     return utf8 ? DriverText::Utf8 : DriverText::Bytes;
 }
 
@@ -100,6 +108,11 @@ void Database::Rollback() { EndTransaction(SQL_ROLLBACK); }
 void Database::EndTransaction(SQLSMALLINT completion) {
     if (!Connected()) throw DbError("Connection not open", "08003", 0);
     if (!inTransaction_) return;
+    // psqlODBC forgets the transaction when it loses its connection, and then
+    // reports success for SQLEndTran: the server has rolled the work back, and
+    // a commit must not pass for one that wrote it.
+    if (completion == SQL_COMMIT && ConnectionDead(dbc_.get()))
+        throw DbError("The connection to the database was lost: the transaction was not committed", "08S01", 0);
     const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion);
     if (!SQL_SUCCEEDED(rc)) {
         // Leave the connection usable for a rollback or for closing.

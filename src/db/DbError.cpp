@@ -21,9 +21,9 @@ DbError DiagnosticError(SQLSMALLINT handleType, SQLHANDLE handle, const char* ac
         SQLINTEGER native = 0;
         SQLSMALLINT length = 0;
         std::string buffer(512, '\0');
-        SQLRETURN rc = SQLGetDiagRec(handleType, handle, record, state, &native,
-                                     reinterpret_cast<SQLCHAR*>(buffer.data()),
-                                     static_cast<SQLSMALLINT>(buffer.size()), &length);
+        SQLRETURN rc =
+            SQLGetDiagRec(handleType, handle, record, state, &native, reinterpret_cast<SQLCHAR*>(buffer.data()),
+                          static_cast<SQLSMALLINT>(buffer.size()), &length);
         if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(buffer.size())) {
             buffer.assign(static_cast<std::size_t>(length) + 1, '\0');
             rc = SQLGetDiagRec(handleType, handle, record, state, &native, reinterpret_cast<SQLCHAR*>(buffer.data()),

@@ -9,8 +9,6 @@ bool IsNameChar(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
 
 MarkedStatement MarkParameters(std::string_view sql) {
@@ -43,11 +41,6 @@ MarkedStatement MarkParameters(std::string_view sql) {
         }
     }
     return out;
-}
-
-bool SameParameterName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 }  // namespace vireo

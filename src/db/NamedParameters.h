@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/AsciiCase.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +21,5 @@ struct MarkedStatement {
 /// (the "::" cast) is left alone, as is one not followed by a name.
 MarkedStatement MarkParameters(std::string_view sql);
 
-/// Parameter names compare without regard to case.
-bool SameParameterName(std::string_view a, std::string_view b);
 
 }  // namespace vireo

@@ -12,8 +12,7 @@ public:
     OdbcHandle() = default;
     OdbcHandle(SQLSMALLINT type, SQLHANDLE handle) : type_(type), handle_(handle) {}
     ~OdbcHandle() { reset(); }
-    OdbcHandle(OdbcHandle&& other) noexcept
-        : type_(other.type_), handle_(std::exchange(other.handle_, nullptr)) {}
+    OdbcHandle(OdbcHandle&& other) noexcept : type_(other.type_), handle_(std::exchange(other.handle_, nullptr)) {}
     OdbcHandle& operator=(OdbcHandle&& other) noexcept {
         if (this != &other) {
             reset();

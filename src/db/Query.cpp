@@ -1,7 +1,6 @@
 #include "db/Query.h"
 
 #include <sqlext.h>
-#include <strings.h>
 
 #include <algorithm>
 
@@ -39,6 +38,7 @@ void Query::Prepare() {
     if (database_ == nullptr || !database_->Connected()) throw DbError("Connection not open", "08003", 0);
     Close();
     prepared_ = false;
+    if (stmt_) SQLFreeStmt(stmt_.get(), SQL_RESET_PARAMS);  // the driver must not keep addresses of old values
     parameters_.clear();
     if (!stmt_) stmt_ = OdbcHandle::Allocate(SQL_HANDLE_STMT, database_->Handle());
 
@@ -51,7 +51,7 @@ void Query::Prepare() {
     for (std::size_t i = 0; i < marked.markers.size(); ++i) {
         const auto position = static_cast<SQLUSMALLINT>(i + 1);
         auto known = std::find_if(parameters_.begin(), parameters_.end(),
-                                  [&](const Parameter& p) { return SameParameterName(p.name, marked.markers[i]); });
+                                  [&](const Parameter& p) { return SameName(p.name, marked.markers[i]); });
         if (known == parameters_.end()) {
             Parameter parameter;
             parameter.name = marked.markers[i];
@@ -67,24 +67,35 @@ void Query::Prepare() {
 Query::Parameter& Query::ParameterNamed(std::string_view name) {
     if (!prepared_) Prepare();
     auto found = std::find_if(parameters_.begin(), parameters_.end(),
-                              [&](const Parameter& p) { return SameParameterName(p.name, name); });
+                              [&](const Parameter& p) { return SameName(p.name, name); });
     if (found == parameters_.end()) throw DbError("Parameter '" + std::string(name) + "' not found", "07009", 0);
     return *found;
 }
 
-void Query::BindPositions(Parameter& parameter, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size,
-                          SQLPOINTER data, SQLLEN length) {
+void Query::BindPositions(Parameter& parameter, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size, SQLPOINTER data,
+                          SQLLEN length) {
+    // The driver reads the buffers at each execution: a value written into
+    // the buffer it already holds, with the same type and sizes, needs no
+    // new binding.
+    const Parameter::Binding binding{cType, sqlType, size, data, length};
+    if (parameter.bound == binding) return;
+    parameter.bound = Parameter::Binding{};
     for (SQLUSMALLINT position : parameter.positions) {
         Check(SQLBindParameter(stmt_.get(), position, SQL_PARAM_INPUT, cType, sqlType, size, 0, data, length,
                                &parameter.indicator),
               "SQLBindParameter");
     }
+    parameter.bound = binding;
 }
 
 void Query::SetString(std::string_view name, std::string_view value) {
     Parameter& parameter = ParameterNamed(name);
     parameter.kind = Parameter::Kind::Text;
-    parameter.text = database_->Text() == DriverText::Utf8 ? Windows1252ToUtf8(value) : std::string(value);
+    if (database_->Text() == DriverText::Utf8) {
+        parameter.text = Windows1252ToUtf8(value);
+    } else {
+        parameter.text.assign(value);  // keeps the buffer the driver holds when the value fits
+    }
     parameter.indicator = static_cast<SQLLEN>(parameter.text.size());
     BindPositions(parameter, SQL_C_CHAR, SQL_VARCHAR, std::max<SQLULEN>(parameter.text.size(), 1),
                   parameter.text.data(), static_cast<SQLLEN>(parameter.text.size()));
@@ -103,8 +114,7 @@ void Query::SetDateTime(std::string_view name, DateTime value) {
                                            0};
     parameter.indicator = sizeof parameter.stamp;
     // 19 characters: "yyyy-mm-dd hh:mm:ss", no fraction of a second.
-    BindPositions(parameter, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, &parameter.stamp,
-                  sizeof parameter.stamp);
+    BindPositions(parameter, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, &parameter.stamp, sizeof parameter.stamp);
 }
 
 void Query::SetDouble(std::string_view name, double value) {
@@ -115,7 +125,7 @@ void Query::SetDouble(std::string_view name, double value) {
     BindPositions(parameter, SQL_C_DOUBLE, SQL_DOUBLE, 15, &parameter.number, sizeof parameter.number);
 }
 
-void Query::Execute() {
+void Query::ReadyToExecute() {
     if (!prepared_) Prepare();
     Close();
     for (const Parameter& parameter : parameters_) {
@@ -123,16 +133,42 @@ void Query::Execute() {
             throw DbError("No value for parameter '" + parameter.name + "'", "07002", 0);
         }
     }
+}
+
+void Query::Execute() {
+    ReadyToExecute();
     Check(SQLExecute(stmt_.get()), "SQLExecute");
+}
+
+void Query::TakeRowCount() {
+    SQLLEN rows = 0;
+    Check(SQLRowCount(stmt_.get(), &rows), "SQLRowCount");
+    rowsAffected_ = rows < 0 ? 0 : rows;
+    SQLFreeStmt(stmt_.get(), SQL_CLOSE);
 }
 
 void Query::ExecSql() {
     rowsAffected_ = 0;
     Execute();
-    SQLLEN rows = 0;
-    Check(SQLRowCount(stmt_.get(), &rows), "SQLRowCount");
-    rowsAffected_ = rows < 0 ? 0 : rows;
-    SQLFreeStmt(stmt_.get(), SQL_CLOSE);
+    TakeRowCount();
+}
+
+bool Query::TryExecSql() {
+    rowsAffected_ = 0;
+    ReadyToExecute();
+    refused_ = SQLExecute(stmt_.get());
+    // No diagnostics are read here: a refusal is the expected case for some
+    // callers, and ExecError() reads them only when someone asks.
+    if (refused_ != SQL_SUCCESS && refused_ != SQL_SUCCESS_WITH_INFO && refused_ != SQL_NO_DATA) return false;
+    refused_ = SQL_SUCCESS;
+    TakeRowCount();
+    return true;
+}
+
+DbError Query::ExecError() const {
+    if (refused_ == SQL_INVALID_HANDLE) return DbError("SQLExecute failed: invalid handle", "HY000", 0);
+    return DiagnosticError(SQL_HANDLE_STMT, stmt_.get(), "SQLExecute",
+                           database_ != nullptr ? database_->Text() : DriverText::Bytes);
 }
 
 void Query::Open() {
@@ -199,9 +235,7 @@ void Query::FetchRow() {
 
 const QueryField& Query::FieldByName(std::string_view name) const {
     for (const QueryField& field : fields_) {
-        if (field.name.size() == name.size() && strncasecmp(field.name.c_str(), name.data(), name.size()) == 0) {
-            return field;
-        }
+        if (SameName(field.name, name)) return field;
     }
     throw DbError("Field '" + std::string(name) + "' not found", "42S22", 0);
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/DbError.h"
 #include "db/OdbcHandle.h"
 #include "scan/Chronos.h"
 
@@ -51,6 +52,14 @@ public:
 
     /// Runs a statement without a result set (preparing it first if needed).
     void ExecSql();
+    /// The same for a statement that may well be refused (an insert of a row
+    /// that exists): false when the driver refuses it, with no exception
+    /// thrown; ExecError() then tells why. Other failures throw DbError as
+    /// ExecSql does.
+    bool TryExecSql();
+    /// Why the last TryExecSql was refused, from the statement's diagnostics.
+    /// Ask before the next call on this query, which clears them.
+    DbError ExecError() const;
     /// Rows the last ExecSql inserted, updated or deleted.
     std::int64_t RowsAffected() const noexcept { return rowsAffected_; }
 
@@ -76,12 +85,25 @@ private:
         SQL_TIMESTAMP_STRUCT stamp{};
         double number = 0;
         SQLLEN indicator = 0;
+        /// What the driver holds for the positions of the parameter: binding
+        /// the same again is left out (cType 0: nothing bound yet).
+        struct Binding {
+            SQLSMALLINT cType = 0;
+            SQLSMALLINT sqlType = 0;
+            SQLULEN size = 0;
+            SQLPOINTER data = nullptr;
+            SQLLEN length = 0;
+            bool operator==(const Binding&) const = default;
+        } bound;
     };
     SQLHSTMT Statement() const noexcept { return stmt_.get(); }
     Parameter& ParameterNamed(std::string_view name);
-    void BindPositions(Parameter& parameter, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size,
-                       SQLPOINTER data, SQLLEN length);
+    void BindPositions(Parameter& parameter, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN size, SQLPOINTER data,
+                       SQLLEN length);
     void Execute();
+    /// Everything Execute does before SQLExecute.
+    void ReadyToExecute();
+    void TakeRowCount();
     void FetchRow();
     void Detach() noexcept;
     void Check(SQLRETURN rc, const char* action) const;
@@ -92,6 +114,7 @@ private:
     bool prepared_ = false;
     std::vector<Parameter> parameters_;  // fixed from Prepare on: the driver holds their addresses
     std::int64_t rowsAffected_ = 0;
+    SQLRETURN refused_ = SQL_SUCCESS;  // what SQLExecute gave in the last TryExecSql
     bool open_ = false;
     bool eof_ = true;
     std::vector<QueryField> fields_;

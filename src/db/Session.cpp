@@ -3,10 +3,10 @@
 #include <sqlext.h>
 
 #include <algorithm>
-#include <strings.h>
 
 #include "db/Database.h"
 #include "db/DbError.h"
+#include "db/NamedParameters.h"
 
 namespace vireo {
 
@@ -39,9 +39,8 @@ std::vector<std::string> Session::DataSourceNames() const {
         if (rc == SQL_NO_DATA) break;
         CheckOdbc(rc, SQL_HANDLE_ENV, env_.get(), "SQLDataSources");
         std::string found(reinterpret_cast<const char*>(name));
-        const bool known = std::any_of(names.begin(), names.end(), [&](const std::string& other) {
-            return strcasecmp(other.c_str(), found.c_str()) == 0;
-        });
+        const bool known =
+            std::any_of(names.begin(), names.end(), [&](const std::string& other) { return SameName(other, found); });
         if (!known) names.push_back(std::move(found));
         direction = SQL_FETCH_NEXT;
     }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 
 #include "db/Catalogue.h"
@@ -96,11 +97,34 @@ public:
           prnFile_(IsPrnFile(request.logFile)) {}
 
     void Run() {
+        try {
+            ReadLines();
+        } catch (...) {
+            // What was written before the error is committed before the error
+            // ends the run; a failing commit was reported, and the first
+            // error is the one that ends it.
+            try {
+                CommitBatch();
+            } catch (...) {
+            }
+            throw;
+        }
+        CommitBatch();
+    }
+
+private:
+    void ReadLines() {
+        if (request_.fastMode) StartBatch();
         LogLineReader reader(request_.logFile);
         const std::uint64_t size = reader.FileSize();
         std::string_view line;
         while (!control_.stop && !control_.closing && reader.ReadLine(line)) {
             if (sink_.ShowDetails()) sink_.AddStatusMessage("Reading - " + std::string(line));
+            if (reader.LineCut()) {
+                // Longer than any record: its text was not kept, so its values cannot be read.
+                sink_.AddStatusMessage("Line too long, not imported - line " + std::to_string(reader.LinesRead()));
+                continue;
+            }
             if (line.empty()) continue;
             if (IsCommentLine(line)) {
                 // In a .PRN file a column heading line names the values of the
@@ -115,9 +139,12 @@ public:
             ShowProgress(reader.BytesConsumed(), size);
             observer_.LineCounted(++result_.counts.lines);
         }
+        // A file cut short while it was read has lost lines that were there at the start.
+        if (!control_.stop && !control_.closing && reader.BytesConsumed() < size && reader.CurrentFileSize() < size)
+            sink_.AddStatusMessage("The log file became shorter during the import, its end was not read - " +
+                                   request_.logFile);
     }
 
-private:
     void ImportLine(LogLineKind kind, std::string_view line) {
         bool lineReported = false;
         auto write = [&](const LogRecord& record) {
@@ -133,7 +160,10 @@ private:
                 }
                 return;
             }
-            Count(writer_.WriteDataValue(pair->StationId, pair->SensorName, "T", record.timeTag, record.value));
+            const WriteOutcome outcome =
+                writer_.WriteDataValue(pair->StationId, pair->SensorName, "T", record.timeTag, record.value);
+            Count(outcome);
+            if (request_.fastMode) NextInBatch(pair, record.timeTag, outcome);
             observer_.ValueWritten();
         };
 
@@ -155,9 +185,62 @@ private:
 
     void Count(WriteOutcome outcome) {
         switch (outcome) {
-            case WriteOutcome::Inserted: ++result_.counts.inserted; break;
-            case WriteOutcome::Updated: ++result_.counts.updated; break;
+            case WriteOutcome::Inserted: ++result_.counts.inserted, ++batch_.inserted; break;
+            case WriteOutcome::Updated: ++result_.counts.updated, ++batch_.updated; break;
             case WriteOutcome::Failed: ++result_.counts.failed; break;
+        }
+    }
+
+    // Fast mode: the values go in batches, each one transaction, committed
+    // after kBatchValues values or half a second, whichever comes first, and
+    // before the run ends for any reason.
+    static constexpr std::size_t kBatchValues = 10000;
+    static constexpr std::chrono::milliseconds kBatchTime{500};
+
+    struct BatchValue {
+        const TDBSensor* pair;
+        DateTime timeTag;
+    };
+    struct Batch {
+        bool open = false;
+        std::vector<BatchValue> values;  // written in this batch, to report should its commit fail
+        std::int64_t inserted = 0;
+        std::int64_t updated = 0;
+        std::chrono::steady_clock::time_point started;
+    };
+
+    void StartBatch() {
+        writer_.BeginBatch();
+        batch_.open = true;
+        batch_.values.clear();
+        batch_.inserted = batch_.updated = 0;
+        batch_.started = std::chrono::steady_clock::now();
+    }
+
+    void NextInBatch(const TDBSensor* pair, DateTime timeTag, WriteOutcome outcome) {
+        if (outcome != WriteOutcome::Failed) batch_.values.push_back({pair, timeTag});
+        if (batch_.values.size() >= kBatchValues || std::chrono::steady_clock::now() - batch_.started >= kBatchTime) {
+            CommitBatch();
+            StartBatch();
+        }
+    }
+
+    void CommitBatch() {
+        if (!batch_.open) return;
+        batch_.open = false;
+        try {
+            writer_.CommitBatch();
+        } catch (const std::exception& error) {
+            // The batch is gone with its transaction: its values were not
+            // written after all, and each is reported as a failed write is.
+            result_.counts.inserted -= batch_.inserted;
+            result_.counts.updated -= batch_.updated;
+            result_.counts.failed += batch_.inserted + batch_.updated;
+            for (const BatchValue& lost : batch_.values) {
+                sink_.AddStatusMessage(std::string(error.what()) + " - " + lost.pair->StationId + "." +
+                                       lost.pair->SensorName + " @ " + TimeTagText(lost.timeTag));
+            }
+            throw;
         }
     }
 
@@ -181,6 +264,7 @@ private:
     LogRecord record_;
     ValueCursor cursor_;
     int lastPercent_ = -1;
+    Batch batch_;
 };
 
 }  // namespace

@@ -43,7 +43,11 @@ bool LoadImportSettings(const std::string& fileName, std::vector<std::string>& e
         while (position <= value.size()) {
             if (processEvents) processEvents();
             field.clear();
+            const std::size_t before = position;
             ScanFrom(value, position, "%P", {&field});
+            // A carriage return inside the value is a line end, which ends every
+            // field: the list ends there instead of growing empty entries for ever.
+            if (position == before) break;
             entries.push_back(field);
         }
         return true;

@@ -1,23 +1,21 @@
-#include <string>
+#include <string_view>
 
+#include "logfile/LineSplit.h"
 #include "logfile/LogLineKind.h"
-#include "scan/PScan.h"
 
 namespace vireo {
 namespace {
 
-bool Holds(const std::string& text, char c) { return text.find(c) != std::string::npos; }
+using logfile_detail::SixFields;
+using logfile_detail::SixFieldSplit;
+using logfile_detail::SplitSixFields;
 
-/// The fields of one classification, kept per thread so that classifying a line
-/// allocates nothing once the texts have grown to the file's field sizes.
-struct ClassifyFields {
-    std::string first;
-    std::string values[6];
-};
-
-ClassifyFields& Fields() {
-    thread_local ClassifyFields fields;
-    return fields;
+/// The fields tested are short: a plain loop beats a call of memchr.
+bool Holds(std::string_view text, char c) {
+    for (const char x : text) {
+        if (x == c) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -29,26 +27,25 @@ bool IsCommentLine(std::string_view line) {
 }
 
 LogLineKind ClassifyLogLine(std::string_view line) {
-    ClassifyFields& f = Fields();
-    std::string* v = f.values;
-    // The first field is the first "%P" field; the second one is only looked at
-    // when the first holds no '/', but taking both at once costs nothing more.
-    Scan(line, "%P%P", {&f.first, &v[1]});
-    if (!Holds(f.first, '/')) {
+    // The first two comma fields ("%P%P") are the first two of the six-field
+    // split, which the record reading of such a line then finds made already.
+    SixFields v;
+    SplitSixFields(line, SixFieldSplit::CommaFields, v);
+    const std::string_view first = v[0];
+    if (!Holds(first, '/')) {
         if (Holds(v[1], ' ')) return LogLineKind::NameStamp;
         if (!v[1].empty()) return LogLineKind::NameDateTime;
         return LogLineKind::NotARecord;
     }
 
-    const std::size_t blank = f.first.find(' ');
+    const std::size_t blank = first.find(' ');
     LogLineKind found;
-    if (blank != std::string::npos) {
-        if (f.first.find(' ', blank + 1) != std::string::npos) return LogLineKind::BlankSeparatedValues;
-        Scan(line, "%s %P%P%P%P%P", {&v[0], &v[1], &v[2], &v[3], &v[4], &v[5]});
+    if (blank != std::string_view::npos) {
+        if (first.find(' ', blank + 1) != std::string_view::npos) return LogLineKind::BlankSeparatedValues;
+        SplitSixFields(line, SixFieldSplit::StampFields, v);  // "%s %P%P%P%P%P"
         found = LogLineKind::StampName;
     } else {
-        Scan(line, "%P%P%P%P%P%P", {&v[0], &v[1], &v[2], &v[3], &v[4], &v[5]});
-        found = LogLineKind::DateTimeName;
+        found = LogLineKind::DateTimeName;  // the six comma fields split above
     }
     // Only the sixth value is searched for a flag letter; case matters.
     const bool flagged = Holds(v[5], 'G') || Holds(v[5], 'B') || Holds(v[5], 'U');

@@ -19,4 +19,11 @@ inline void WalkStep(std::string_view text, std::size_t& position, std::string_v
     if (position <= before) position = text.size() + 1;
 }
 
+/// The same, the field as a view into `text`.
+inline void WalkStep(std::string_view text, std::size_t& position, std::string_view pattern, std::string_view& field) {
+    const std::size_t before = position;
+    ScanFrom(text, position, pattern, {&field});
+    if (position <= before) position = text.size() + 1;
+}
+
 }  // namespace vireo::logfile_detail

@@ -2,9 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
-#include <memory>
 #include <string_view>
 
 namespace vireo {
@@ -30,11 +30,16 @@ private:
 /// - the last line needs no line feed.
 /// Lines of any length and files of any size are read through a fixed buffer;
 /// only a line longer than the buffer is gathered in a growing text, and only up
-/// to the end of its text.
+/// to the end of its text. A line whose text is longer than the limit (16 MiB
+/// unless told otherwise) is no record of any logger: it is read through without
+/// being kept, reads as an empty text, and LineCut() tells it apart from an empty
+/// line. So memory stays flat whatever the file holds (2 GiB without a line end).
 class LogLineReader {
 public:
+    static constexpr std::size_t kMaxLineText = 16u << 20;
+
     /// Opens the file; throws LogFileError when it cannot be opened.
-    explicit LogLineReader(std::string path, std::size_t bufferSize = 1u << 20);
+    explicit LogLineReader(std::string path, std::size_t bufferSize = 1u << 20, std::size_t maxLineText = kMaxLineText);
     ~LogLineReader();
 
     LogLineReader(const LogLineReader&) = delete;
@@ -50,11 +55,20 @@ public:
     std::uint64_t CharactersRead() const noexcept { return charactersRead_; }
     /// Number of lines read so far.
     std::uint64_t LinesRead() const noexcept { return linesRead_; }
+    /// True when the text of the last line read was longer than the limit: the
+    /// line was given as an empty text.
+    bool LineCut() const noexcept { return lineCut_; }
     /// Size of the file in bytes when it was opened.
     std::uint64_t FileSize() const noexcept { return fileSize_; }
+    /// Size of the open file now (it may have been cut or added to since it
+    /// was opened); 0 for what is not a regular file.
+    std::uint64_t CurrentFileSize() const noexcept;
     const std::string& Path() const noexcept { return path_; }
 
 private:
+    /// The next line when it lies whole in the buffer; false (and nothing
+    /// consumed) otherwise.
+    bool ReadBufferedLine(std::string_view& line);
     /// Reads more of the file behind the buffered bytes. False when nothing more
     /// can be had (end of file or control-Z seen).
     bool Fill();
@@ -68,8 +82,10 @@ private:
     std::size_t begin_ = 0;  // first unread byte in buffer_
     std::size_t end_ = 0;    // one past the last valid byte in buffer_
     bool endOfText_ = false;
-    std::string longLine_;         // a line that did not fit into the buffer
+    std::string longLine_;            // a line that did not fit into the buffer
     bool longLineTextEnded_ = false;  // a carriage return was met in longLine_'s bytes
+    std::size_t maxLineText_;
+    bool lineCut_ = false;
     std::uint64_t bytesConsumed_ = 0;
     std::uint64_t charactersRead_ = 0;
     std::uint64_t linesRead_ = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace vireo {
@@ -14,5 +15,15 @@ namespace vireo {
 /// (with its sign), one too large is not a number.
 /// True when the text is a number; `value` is set only then.
 bool ParseLogNumber(std::string_view text, double& value);
+
+/// Room that WriteLogNumber needs.
+inline constexpr std::size_t kLogNumberTextSize = 32;
+
+/// Writes `value`, which ParseLogNumber read from `text`, exactly as
+/// std::to_chars writes a double (the shortest text that reads back as the
+/// value, plain or with an exponent, whichever is shorter). Made from the
+/// digits of the text where that gives the same, which is much quicker. Gives
+/// the end of what was written to `out`, which has room for kLogNumberTextSize.
+char* WriteLogNumber(char* out, std::string_view text, double value);
 
 }  // namespace vireo

@@ -1,14 +1,39 @@
 #include "logfile/LogRecord.h"
 
+#include <array>
 #include <charconv>
+#include <cstring>
 
 #include "logfile/FieldWalk.h"
+#include "logfile/LineSplit.h"
 #include "logfile/LogNumber.h"
 #include "scan/PScan.h"
 #include "scan/Regional.h"
 
 namespace vireo {
 namespace {
+
+using logfile_detail::SixFields;
+using logfile_detail::SixFieldSplit;
+using logfile_detail::SplitSixFields;
+
+constexpr std::size_t kDateLength = 10;
+constexpr std::size_t kTimeLength = 8;
+constexpr std::size_t kTimeTextLength = kDateLength + 1 + kTimeLength;
+
+void Store(std::string& text, std::string_view field) {
+    if (field.empty()) {
+        text.clear();
+    } else {
+        text.assign(field.data(), field.size());
+    }
+}
+
+/// Copies `from` unless `text` holds it already: the values of one line share
+/// their date and time texts.
+void StoreIfChanged(std::string& text, const std::string& from) {
+    if (text.size() != from.size() || std::memcmp(text.data(), from.data(), from.size()) != 0) text.assign(from);
+}
 
 void ClearTexts(LogRecord& record) {
     record.dateText.clear();
@@ -21,47 +46,132 @@ void ClearTexts(LogRecord& record) {
     record.flag.clear();
 }
 
+void ClearTexts(LogValueView& record) {
+    record.dateText = {};
+    record.timeText = {};
+    record.name = {};
+    record.headingName = {};
+    record.valueText = {};
+    record.fifthField = {};
+    record.flag = {};
+}
+
 /// Reads the date-and-time text with "%j"; an empty text gives the stamp 0.
 /// Records of one file mostly come in runs of one time, so the last text read
 /// and its stamp are kept (with the separators they were read with).
-SecondStamp ReadStamp(const std::string& stampText) {
+SecondStamp ReadStamp(std::string_view stampText) {
+    constexpr std::size_t kLongestKept = 32;
     struct LastStamp {
-        std::string text;
+        bool valid = false;
         char dateSeparator = 0;
         char timeSeparator = 0;
         SecondStamp stamp = 0;
+        std::size_t size = 0;
+        char text[kLongestKept];
     };
     thread_local LastStamp last;
     const RegionalSettings& regional = Regional();
-    if (last.dateSeparator == regional.dateSeparator && last.timeSeparator == regional.timeSeparator &&
-        last.text == stampText) {
+    if (last.valid && last.size == stampText.size() && last.dateSeparator == regional.dateSeparator &&
+        last.timeSeparator == regional.timeSeparator &&
+        (stampText.empty() || std::memcmp(last.text, stampText.data(), stampText.size()) == 0)) {
         return last.stamp;
     }
     SecondStamp stamp = 0;
     Scan(stampText, "%j", {&stamp});
-    last.text = stampText;
-    last.dateSeparator = regional.dateSeparator;
-    last.timeSeparator = regional.timeSeparator;
-    last.stamp = stamp;
+    last.valid = stampText.size() <= kLongestKept;
+    if (last.valid) {
+        if (!stampText.empty()) std::memcpy(last.text, stampText.data(), stampText.size());
+        last.size = stampText.size();
+        last.dateSeparator = regional.dateSeparator;
+        last.timeSeparator = regional.timeSeparator;
+        last.stamp = stamp;
+    }
     return stamp;
 }
 
-void ReadValue(LogRecord& record, bool& isNumber) {
-    double value = 0;
-    isNumber = ParseLogNumber(record.valueText, value);
-    record.value = isNumber ? value : 0.0;
+/// BuildTimeText into `buffer`.
+std::string_view TimeTextIn(std::string_view dateText, std::string_view timeText,
+                            std::array<char, kTimeTextLength>& buffer) {
+    if (dateText.size() != kDateLength || timeText.size() != kTimeLength) return {};
+    std::memcpy(buffer.data(), dateText.data(), kDateLength);
+    buffer[kDateLength] = ' ';
+    std::memcpy(buffer.data() + kDateLength + 1, timeText.data(), kTimeLength);
+    return {buffer.data(), buffer.size()};
 }
 
-void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor, LogRecord& record) {
-    ClearTexts(record);
-    cursor.label.clear();
-    cursor.rest.clear();
+/// The value text read as a number; 0 when it is none.
+double ValueOf(std::string_view valueText, bool& isNumber) {
+    double value = 0;
+    isNumber = ParseLogNumber(valueText, value);
+    return isNumber ? value : 0.0;
+}
+
+/// Splits a line of a one-value kind into views; false for another kind.
+bool SplitOneValueLine(LogLineKind kind, std::string_view line, LogValueView& record) {
+    // The splits are those of the patterns "%P%P%P%P%P" (name, date, time, value,
+    // flag), "%P%P%P%P" (name, date and time, value, flag), "%P%P%P%P%P%P" and
+    // "%s %P%P%P%P%P" (date, time, name, value, fifth field, flag): the first
+    // fields of the six-field splits that the classification made.
+    SixFields v;
+    switch (kind) {
+        case LogLineKind::NameDateTime:
+            SplitSixFields(line, SixFieldSplit::CommaFields, v);
+            record.name = v[0];
+            record.dateText = v[1];
+            record.timeText = v[2];
+            record.valueText = v[3];
+            record.flag = v[4];
+            return true;
+        case LogLineKind::NameStamp:
+            SplitSixFields(line, SixFieldSplit::CommaFields, v);
+            record.name = v[0];
+            record.valueText = v[2];
+            record.flag = v[3];
+            // Field 2 holds date and time; it is split at its first blank.
+            Scan(v[1], "%s %S", {&record.dateText, &record.timeText});
+            return true;
+        case LogLineKind::DateTimeName:
+        case LogLineKind::StampName:
+            SplitSixFields(line, kind == LogLineKind::DateTimeName ? SixFieldSplit::CommaFields : SixFieldSplit::StampFields,
+                           v);
+            record.dateText = v[0];
+            record.timeText = v[1];
+            record.name = v[2];
+            record.valueText = v[3];
+            record.fifthField = v[4];
+            record.flag = v[5];
+            return true;
+        default:
+            return false;
+    }
+}
+
+/// The date, the time and the values of a multi-value line; as the patterns
+/// "%P%P%P%S" (date, time, label, rest) and "%s %_%s %_%s" (date, time, rest) split it.
+void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor) {
+    std::string_view date;
+    std::string_view time;
+    std::string_view rest;
     if (kind == LogLineKind::DateTimeLabelValues) {
-        Scan(line, "%P%P%P%S", {&cursor.dateText, &cursor.timeText, &cursor.label, &cursor.rest});
+        // The first three fields are those of the six-field split that the
+        // classification made. Each stopped at a ',', a line end or the end of
+        // the line, and "%P" steps over a ',' only; the rest ("%S" last in the
+        // pattern) is everything after that.
+        SixFields v;
+        SplitSixFields(line, SixFieldSplit::CommaFields, v);
+        date = v[0];
+        time = v[1];
+        Store(cursor.label, v[2]);
+        std::size_t restStart = static_cast<std::size_t>(v[2].data() - line.data()) + v[2].size();
+        if (restStart < line.size() && line[restStart] == ',') ++restStart;
+        rest = line.substr(restStart);
     } else {
-        Scan(line, "%s %_%s %_%s", {&cursor.dateText, &cursor.timeText, &cursor.rest});
+        Scan(line, "%s %_%s %_%s", {&date, &time, &rest});
         cursor.label = "0";
     }
+    Store(cursor.dateText, date);
+    Store(cursor.timeText, time);
+    Store(cursor.rest, rest);
     // The value kinds take the date and time as they stand, whatever their lengths.
     cursor.stampText.assign(cursor.dateText);
     cursor.stampText.push_back(' ');
@@ -72,22 +182,55 @@ void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor, Log
     cursor.position = 1;
     cursor.length = cursor.rest.size();
     cursor.counter = 0;
+    cursor.started = true;
 }
 
-void AppendDecimal(std::string& text, std::size_t number) {
+/// Takes the next value text of a multi-value line from the cursor; false (and
+/// the started flag cleared) when the line holds no further value.
+bool TakeValueText(LogLineKind kind, ValueCursor& cursor, std::string_view& valueText) {
+    if (cursor.position > cursor.length) {
+        cursor.started = false;
+        return false;
+    }
+    logfile_detail::WalkStep(cursor.rest, cursor.position, kind == LogLineKind::DateTimeLabelValues ? "%P" : "%s %_",
+                             valueText);
+    ++cursor.counter;
+    return true;
+}
+
+/// `name` becomes the label, ':' and the counter. The values of one line share
+/// the label, so a name that begins with it already keeps that part.
+void FormName(std::string& name, const std::string& label, std::size_t counter) {
     char digits[24];
-    const auto written = std::to_chars(digits, digits + sizeof digits, number);
-    text.append(digits, written.ptr);
+    const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, counter).ptr - digits);
+    const std::size_t prefix = label.size() + 1;
+    if (name.size() >= prefix && name[label.size()] == ':' && std::memcmp(name.data(), label.data(), label.size()) == 0) {
+        if (name.size() == prefix + count) {  // as many digits as the name before: overwritten in place
+            std::memcpy(name.data() + prefix, digits, count);
+            return;
+        }
+        name.resize(prefix);
+    } else {
+        name.assign(label);
+        name.push_back(':');
+    }
+    name.append(digits, count);
+}
+
+/// The column heading that names the value just taken, or null.
+const std::string* HeadingOf(LogLineKind kind, const ValueCursor& cursor) {
+    if (kind == LogLineKind::BlankSeparatedValues && cursor.headings != nullptr &&
+        cursor.counter <= cursor.headings->size()) {
+        return &(*cursor.headings)[cursor.counter - 1];
+    }
+    return nullptr;
 }
 
 }  // namespace
 
 void BuildTimeText(std::string_view dateText, std::string_view timeText, std::string& result) {
-    result.clear();
-    if (dateText.size() != 10 || timeText.size() != 8) return;
-    result.append(dateText);
-    result.push_back(' ');
-    result.append(timeText);
+    std::array<char, kTimeTextLength> buffer;
+    Store(result, TimeTextIn(dateText, timeText, buffer));
 }
 
 std::string BuildTimeText(std::string_view dateText, std::string_view timeText) {
@@ -96,38 +239,39 @@ std::string BuildTimeText(std::string_view dateText, std::string_view timeText) 
     return result;
 }
 
-bool ParseLogRecord(LogLineKind kind, std::string_view line, LogRecord& record) {
+bool ParseLogRecord(LogLineKind kind, std::string_view line, LogValueView& record) {
     ClearTexts(record);
-    switch (kind) {
-        case LogLineKind::NameDateTime:
-            Scan(line, "%P%P%P%P%P", {&record.name, &record.dateText, &record.timeText, &record.valueText, &record.flag});
-            break;
-        case LogLineKind::NameStamp:
-            // Field 2 holds date and time; it is split at its first blank.
-            Scan(line, "%P%P%P%P", {&record.name, &record.stampText, &record.valueText, &record.flag});
-            Scan(record.stampText, "%s %S", {&record.dateText, &record.timeText});
-            break;
-        case LogLineKind::DateTimeName:
-            Scan(line, "%P%P%P%P%P%P",
-                 {&record.dateText, &record.timeText, &record.name, &record.valueText, &record.fifthField, &record.flag});
-            break;
-        case LogLineKind::StampName:
-            Scan(line, "%s %P%P%P%P%P",
-                 {&record.dateText, &record.timeText, &record.name, &record.valueText, &record.fifthField, &record.flag});
-            break;
-        default:
-            record.stamp = 0;
-            record.timeTag = SecondsToDateTime(0);
-            record.hasTimeTag = false;
-            record.value = 0;
-            return false;
+    if (!SplitOneValueLine(kind, line, record)) {
+        record.stamp = 0;
+        record.timeTag = SecondsToDateTime(0);
+        record.hasTimeTag = false;
+        record.value = 0;
+        return false;
     }
     bool isNumber = false;
-    ReadValue(record, isNumber);
-    BuildTimeText(record.dateText, record.timeText, record.stampText);
-    record.stamp = ReadStamp(record.stampText);
+    record.value = ValueOf(record.valueText, isNumber);
+    std::array<char, kTimeTextLength> buffer;
+    record.stamp = ReadStamp(TimeTextIn(record.dateText, record.timeText, buffer));
     record.timeTag = SecondsToDateTime(record.stamp);
     record.hasTimeTag = HasDatePart(record.stamp);
+    return isNumber;
+}
+
+bool ParseLogRecord(LogLineKind kind, std::string_view line, LogRecord& record) {
+    LogValueView view;
+    const bool isNumber = ParseLogRecord(kind, line, view);
+    Store(record.dateText, view.dateText);
+    Store(record.timeText, view.timeText);
+    Store(record.name, view.name);
+    record.headingName.clear();
+    Store(record.valueText, view.valueText);
+    BuildTimeText(view.dateText, view.timeText, record.stampText);
+    Store(record.fifthField, view.fifthField);
+    Store(record.flag, view.flag);
+    record.stamp = view.stamp;
+    record.timeTag = view.timeTag;
+    record.hasTimeTag = view.hasTimeTag;
+    record.value = view.value;
     return isNumber;
 }
 
@@ -136,32 +280,51 @@ bool NextLogValue(LogLineKind kind, std::string_view line, ValueCursor& cursor, 
         cursor.started = false;
         return true;
     }
-    if (!cursor.started) StartLine(kind, line, cursor, record);
-    if (cursor.position > cursor.length) {
-        cursor.started = false;
-        return true;
+    if (!cursor.started) {
+        ClearTexts(record);
+        StartLine(kind, line, cursor);
     }
-    logfile_detail::WalkStep(cursor.rest, cursor.position,
-                             kind == LogLineKind::DateTimeLabelValues ? "%P" : "%s %_", record.valueText);
-    ++cursor.counter;
-    record.name.assign(cursor.label);
-    record.name.push_back(':');
-    AppendDecimal(record.name, cursor.counter);
-    if (kind == LogLineKind::BlankSeparatedValues && cursor.headings != nullptr &&
-        cursor.counter <= cursor.headings->size()) {
-        record.headingName.assign((*cursor.headings)[cursor.counter - 1]);
+    std::string_view valueText;
+    if (!TakeValueText(kind, cursor, valueText)) return true;
+    Store(record.valueText, valueText);
+    FormName(record.name, cursor.label, cursor.counter);
+    if (const std::string* heading = HeadingOf(kind, cursor)) {
+        record.headingName.assign(*heading);
     } else {
         record.headingName.clear();
     }
-    record.dateText.assign(cursor.dateText);
-    record.timeText.assign(cursor.timeText);
-    record.stampText.assign(cursor.stampText);
+    StoreIfChanged(record.dateText, cursor.dateText);
+    StoreIfChanged(record.timeText, cursor.timeText);
+    StoreIfChanged(record.stampText, cursor.stampText);
     record.stamp = cursor.stamp;
     record.timeTag = cursor.timeTag;
     record.hasTimeTag = cursor.hasTimeTag;
     bool isNumber = false;
-    ReadValue(record, isNumber);
-    cursor.started = true;
+    record.value = ValueOf(valueText, isNumber);
+    return isNumber;
+}
+
+bool NextLogValue(LogLineKind kind, std::string_view line, ValueCursor& cursor, LogValueView& record) {
+    if (!IsMultiValueKind(kind)) {
+        cursor.started = false;
+        return true;
+    }
+    if (!cursor.started) {
+        ClearTexts(record);
+        StartLine(kind, line, cursor);
+    }
+    if (!TakeValueText(kind, cursor, record.valueText)) return true;
+    FormName(cursor.name, cursor.label, cursor.counter);
+    record.name = cursor.name;
+    const std::string* heading = HeadingOf(kind, cursor);
+    record.headingName = heading != nullptr ? std::string_view(*heading) : std::string_view();
+    record.dateText = cursor.dateText;
+    record.timeText = cursor.timeText;
+    record.stamp = cursor.stamp;
+    record.timeTag = cursor.timeTag;
+    record.hasTimeTag = cursor.hasTimeTag;
+    bool isNumber = false;
+    record.value = ValueOf(record.valueText, isNumber);
     return isNumber;
 }
 

@@ -13,9 +13,9 @@ namespace vireo {
 /// One value read from a log line. Keep one LogRecord for a whole file: its texts
 /// keep their storage from line to line.
 struct LogRecord {
-    std::string dateText;   ///< date field of the line, unchanged
-    std::string timeText;   ///< time field of the line, unchanged
-    std::string name;       ///< log sensor name of the value
+    std::string dateText;  ///< date field of the line, unchanged
+    std::string timeText;  ///< time field of the line, unchanged
+    std::string name;      ///< log sensor name of the value
     /// In a .PRN file, the column heading that names a blank-separated value;
     /// empty when there is none. Pairs made from either name apply (heading first).
     std::string headingName;
@@ -26,7 +26,7 @@ struct LogRecord {
     /// a two-digit year, a year before 1985, a date written another way. Such a
     /// record carries no usable time tag and is not imported.
     bool hasTimeTag = false;
-    double value = 0;       ///< the number read from the value text (0 when it is none)
+    double value = 0;  ///< the number read from the value text (0 when it is none)
 
     std::string stampText;  ///< the date-and-time text read with "%j"
     std::string fifthField;
@@ -38,8 +38,8 @@ struct LogRecord {
 /// line and shared by all its values.
 struct ValueCursor {
     bool started = false;
-    std::string label;  ///< third comma field, or "0" for a blank-separated line
-    std::string rest;   ///< the part of the line that holds the values
+    std::string label;         ///< third comma field, or "0" for a blank-separated line
+    std::string rest;          ///< the part of the line that holds the values
     std::size_t position = 1;  ///< 1-based position of the next value in rest
     std::size_t length = 0;    ///< length of rest
     std::size_t counter = 0;   ///< values taken so far from this line
@@ -53,6 +53,27 @@ struct ValueCursor {
     /// values of blank-separated lines: the i-th value gets the i-th heading.
     /// Null when there are none; the caller owns the list and keeps it alive.
     const std::vector<std::string>* headings = nullptr;
+    /// The name of the value last taken, for LogValueView.
+    std::string name;
+};
+
+/// One value read from a log line as views instead of copies, for callers that
+/// keep no texts: the same as the fields of LogRecord (there is no stamp text;
+/// BuildTimeText gives it). The texts of a one-value line are views into the
+/// line; those of a multi-value line views into the line's ValueCursor. They
+/// hold while the line is unchanged and until the next call with the cursor.
+struct LogValueView {
+    std::string_view dateText;
+    std::string_view timeText;
+    std::string_view name;
+    std::string_view headingName;
+    std::string_view valueText;
+    std::string_view fifthField;
+    std::string_view flag;
+    SecondStamp stamp = 0;
+    DateTime timeTag = 0;
+    bool hasTimeTag = false;
+    double value = 0;
 };
 
 /// The date and time text of a one-value record: the date text, one blank and the
@@ -70,6 +91,8 @@ constexpr bool HasDatePart(SecondStamp stamp) { return stamp >= 86400; }
 /// tag and hasTimeTag are filled in any case. True exactly when the value text is
 /// a number. Other kinds yield false and empty texts.
 bool ParseLogRecord(LogLineKind kind, std::string_view line, LogRecord& record);
+/// The same as views into `line`.
+bool ParseLogRecord(LogLineKind kind, std::string_view line, LogValueView& record);
 
 /// Walks a line of a multi-value kind (DateTimeLabelValues, BlankSeparatedValues)
 /// one value per call. Each call that takes a value fills name, headingName,
@@ -88,5 +111,7 @@ bool ParseLogRecord(LogLineKind kind, std::string_view line, LogRecord& record);
 ///
 /// Other kinds hold no value: the call clears cursor.started and returns true.
 bool NextLogValue(LogLineKind kind, std::string_view line, ValueCursor& cursor, LogRecord& record);
+/// The same as views into `line` and `cursor`.
+bool NextLogValue(LogLineKind kind, std::string_view line, ValueCursor& cursor, LogValueView& record);
 
 }  // namespace vireo

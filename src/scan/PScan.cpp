@@ -1,9 +1,16 @@
 #include "scan/PScan.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define VIREO_SCAN_SSE2 1
+#endif
 
 #include "scan/Chronos.h"
 #include "scan/DecimalText.h"
@@ -36,9 +43,33 @@ struct Target {
     }
 };
 
+/// The caller's text variable of P, S, '"' and V: a copy into a std::string or
+/// a view into the scanned text.
+struct TextTarget {
+    std::string* copy = nullptr;
+    std::string_view* view = nullptr;
+    bool wrongType = false;
+
+    void Store(const char* data, std::size_t size) const {
+        if (copy != nullptr) {
+            copy->assign(data, size);
+        } else if (view != nullptr) {
+            *view = std::string_view(data, size);
+        }
+    }
+};
+
 class ArgumentList {
 public:
     ArgumentList(const ScanArg* first, std::size_t count) : next_(first), end_(first + count) {}
+
+    TextTarget TakeText() {
+        if (next_ == end_) return {};
+        const ScanArg& argument = *next_++;
+        if (std::string* const* copy = std::get_if<std::string*>(&argument)) return {*copy, nullptr, false};
+        if (std::string_view* const* view = std::get_if<std::string_view*>(&argument)) return {nullptr, *view, false};
+        return {nullptr, nullptr, true};
+    }
 
     template <class T>
     Target<T> Take() {
@@ -80,7 +111,142 @@ constexpr std::array<std::string_view, 12> kBooleanWords = {"YES", "Y", "TRUE", 
                                                             "NO",  "N", "FALSE", "BAD", "OFF", "0"};
 constexpr std::size_t kTrueWords = 6;
 
-constexpr std::string_view kDirectives = "_PCILWERXMBS\"V?NJDTQ[]";
+/// What a directive character asks for; letters in either case.
+enum class Op : std::uint8_t {
+    None,  // not a directive
+    Blanks,
+    Plain,
+    Character,
+    Integer,
+    Word,
+    Single,
+    Number,
+    Double,
+    Thousandths,
+    Boolean,
+    Delimited,
+    Quoted,
+    QuotedValue,
+    SkipTo,
+    LineEnd,
+    Stamp,
+    Day,
+    TimeOfDay,
+    DateExpression,
+    CheckingOff,
+    CheckingOn,
+};
+
+constexpr std::array<Op, 256> MakeOpTable() {
+    std::array<Op, 256> ops{};
+    const auto set = [&ops](char c, Op op) {
+        ops[static_cast<unsigned char>(c)] = op;
+        if (IsUpperLetter(c)) ops[static_cast<unsigned char>(c - 'A' + 'a')] = op;
+    };
+    set('_', Op::Blanks);
+    set('P', Op::Plain);
+    set('C', Op::Character);
+    set('I', Op::Integer);
+    set('L', Op::Integer);
+    set('W', Op::Word);
+    set('E', Op::Single);
+    set('R', Op::Number);
+    set('X', Op::Double);
+    set('M', Op::Thousandths);
+    set('B', Op::Boolean);
+    set('S', Op::Delimited);
+    set('"', Op::Quoted);
+    set('V', Op::QuotedValue);
+    set('?', Op::SkipTo);
+    set('N', Op::LineEnd);
+    set('J', Op::Stamp);
+    set('D', Op::Day);
+    set('T', Op::TimeOfDay);
+    set('Q', Op::DateExpression);
+    set('[', Op::CheckingOff);
+    set(']', Op::CheckingOn);
+    return ops;
+}
+
+constexpr std::array<Op, 256> kOps = MakeOpTable();
+
+/// The characters at which a plain field ends: ',' and the field-ending set
+/// (the end of the text is tested apart).
+constexpr std::array<bool, 256> MakePlainEnds() {
+    std::array<bool, 256> ends{};
+    ends[static_cast<unsigned char>(',')] = true;
+    ends[static_cast<unsigned char>('\r')] = true;
+    ends[static_cast<unsigned char>('\n')] = true;
+    return ends;
+}
+
+constexpr std::array<bool, 256> kPlainEnds = MakePlainEnds();
+
+/// The index of the first ',', carriage return or line feed at or after
+/// `from`, or `size` when there is none. Reads only inside [data, data + size).
+std::size_t PlainFieldEnd(const char* data, std::size_t from, std::size_t size) {
+#ifdef VIREO_SCAN_SSE2
+    if (size >= 16) {
+        const __m128i comma = _mm_set1_epi8(',');
+        const __m128i carriageReturn = _mm_set1_epi8('\r');
+        const __m128i lineFeed = _mm_set1_epi8('\n');
+        const auto hits = [&](std::size_t at) {
+            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+            const __m128i found = _mm_or_si128(_mm_cmpeq_epi8(chunk, comma),
+                                               _mm_or_si128(_mm_cmpeq_epi8(chunk, carriageReturn),
+                                                            _mm_cmpeq_epi8(chunk, lineFeed)));
+            return static_cast<unsigned>(_mm_movemask_epi8(found));
+        };
+        for (; from + 16 <= size; from += 16) {
+            if (const unsigned mask = hits(from); mask != 0) return from + static_cast<std::size_t>(std::countr_zero(mask));
+        }
+        if (from < size) {
+            // The last 16 characters of the text, without those before `from`.
+            const std::size_t last = size - 16;
+            const unsigned mask = hits(last) >> (from - last);
+            return mask != 0 ? from + static_cast<std::size_t>(std::countr_zero(mask)) : size;
+        }
+        return size;
+    }
+#endif
+    while (from < size && !kPlainEnds[static_cast<unsigned char>(data[from])]) ++from;
+    return from;
+}
+
+/// A run of "%P" and "%p" directives (no width, no precision), by far the
+/// commonest, read in one loop: each takes the field up to the next ',', line
+/// end or the end of the text, and 'P' steps over the ',' it stopped at.
+/// `index` is at the letter of the first directive; gives the index after the
+/// letter of the last. `wrongType` is set when a reference was not a text.
+inline std::size_t ReadPlainRun(std::string_view text, std::size_t& position, std::string_view pattern,
+                                std::size_t index, ArgumentList& arguments, bool& wrongType) {
+    const char* const data = text.data();
+    const std::size_t length = text.size();
+    const char* const directives = pattern.data();
+    const std::size_t patternSize = pattern.size();
+    std::size_t at = position;
+    for (;;) {
+        const bool commaForm = directives[index++] == 'P';
+        const std::size_t start = at;
+        at = PlainFieldEnd(data, at, length);
+        const TextTarget target = arguments.TakeText();
+        target.Store(data + start, at - start);
+        if (target.wrongType) wrongType = true;
+        if (commaForm && at < length && data[at] == ',') ++at;
+        if (index + 1 >= patternSize || directives[index] != '%' ||
+            (directives[index + 1] != 'P' && directives[index + 1] != 'p')) {
+            break;
+        }
+        ++index;
+    }
+    position = at;
+    return index;
+}
+
+/// The one-field pattern of the walks over comma fields.
+bool IsOnePlainField(std::string_view pattern) {
+    return pattern.size() == 2 && pattern[0] == '%' && (pattern[1] == 'P' || pattern[1] == 'p');
+}
 
 class Scanner {
 public:
@@ -114,8 +280,9 @@ private:
 
     std::int32_t ReadCount(std::string_view pattern, std::size_t& index, bool& failed);
     void MatchLiteral(char expected);
-    bool Directive(char letter, std::string_view pattern, std::size_t& index);
+    bool Directive(Op op, std::string_view pattern, std::size_t& index);
     void StepOverComma();
+    std::size_t PlainFields(std::string_view pattern, std::size_t index);
 
     // The directives; those returning bool return false when their element fails.
     void SkipBlanks();
@@ -138,6 +305,7 @@ private:
     bool LineEnd();
     template <std::size_t N>
     bool Nested(std::string_view subPattern, std::array<std::uint16_t, N>& parts);
+    bool CommonStamp(std::array<std::uint16_t, 6>& parts);
     bool Stamp();
     bool Day();
     bool TimeOfDay();
@@ -152,34 +320,43 @@ private:
 };
 
 bool Scanner::Run(std::string_view pattern) {
+    const std::size_t size = pattern.size();
     std::size_t index = 0;
-    while (index < pattern.size()) {
+    while (index < size) {
         const char c = pattern[index++];
         if (c != '%') {
             MatchLiteral(c);
             continue;
         }
-        if (index < pattern.size() && pattern[index] == '%') {
+        if (index < size && (pattern[index] == 'P' || pattern[index] == 'p')) {
+            index = PlainFields(pattern, index);  // by far the commonest directive
+            continue;
+        }
+        if (index < size && pattern[index] == '%') {
             ++index;
             MatchLiteral('%');
             continue;
         }
         bool failed = false;
-        width_ = ReadCount(pattern, index, failed);
-        if (index < pattern.size() && pattern[index] == '.') {
-            ++index;
-            ReadCount(pattern, index, failed);  // the scanner has no use for a precision
+        width_ = 0;
+        if (index < size && (IsDigit(pattern[index]) || pattern[index] == '*' || pattern[index] == '.')) {
+            width_ = ReadCount(pattern, index, failed);
+            if (index < size && pattern[index] == '.') {
+                ++index;
+                ReadCount(pattern, index, failed);  // the scanner has no use for a precision
+            }
         }
-        if (index >= pattern.size()) {  // a '%' with no directive character ends the pattern
+        if (index >= size) {  // a '%' with no directive character ends the pattern
             Fail();
             break;
         }
         const char letter = pattern[index++];
-        if (kDirectives.find(UpperAscii(letter)) == std::string_view::npos) {
+        const Op op = kOps[static_cast<unsigned char>(letter)];
+        if (op == Op::None) {
             Fail();  // not a directive: nothing is consumed
             continue;
         }
-        if (!Directive(letter, pattern, index)) failed = true;
+        if (!Directive(op, pattern, index)) failed = true;
         if (IsUpperLetter(letter)) StepOverComma();
         if (failed) Fail();
     }
@@ -209,7 +386,7 @@ void Scanner::StepOverComma() {
 }
 
 /// Carries out one directive; false when its element fails.
-bool Scanner::Directive(char letter, std::string_view pattern, std::size_t& index) {
+bool Scanner::Directive(Op op, std::string_view pattern, std::size_t& index) {
     const auto terminator = [&] {
         Terminator t;
         if (index < pattern.size()) {
@@ -219,56 +396,65 @@ bool Scanner::Directive(char letter, std::string_view pattern, std::size_t& inde
         }
         return t;
     };
-    switch (UpperAscii(letter)) {
-        case '_':
+    switch (op) {
+        case Op::Blanks:
             SkipBlanks();
             return true;
-        case 'P':
+        case Op::Plain:
             return Text();
-        case 'C':
+        case Op::Character:
             return Character();
-        case 'I':
-        case 'L':
+        case Op::Integer:
             return Integer();
-        case 'W':
+        case Op::Word:
             return Word();
-        case 'E':
+        case Op::Single:
             return SingleField();
-        case 'R':
+        case Op::Number:
             return NumberField();
-        case 'X':
+        case Op::Double:
             return DoubleField();
-        case 'M':
+        case Op::Thousandths:
             return Thousandths();
-        case 'B':
+        case Op::Boolean:
             return Boolean();
-        case 'S':
+        case Op::Delimited:
             return Delimited(terminator());
-        case '"':
+        case Op::Quoted:
             return Quoted(terminator());
-        case 'V':
+        case Op::QuotedValue:
             return QuotedValue(terminator());
-        case '?':
+        case Op::SkipTo:
             return SkipTo(terminator());
-        case 'N':
+        case Op::LineEnd:
             return LineEnd();
-        case 'J':
+        case Op::Stamp:
             return Stamp();
-        case 'D':
+        case Op::Day:
             return Day();
-        case 'T':
+        case Op::TimeOfDay:
             return TimeOfDay();
-        case 'Q':
+        case Op::DateExpression:
             return DateExpression();
-        case '[':
+        case Op::CheckingOff:
             checking_ = false;
             return true;
-        case ']':
+        case Op::CheckingOn:
             checking_ = true;
             return true;
-        default:
-            return false;
+        case Op::None:
+            break;
     }
+    return false;
+}
+
+/// A run of "%P" and "%p": each is the same as Text() followed, for 'P', by
+/// StepOverComma(), since the field stops at a ',', a line end or the end.
+std::size_t Scanner::PlainFields(std::string_view pattern, std::size_t index) {
+    bool wrongType = false;
+    index = ReadPlainRun(text_, position_, pattern, index, arguments_, wrongType);
+    if (wrongType) Fail();
+    return index;
 }
 
 void Scanner::SkipBlanks() {
@@ -280,6 +466,10 @@ void Scanner::SkipBlanks() {
 }
 
 void Scanner::ReadPlainField(std::size_t start) {
+    if (width_ <= 0) {
+        position_ = PlainFieldEnd(text_.data(), position_, text_.size());
+        return;
+    }
     while (!EndsField() && text_[position_] != ',' && Room(start)) ++position_;
 }
 
@@ -302,10 +492,10 @@ void Scanner::ReadNumber(std::size_t start) {
 }
 
 bool Scanner::Text() {
-    const auto target = arguments_.Take<std::string>();
+    const TextTarget target = arguments_.TakeText();
     const std::size_t start = position_;
     ReadPlainField(start);
-    if (target.variable != nullptr) target.variable->assign(text_.data() + start, position_ - start);
+    target.Store(text_.data() + start, position_ - start);
     return !target.wrongType;
 }
 
@@ -416,35 +606,43 @@ bool Scanner::Boolean() {
 }
 
 bool Scanner::Delimited(Terminator terminator) {
-    const auto target = arguments_.Take<std::string>();
+    const TextTarget target = arguments_.TakeText();
     const std::size_t start = position_;
-    while (!AtEnd() && !terminator.Matches(Current()) && Room(start)) ++position_;
-    if (target.variable != nullptr) target.variable->assign(text_.data() + start, position_ - start);
+    if (width_ > 0) {
+        while (!AtEnd() && !terminator.Matches(Current()) && Room(start)) ++position_;
+    } else if (terminator.endOfPattern) {
+        position_ = text_.size();
+    } else if (!AtEnd()) {
+        const void* found = std::memchr(text_.data() + position_, terminator.character, text_.size() - position_);
+        position_ = found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data())
+                                     : text_.size();
+    }
+    target.Store(text_.data() + start, position_ - start);
     StepOverUnlessAtEnd();
     return !target.wrongType;
 }
 
 bool Scanner::Quoted(Terminator terminator) {
-    const auto target = arguments_.Take<std::string>();
+    const TextTarget target = arguments_.TakeText();
     const unsigned char first = Current();
     if (!AtEnd() && (first == '"' || first == '\'')) {
         ++position_;
         const std::size_t start = position_;
         while (!EndsField() && Current() != first && Room(start)) ++position_;
-        if (target.variable != nullptr) target.variable->assign(text_.data() + start, position_ - start);
+        target.Store(text_.data() + start, position_ - start);
         // Over the closing quote and whatever stands before the terminator.
         while (!EndsField() && !terminator.Matches(Current()) && Room(start)) ++position_;
     } else {
         const std::size_t start = position_;
         while (!EndsField() && !terminator.Matches(Current()) && Room(start)) ++position_;
-        if (target.variable != nullptr) target.variable->assign(text_.data() + start, position_ - start);
+        target.Store(text_.data() + start, position_ - start);
     }
     if (!AtEnd() && Current() >= 32) ++position_;
     return !target.wrongType;
 }
 
 bool Scanner::QuotedValue(Terminator quote) {
-    const auto target = arguments_.Take<std::string>();
+    const TextTarget target = arguments_.TakeText();
     const std::size_t start = position_;
     while (!EndsField() && Current() != ',' && Room(start)) {
         if (!quote.Matches(Current())) {
@@ -455,7 +653,7 @@ bool Scanner::QuotedValue(Terminator quote) {
         while (!EndsField() && !quote.Matches(Current()) && Room(start)) ++position_;
         if (!AtEnd() && quote.Matches(Current())) ++position_;
     }
-    if (target.variable != nullptr) target.variable->assign(text_.data() + start, position_ - start);
+    target.Store(text_.data() + start, position_ - start);
     return !target.wrongType;
 }
 
@@ -491,10 +689,62 @@ bool Scanner::Nested(std::string_view subPattern, std::array<std::uint16_t, N>& 
     return matched;
 }
 
+/// The usual shape of a date and time: six numbers of one to four digits with
+/// the date separator, the date separator, a blank, the time separator and the
+/// time separator between them, exactly as the date-and-time sub-pattern reads
+/// them when nothing fails. Anything else leaves the position and `parts` alone
+/// and gives false, for the sub-pattern to read.
+bool Scanner::CommonStamp(std::array<std::uint16_t, 6>& parts) {
+    const pattern::SubPatterns& sub = pattern::SubPatternsInForce();
+    // A digit (or code 0) as a separator would be read differently by the sub-pattern.
+    for (const char separator : {sub.dateSeparator, sub.timeSeparator}) {
+        if (IsDigit(separator) || separator == '\0') return false;
+    }
+    const char separators[5] = {UpperAscii(sub.dateSeparator), UpperAscii(sub.dateSeparator), ' ',
+                                UpperAscii(sub.timeSeparator), UpperAscii(sub.timeSeparator)};
+    const char* const data = text_.data();
+    const std::size_t length = text_.size();
+    std::size_t at = position_;
+    std::array<std::uint16_t, 6> read{};
+    // The commonest shape of all, two-digit numbers and a four-digit year as in
+    // 06/15/2005 12:30:00, is read at fixed places.
+    constexpr std::size_t kFixed = 19;
+    if (length - at >= kFixed && (length - at == kFixed || !IsDigit(data[at + kFixed]))) {
+        const char* const t = data + at;
+        const auto digit = [t](std::size_t k) { return static_cast<unsigned>(static_cast<unsigned char>(t[k]) - '0'); };
+        const auto two = [&](std::size_t k) { return digit(k) * 10 + digit(k + 1); };
+        const auto isDigit = [&](std::size_t k) { return digit(k) <= 9; };
+        const bool digits = isDigit(0) & isDigit(1) & isDigit(3) & isDigit(4) & isDigit(6) & isDigit(7) & isDigit(8) &
+                            isDigit(9) & isDigit(11) & isDigit(12) & isDigit(14) & isDigit(15) & isDigit(17) & isDigit(18);
+        if (digits && UpperAscii(t[2]) == separators[0] && UpperAscii(t[5]) == separators[1] && t[10] == ' ' &&
+            UpperAscii(t[13]) == separators[3] && UpperAscii(t[16]) == separators[4]) {
+            parts = {static_cast<std::uint16_t>(two(0)), static_cast<std::uint16_t>(two(3)),
+                     static_cast<std::uint16_t>(two(6) * 100 + two(8)), static_cast<std::uint16_t>(two(11)),
+                     static_cast<std::uint16_t>(two(14)), static_cast<std::uint16_t>(two(17))};
+            position_ = at + kFixed;
+            return true;
+        }
+    }
+    for (std::size_t k = 0; k < read.size(); ++k) {
+        if (k > 0) {
+            if (at >= length || UpperAscii(data[at]) != separators[k - 1]) return false;
+            ++at;
+        }
+        const std::size_t first = at;
+        unsigned value = 0;
+        while (at < length && IsDigit(data[at])) value = value * 10 + static_cast<unsigned>(data[at++] - '0');
+        if (at == first || at - first > 4) return false;
+        read[k] = static_cast<std::uint16_t>(value);
+    }
+    parts = read;
+    position_ = at;
+    return true;
+}
+
 bool Scanner::Stamp() {
     const auto target = arguments_.Take<std::int32_t>();
     std::array<std::uint16_t, 6> parts{};  // month, day, year, hours, minutes, seconds
-    const bool matched = Nested(pattern::SubPatternsInForce().stampScan, parts);
+    const bool matched = CommonStamp(parts) || Nested(pattern::SubPatternsInForce().stampScan, parts);
     target.Store(StampOf(parts[2], parts[0], parts[1], parts[3], parts[4], parts[5]));
     return matched && !target.wrongType;
 }
@@ -537,6 +787,16 @@ bool Scan(std::string_view text, std::string_view pattern, std::initializer_list
 
 bool ScanFrom(std::string_view text, std::size_t& position, std::string_view pattern,
               std::initializer_list<ScanArg> args) {
+    if (IsOnePlainField(pattern)) {
+        // A walk over comma fields: checking stays on, and only a reference
+        // of the wrong type fails.
+        std::size_t at = position < 1 ? 0 : std::min(position - 1, text.size());
+        ArgumentList arguments(args.begin(), args.size());
+        bool wrongType = false;
+        ReadPlainRun(text, at, pattern, 1, arguments, wrongType);
+        position = at + 1;
+        return !wrongType;
+    }
     Scanner scanner(text, position < 1 ? 0 : position - 1, args.begin(), args.size());
     const bool result = scanner.Run(pattern);
     position = scanner.Position() + 1;

@@ -12,7 +12,8 @@ namespace vireo {
 /// A reference to a caller's variable that one scanner directive stores into,
 /// or (for a '*' width or precision) the integer value the directive consumes.
 /// The directive decides which alternative it wants:
-///   P S " V            std::string*
+///   P S " V            std::string* (a copy of the field) or std::string_view*
+///                      (the field within the scanned text, valid as long as it)
 ///   C                  char*
 ///   B                  std::uint8_t*  (0 or 1)
 ///   W D                std::uint16_t*
@@ -23,7 +24,7 @@ namespace vireo {
 /// A reference of another type than the directive wants is a programming
 /// error: the element fails and nothing is stored.
 using ScanArg = std::variant<std::string*, char*, std::uint8_t*, std::uint16_t*, std::int32_t*, float*,
-                             double*, std::int32_t>;
+                             double*, std::int32_t, std::string_view*>;
 
 /// Scans `text` from its first character. True when no element failed while
 /// checking was on. Never throws.

@@ -137,15 +137,13 @@ std::int32_t Formatter::ReadCount(std::string_view pattern, std::size_t& index) 
 
 void Formatter::Directive(char letter) {
     const char directive = pattern::UpperAscii(letter);
-    switch (directive) {
-        case 'N':
-            out_ += "\r\n";
-            return;
-        case ' ':
-            out_ += '\xA0';  // the no-break space of Windows-1252
-            return;
-        default:
-            break;
+    if (directive == 'N') {
+        out_ += "\r\n";
+        return;
+    }
+    if (directive == ' ') {
+        out_ += '\xA0';  // the no-break space of Windows-1252
+        return;
     }
     if (kValueDirectives.find(directive) == std::string_view::npos) return;  // nothing appended, no value taken
     const FormatArg* value = Take();
@@ -167,9 +165,9 @@ void Formatter::Directive(char letter) {
         case 'I':
         case 'W':
         case 'L': {
-            std::string number;
-            AppendInteger(number, AsInteger(*value));
-            return AppendRightAligned(number);
+            std::array<char, 16> buffer{};
+            const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), AsInteger(*value)).ptr;
+            return AppendRightAligned(std::string_view(buffer.data(), static_cast<std::size_t>(end - buffer.data())));
         }
         case 'M':
             return Thousandths(AsInteger(*value));

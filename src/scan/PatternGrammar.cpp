@@ -27,6 +27,8 @@ std::string Literal(char separator) { return separator == '%' ? std::string("%%"
 void Build(SubPatterns& out, char dateSeparator, char timeSeparator) {
     const std::string d = Literal(dateSeparator);
     const std::string t = Literal(timeSeparator);
+    out.dateSeparator = dateSeparator;
+    out.timeSeparator = timeSeparator;
     out.timeScan = "%w" + t + "%w" + t + "%w";
     out.timePrint = "%02w" + t + "%02w" + t + "%02w";
     out.dateScan = "%w" + d + "%w" + d + "%w";

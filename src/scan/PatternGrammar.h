@@ -11,18 +11,20 @@
 
 namespace vireo::pattern {
 
-inline bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
+constexpr bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
 
 /// Upper case for ASCII letters only; every other byte stays as it is.
-inline char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 /// Reads the decimal digits of a width or precision starting at `index` and
 /// moves `index` past them; the value saturates at the largest 32-bit value.
 std::int32_t ReadDigits(std::string_view pattern, std::size_t& index);
 
 struct SubPatterns {
+    char dateSeparator = '/';
+    char timeSeparator = ':';
     std::string timeScan;
     std::string timePrint;
     std::string dateScan;

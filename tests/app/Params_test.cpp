@@ -8,6 +8,9 @@
 #include <sstream>
 #include <vector>
 
+#include "support/StatusRecorder.h"
+#include "support/TempDir.h"
+
 namespace vireo {
 namespace {
 
@@ -204,6 +207,35 @@ TEST_F(ParamsTest, ExecutablePathNamesThisTestProgram) {
     EXPECT_TRUE(fs::path(path).is_absolute()) << path;
     EXPECT_TRUE(fs::is_regular_file(path)) << path;
     EXPECT_EQ(fs::path(path).filename().string().rfind("test_app", 0), 0u) << path;
+}
+
+}  // namespace
+}  // namespace vireo
+
+namespace vireo {
+namespace {
+
+TEST(FastImportSetting, IsWrittenOnlyOnceItWasChosen) {
+    testing::TempDir dir;
+    testing::StatusRecorder sink;
+    ProfileFile file;
+    AppSettings values;
+    ASSERT_TRUE(LoadSettings(dir.File("a.VFG"), file, values, sink));
+    EXPECT_FALSE(values.FFastImport);
+    ASSERT_TRUE(WriteSettings(file, values, sink));
+    EXPECT_EQ(testing::ReadFile(dir.File("a.VFG")).find("FastImport"), std::string::npos);
+
+    values.FFastImport = true;
+    ASSERT_TRUE(WriteSettings(file, values, sink));
+    AppSettings again;
+    ProfileFile reread;
+    ASSERT_TRUE(LoadSettings(dir.File("a.VFG"), reread, again, sink));
+    EXPECT_TRUE(again.FFastImport);
+
+    again.FFastImport = false;  // once there, the key keeps the choice either way
+    ASSERT_TRUE(WriteSettings(reread, again, sink));
+    EXPECT_NE(testing::ReadFile(dir.File("a.VFG")).find("FastImport=0"), std::string::npos);
+    EXPECT_TRUE(sink.messages.empty());
 }
 
 }  // namespace

@@ -70,10 +70,10 @@ TEST(ValuesCommand, PrnHeadingsNameTheValueColumns) {
 
 TEST(ValuesCommand, ShortestRoundTripValuesAndDayChanges) {
     testing::TempFolder folder;
-    const CommandRun run = Values({folder.Write(
-        "d.log",
-        "A,12/31/2005,23:59:59,0.1,G\nA,01/01/2006,00:00:00,1e21,G\nA,02/29/2008,00:00:01,  -3.25E-5,G\n"
-        "A,01/01/1985,00:00:00,1,G\nA,12/31/1984,23:59:59,1,G\n")});
+    const CommandRun run = Values(
+        {folder.Write("d.log",
+                      "A,12/31/2005,23:59:59,0.1,G\nA,01/01/2006,00:00:00,1e21,G\nA,02/29/2008,00:00:01,  -3.25E-5,G\n"
+                      "A,01/01/1985,00:00:00,1,G\nA,12/31/1984,23:59:59,1,G\n")});
     EXPECT_EQ(run.out,
               "A\t2005-12-31 23:59:59\t0.1\n"
               "A\t2006-01-01 00:00:00\t1e+21\n"

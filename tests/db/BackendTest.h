@@ -32,8 +32,6 @@ protected:
     Database database_{session_};
 };
 
-inline std::string BackendParamName(const ::testing::TestParamInfo<Backend>& info) {
-    return BackendName(info.param);
-}
+inline std::string BackendParamName(const ::testing::TestParamInfo<Backend>& info) { return BackendName(info.param); }
 
 }  // namespace vireo::testing

@@ -24,16 +24,16 @@ struct ShareCase {
 TEST(UsedPercent, RoundsAsTheDisplayWants) {
     const std::uint64_t kib100 = 100 * 1024;  // all of a 100 KiB limit
     const ShareCase cases[] = {
-        {100000000, kDefaultLimit, 5},        // 4.66 -> 5
-        {0, kDefaultLimit, 0},                // 0.5 rounds to the even 0
-        {4 * 1024, 100, 4},                   // a whole 4 stays 4 (4.5 -> 4)
-        {5 * 1024, 100, 6},                   // a whole 5 becomes 6 (5.5 -> 6)
-        {4 * 1024 + 205, 100, 5},             // 4.2 -> 5
-        {kib100, 100, 100},                   // exactly the limit
-        {kib100 * 3, 100, 100},               // above the limit
+        {100000000, kDefaultLimit, 5},                    // 4.66 -> 5
+        {0, kDefaultLimit, 0},                            // 0.5 rounds to the even 0
+        {4 * 1024, 100, 4},                               // a whole 4 stays 4 (4.5 -> 4)
+        {5 * 1024, 100, 6},                               // a whole 5 becomes 6 (5.5 -> 6)
+        {4 * 1024 + 205, 100, 5},                         // 4.2 -> 5
+        {kib100, 100, 100},                               // exactly the limit
+        {kib100 * 3, 100, 100},                           // above the limit
         {5ULL * 1024 * 1024 * 1024, kDefaultLimit, 100},  // a file above 4 GiB is not read as a small one
         {std::uint64_t{1} << 62, kDefaultLimit, 100},
-        {1, 1, 1},                            // 0.098 -> 1
+        {1, 1, 1},  // 0.098 -> 1
     };
     for (const ShareCase& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.size << " bytes of " << c.limitKiB << " KiB");

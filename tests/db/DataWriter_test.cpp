@@ -121,7 +121,7 @@ TEST_P(DataWriterTest, NamesAreStoredInUpperCaseAndShownAsPassed) {
 }
 
 TEST_P(DataWriterTest, NamesWithBytesAbove127ComeBackUnchanged) {
-    const std::string station = "M\xDChle";     // Mühle
+    const std::string station = "M\xDChle";    // Mühle
     const std::string sensor = "T\xE9mp\x80";  // Témp€
     writer_.WriteDataValue(station, sensor, "", SecondsToDateTime(kNoonHalf), 4);
     writer_.WriteDataValue(station, sensor, "", SecondsToDateTime(kNoonHalf), 5);
@@ -171,6 +171,19 @@ TEST_P(DataWriterTest, StatementsArePreparedAgainAfterReconnecting) {
     source().Connect(database_);
     EXPECT_EQ(writer_.WriteDataValue("ST01", "TEMP", "", SecondsToDateTime(kNoonHalf), 2), WriteOutcome::Updated);
     EXPECT_EQ(writer_.WriteDataValue("ST01", "TEMP", "", SecondsToDateTime(kLater), 3), WriteOutcome::Inserted);
+}
+
+TEST_P(DataWriterTest, ABatchSurvivesFailedInsertsAndIsCommittedWhole) {
+    writer_.WriteDataValue("ST01", "TEMP", "", SecondsToDateTime(kNoonHalf), 1);
+    writer_.BeginBatch();
+    EXPECT_EQ(writer_.WriteDataValue("ST01", "TEMP", "", SecondsToDateTime(kNoonHalf), 2), WriteOutcome::Updated);
+    EXPECT_EQ(writer_.WriteDataValue("ST01", "TEMP", "", SecondsToDateTime(kLater), 3), WriteOutcome::Inserted);
+    EXPECT_EQ(Data().size(), 1u);  // not seen from outside before the commit
+    writer_.CommitBatch();
+    const Rows rows = Data();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_DOUBLE_EQ(std::stod(*rows[0][5]), 2);
+    EXPECT_DOUBLE_EQ(std::stod(*rows[1][5]), 3);
 }
 
 TEST_P(DataWriterTest, AClosedDatabaseEndsTheRunWithAnError) {

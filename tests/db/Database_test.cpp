@@ -127,16 +127,17 @@ TEST_P(DatabaseTest, BytesAbove127TravelBothWays) {
     }
 
     // Stored as the database keeps text: UTF-8 on PostgreSQL, the bytes themselves on SQLite.
-    const auto stored = source().Select(OnPostgres()
-                                            ? "SELECT encode(convert_to(STATION_ID, 'UTF8'), 'hex') FROM TF_SITES "
-                                              "ORDER BY STATION_ID"
-                                            : "SELECT hex(STATION_ID) FROM TF_SITES ORDER BY STATION_ID");
+    const auto stored =
+        source().Select(OnPostgres() ? "SELECT encode(convert_to(STATION_ID, 'UTF8'), 'hex') FROM TF_SITES "
+                                       "ORDER BY STATION_ID"
+                                     : "SELECT hex(STATION_ID) FROM TF_SITES ORDER BY STATION_ID");
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored[0][0], OnPostgres() ? "4dc39c30" : "4DDC30");
 
     // Text that reached the database from elsewhere comes back in single bytes.
-    source().Execute(OnPostgres() ? "INSERT INTO TF_SITES (STATION_ID, ENABLED) VALUES (U&'\\00C4\\20AC', 'Y');\n"
-                                  : "INSERT INTO TF_SITES (STATION_ID, ENABLED) VALUES (CAST(X'C480' AS TEXT), 'Y');\n");
+    source().Execute(OnPostgres()
+                         ? "INSERT INTO TF_SITES (STATION_ID, ENABLED) VALUES (U&'\\00C4\\20AC', 'Y');\n"
+                         : "INSERT INTO TF_SITES (STATION_ID, ENABLED) VALUES (CAST(X'C480' AS TEXT), 'Y');\n");
     select.SetSql("SELECT STATION_ID FROM TF_SITES WHERE DESCRIPTION IS NULL");
     select.Open();
     ASSERT_FALSE(select.Eof());
@@ -263,19 +264,23 @@ TEST_P(DatabaseTest, DataSourceListHoldsTheTestsDataSources) {
 }
 
 TEST_P(DatabaseTest, UnknownDataSourceGivesTheDriverManagersText) {
-    Database other(session_);
-    other.SetDatabaseName("vireo_no_such_source");
-    other.AddParam("USER NAME=x");
-    other.AddParam("PASSWORD=y");
-    try {
-        other.Open();
-        FAIL() << "no error";
-    } catch (const DbError& error) {
-        EXPECT_EQ(error.sqlState(), "IM002");
-        EXPECT_NE(std::string(error.what()).find("Data source name not found"), std::string::npos) << error.what();
+    for (const char* alias : {"vireo_no_such_source", ""}) {
+        SCOPED_TRACE(alias);
+        Database other(session_);
+        other.SetDatabaseName(alias);
+        other.AddParam("USER NAME=x");
+        other.AddParam("PASSWORD=y");
+        try {
+            other.Open();
+            FAIL() << "no error";
+        } catch (const DbError& error) {
+            EXPECT_EQ(error.sqlState(), "IM002");
+            EXPECT_NE(std::string(error.what()).find("Data source name not found"), std::string::npos)
+                << error.what();
+        }
+        EXPECT_FALSE(other.Connected());
+        other.Close();
     }
-    EXPECT_FALSE(other.Connected());
-    other.Close();
 }
 
 TEST_P(DatabaseTest, WrongPasswordGivesTheServersText) {
@@ -288,8 +293,7 @@ TEST_P(DatabaseTest, WrongPasswordGivesTheServersText) {
         other.Open();
         FAIL() << "no error";
     } catch (const DbError& error) {
-        EXPECT_NE(std::string(error.what()).find("password authentication failed"), std::string::npos)
-            << error.what();
+        EXPECT_NE(std::string(error.what()).find("password authentication failed"), std::string::npos) << error.what();
     }
     EXPECT_FALSE(other.Connected());
 }

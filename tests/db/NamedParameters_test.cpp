@@ -44,11 +44,5 @@ TEST(MarkParameters, TheUpdateNamesItsKeyTwice) {
               (Markers{"STATION_ID", "SENSORNAME", "TIME_TAG", "SOURCE", "ORIG_VALUE", "ED_VALUE"}));
 }
 
-TEST(SameParameterName, IgnoresCase) {
-    EXPECT_TRUE(SameParameterName("StationID", "STATIONID"));
-    EXPECT_FALSE(SameParameterName("StationID", "STATION_ID"));
-    EXPECT_FALSE(SameParameterName("A", "AB"));
-}
-
 }  // namespace
 }  // namespace vireo::testing

@@ -35,14 +35,16 @@ TEST(TextEncoding, KnownCharacters) {
 
 TEST(TextEncoding, WhatWindows1252CannotHoldBecomesAQuestionMark) {
     const EncodingCase cases[] = {
-        {"a?b", "a\xE6\x97\xA5" "b"},      // 日
-        {"?", "\xF0\x9F\x98\x80"},         // an emoji
-        {"?", "\xC2\x80"},                 // U+0080, which no byte stands for
-        {"?x", "\xC3x"},                   // a sequence cut short
-        {"??", "\xC0\x80"},                // overlong form of NUL
-        {"?", "\xED\xA0\x80"},             // a surrogate
-        {"?", "\xE2\x82"},                 // cut at the end of the text
-        {"??", "\x80\xBF"},                // stray continuation bytes
+        {"a?b",
+         "a\xE6\x97\xA5"
+         "b"},                      // 日
+        {"?", "\xF0\x9F\x98\x80"},  // an emoji
+        {"?", "\xC2\x80"},          // U+0080, which no byte stands for
+        {"?x", "\xC3x"},            // a sequence cut short
+        {"??", "\xC0\x80"},         // overlong form of NUL
+        {"?", "\xED\xA0\x80"},      // a surrogate
+        {"?", "\xE2\x82"},          // cut at the end of the text
+        {"??", "\x80\xBF"},         // stray continuation bytes
     };
     for (const EncodingCase& c : cases) {
         SCOPED_TRACE(c.utf8);

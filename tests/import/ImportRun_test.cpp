@@ -64,11 +64,13 @@ public:
     std::function<void(int)> onValue;
 };
 
-class ImportRunTest : public ::testing::TestWithParam<Backend> {
+/// Every case runs on each database, one statement at a time and in fast mode
+/// (batched commits): the outcome must be the same row for row.
+class ImportRunTest : public ::testing::TestWithParam<std::tuple<Backend, bool>> {
 protected:
     void SetUp() override {
         SetRegional(RegionalSettings{});
-        source_ = std::make_unique<TestDataSource>(GetParam());
+        source_ = std::make_unique<TestDataSource>(std::get<0>(GetParam()));
         source_->Connect(database_);
         writer_ = std::make_unique<DataWriter>(database_, sink_);
     }
@@ -79,6 +81,7 @@ protected:
         ImportRequest request;
         request.logFile = dir_.File(name);
         request.importList = pairs;
+        request.fastMode = std::get<1>(GetParam());
         SensorPairs table;
         return RunImport(request, table, *writer_, sink_, observer_, control_);
     }
@@ -198,14 +201,35 @@ TEST_P(ImportRunTest, UnreadableFileEndsTheRunWithItsError) {
     ImportRequest request;
     request.logFile = dir_.path().string();  // a folder opens but cannot be read
     request.importList = kMixedPairs;
+    request.fastMode = std::get<1>(GetParam());
     SensorPairs table;
     ImportResult result = RunImport(request, table, *writer_, sink_, observer_, control_);
     EXPECT_NE(result.error.find(request.logFile), std::string::npos) << result.error;
     EXPECT_EQ(sink_.messages, (std::vector<std::string>{"Import process completed."}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ImportRunTest, ::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
-                         [](const auto& info) { return testing::BackendName(info.param); });
+TEST_P(ImportRunTest, ManyBatchesLoseNothing) {
+    std::string log;
+    char line[64];
+    for (int second = 0; second < 25000; ++second) {
+        std::snprintf(line, sizeof line, "06/%02d/2005 %02d:%02d:%02d %d.5\n", 10 + second / 86400, second / 3600 % 24,
+                      second / 60 % 60, second % 60, second % 100);
+        log += line;
+    }
+    ImportResult result = Import(log, {"0:1||ST01.AT"});
+    EXPECT_EQ(result.error, "");
+    EXPECT_EQ(result.counts.inserted, 25000);
+    EXPECT_EQ(source_->Select("SELECT COUNT(*) FROM TF_DATA1")[0][0], "25000");
+    EXPECT_EQ(source_->Select("SELECT SUM(ORIG_VALUE) FROM TF_DATA1")[0][0].value_or("").substr(0, 7), "1250000");
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ImportRunTest,
+                         ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
+                                            ::testing::Bool()),
+                         [](const auto& info) {
+                             return testing::BackendName(std::get<0>(info.param)) +
+                                    (std::get<1>(info.param) ? "_Fast" : "_OneByOne");
+                         });
 
 }  // namespace
 }  // namespace vireo

@@ -37,12 +37,20 @@ const std::vector<ReaderRow> kReaderRows = {
     {"lone CRs inside one line", "a\rb\rc\nd", {"a", "d"}},
     {"CR at the end of the file", "a\r", {"a"}},
     {"empty lines are lines", "\n\r\n\n", {"", "", ""}},
-    {"control-Z ends the text", "a\x1a" "b\nc\n", {"a"}},
-    {"control-Z at a line start", "a\nb\r\n\x1a" "c\n", {"a", "b"}},
+    {"control-Z ends the text",
+     "a\x1a"
+     "b\nc\n",
+     {"a"}},
+    {"control-Z at a line start",
+     "a\nb\r\n\x1a"
+     "c\n",
+     {"a", "b"}},
     {"control-Z alone", "\x1a", {}},
-    {"bytes above 127 and NUL are kept", "\xe9t\xe9\xff\n" "a\0b\n"s, {"\xe9t\xe9\xff", "a\0b"s}},
-    {"line longer than any buffer", kLong + "\n" + kLong + "\r" + std::string(5000, 'y') + "\nz",
-     {kLong, kLong, "z"}},
+    {"bytes above 127 and NUL are kept",
+     "\xe9t\xe9\xff\n"
+     "a\0b\n"s,
+     {"\xe9t\xe9\xff", "a\0b"s}},
+    {"line longer than any buffer", kLong + "\n" + kLong + "\r" + std::string(5000, 'y') + "\nz", {kLong, kLong, "z"}},
 };
 
 TEST(LogLineReader, SplitsLinesWithEveryBufferSize) {

@@ -15,6 +15,7 @@ struct NumberRow {
     double value;
 };
 
+// clang-format off
 const NumberRow kNumberRows[] = {
     {"21.5", true, 21.5},
     {"   21.5", true, 21.5},
@@ -24,8 +25,8 @@ const NumberRow kNumberRows[] = {
     {"1.5e-2", true, 0.015},
     {"2E+3", true, 2000},
     {"7.", true, 7},
-    {".", true, 0},   // a lone point reads as 0
-    {"E5", true, 0},  // so does an exponent without a mantissa
+    {".", true, 0},       // a lone point reads as 0
+    {"E5", true, 0},      // so does an exponent without a mantissa
     {"-.", true, 0},
     {"007", true, 7},
     {"0.1", true, 0.1},
@@ -35,7 +36,7 @@ const NumberRow kNumberRows[] = {
     {"-", false, 0},
     {"  +", false, 0},
     {"21.5 ", false, 0},  // nothing may follow, not even a blank
-    {"\t21.5", false, 0},  // only blanks are skipped
+    {"\t21.5", false, 0}, // only blanks are skipped
     {"n/a", false, 0},
     {"1,5", false, 0},
     {"1E", false, 0},
@@ -48,6 +49,7 @@ const NumberRow kNumberRows[] = {
     {"0x10", false, 0},
     {"1e400", false, 0},  // too large for a double
 };
+// clang-format on
 
 TEST(ParseLogNumber, NumberSyntax) {
     for (const NumberRow& row : kNumberRows) {

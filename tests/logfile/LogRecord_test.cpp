@@ -131,8 +131,10 @@ const WalkRow kWalkRows[] = {
      K::DateTimeLabelValues,
      {{"ST01:1", "21.5", true}, {"ST01:2", "", false}, {"ST01:3", "0.75", true}},
      kJune15},
-    {"06/15/2005,12:30:00,ST01,21.5,13.2,", K::DateTimeLabelValues,
-     {{"ST01:1", "21.5", true}, {"ST01:2", "13.2", true}}, kJune15},  // a trailing comma adds no value
+    {"06/15/2005,12:30:00,ST01,21.5,13.2,",
+     K::DateTimeLabelValues,
+     {{"ST01:1", "21.5", true}, {"ST01:2", "13.2", true}},
+     kJune15},  // a trailing comma adds no value
     {"06/15/2005,12:30:00,ST01,", K::DateTimeLabelValues, {}, kJune15},
     {"6/15/2005,12:30:00,ST01,1", K::DateTimeLabelValues, {{"ST01:1", "1", true}}, kJune15},  // no length test
     {"06/15/05,12:30:00,ST01,1", K::DateTimeLabelValues, {{"ST01:1", "1", true}}, kTimeOnly},

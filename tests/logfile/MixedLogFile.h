@@ -31,8 +31,7 @@ inline std::string MixedLogBytes() {
     return bytes;
 }
 
-inline const char* kMixedLogSensors =
-    "0:1\n0:2\nBATT\nLONG\nST01:1\nST01:2\nST01:3\nStage\nTEMP\nW\xe4rme\n";
+inline const char* kMixedLogSensors = "0:1\n0:2\nBATT\nLONG\nST01:1\nST01:2\nST01:3\nStage\nTEMP\nW\xe4rme\n";
 
 inline const char* kMixedLogValues =
     "TEMP\t2005-06-15 12:30:00\t21.5\n"

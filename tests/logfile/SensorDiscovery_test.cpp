@@ -86,7 +86,8 @@ TEST(IsPrnFile, ExtensionInAnyCase) {
 
 TEST(LogSensorLess, OrdersLikeStrcasecmp) {
     Names names = {"b", "A", "_x", "a1", "[", "B2", "\xe9", "a"};
-    std::sort(names.begin(), names.end(), [](const std::string& x, const std::string& y) { return LogSensorLess(x, y); });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& x, const std::string& y) { return LogSensorLess(x, y); });
     EXPECT_EQ(names, (Names{"[", "_x", "A", "a", "a1", "b", "B2", "\xe9"}));
     EXPECT_TRUE(SameLogSensor("Temp", "tEMP"));
     EXPECT_FALSE(SameLogSensor("Temp", "Temp "));
@@ -110,10 +111,10 @@ TEST_F(ReadSensorNamesTest, DuplicatesInAnotherCaseKeepTheFirstSpelling) {
 }
 
 TEST_F(ReadSensorNamesTest, CommentAndEmptyLinesAreSkipped) {
-    EXPECT_EQ(Read("c.csv", {"\"DATE\",\"TIME\",\"STAGE\"", "", "'A,06/15/2005,12:30:00,1,G",
-                             ":B,06/15/2005,12:30:00,1,G", ";C,06/15/2005,12:30:00,1,G",
-                             "D,06/15/2005,12:30:00,1,G", "", ""}),
-              (Names{"D"}));
+    EXPECT_EQ(
+        Read("c.csv", {"\"DATE\",\"TIME\",\"STAGE\"", "", "'A,06/15/2005,12:30:00,1,G", ":B,06/15/2005,12:30:00,1,G",
+                       ";C,06/15/2005,12:30:00,1,G", "D,06/15/2005,12:30:00,1,G", "", ""}),
+        (Names{"D"}));
 }
 
 TEST_F(ReadSensorNamesTest, PrnHeadingLineNamesTheSensorsAndEndsReading) {
@@ -132,8 +133,8 @@ TEST_F(ReadSensorNamesTest, PrnQuotedLineWithoutBothHeadingsIsARecord) {
 }
 
 TEST_F(ReadSensorNamesTest, OnlyTheFirstBlankSeparatedLineIsRead) {
-    EXPECT_EQ(Read("b.log", {"A,06/15/2005,12:30:00,1,G", "06/15/2005 12:30:00 1 2",
-                             "06/15/2005 12:31:00 1 2 3 4", "Z,06/15/2005,12:30:00,1,G"}),
+    EXPECT_EQ(Read("b.log", {"A,06/15/2005,12:30:00,1,G", "06/15/2005 12:30:00 1 2", "06/15/2005 12:31:00 1 2 3 4",
+                             "Z,06/15/2005,12:30:00,1,G"}),
               (Names{"0:1", "0:2", "A"}));
 }
 

@@ -1,13 +1,11 @@
 #include "support/PostgresServer.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,6 +19,7 @@
 #include "db/Database.h"
 #include "db/Query.h"
 #include "db/Session.h"
+#include "support/ExitWatchdog.h"
 #include "support/TempDir.h"
 #include "support/TestOdbc.h"
 
@@ -94,7 +93,7 @@ void PostgresServer::Shutdown() noexcept { g_server.reset(); }
 
 void PostgresServer::UseDurableStorage() { g_durable = true; }
 
-PostgresServer::PostgresServer() : bin_(FindBinaries()) {
+PostgresServer::PostgresServer() : owner_(::getpid()), bin_(FindBinaries()) {
     TestOdbc::Instance();
     std::string pattern = "/tmp/vireo-pg-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
@@ -139,6 +138,7 @@ PostgresServer::PostgresServer() : bin_(FindBinaries()) {
 PostgresServer::~PostgresServer() { Cleanup(); }
 
 void PostgresServer::Cleanup() noexcept {
+    if (::getpid() != owner_) return;  // a forked child leaves the server to its parent
     if (running_) {
         try {
             Stop();
@@ -149,12 +149,7 @@ void PostgresServer::Cleanup() noexcept {
     std::error_code ignored;
     std::filesystem::remove_all(base_, ignored);
     base_.clear();
-    if (watchdogPipe_ >= 0) {
-        ::close(watchdogPipe_);  // the watchdog sees the end of its pipe and finds nothing left to do
-        watchdogPipe_ = -1;
-        int status = 0;
-        ::waitpid(watchdog_, &status, 0);
-    }
+    watchdog_.reset();
 }
 
 std::string PostgresServer::AsServerUser(const std::string& command) const {
@@ -169,32 +164,11 @@ std::string PostgresServer::PgCtl(const std::string& arguments) const {
 }
 
 void PostgresServer::StartWatchdog() {
-    // A process of its own that outlives a crashed test program: when the
-    // pipe's write end closes, whatever the reason, it stops the server and
-    // removes the cluster.
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
-    const std::string command =
-        "if [ -f " + Quoted(data_ + "/postmaster.pid") + " ]; then " + PgCtl("-m immediate -w stop") +
-        "; fi >/dev/null 2>&1; rm -rf " + Quoted(base_);
-    const pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::dup2(fds[0], 3);
-        ::close_range(4, ~0U, 0);
-        char byte = 0;
-        while (::read(3, &byte, 1) < 0 && errno == EINTR) {
-        }
-        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(fds[0]);
-    watchdogPipe_ = fds[1];
-    watchdog_ = pid;
+    // Should the test program die, the watchdog stops the server and removes
+    // the cluster; after an orderly Cleanup() it finds nothing left to do.
+    watchdog_ =
+        std::make_unique<ExitWatchdog>("if [ -f " + Quoted(data_ + "/postmaster.pid") + " ]; then " +
+                                       PgCtl("-m immediate -w stop") + "; fi >/dev/null 2>&1; rm -rf " + Quoted(base_));
 }
 
 void PostgresServer::StartOnFreePort() {

@@ -1,7 +1,11 @@
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+#include "support/ExitWatchdog.h"
 
 namespace vireo::testing {
 
@@ -54,6 +58,7 @@ private:
     std::string AsServerUser(const std::string& command) const;
     std::string PgCtl(const std::string& arguments) const;
 
+    pid_t owner_;
     std::string bin_;
     std::string base_;
     std::string data_;
@@ -62,8 +67,7 @@ private:
     std::string password_ = "Vireo-test-1";
     std::string adminDsn_;
     bool running_ = false;
-    int watchdogPipe_ = -1;
-    pid_t watchdog_ = -1;
+    std::unique_ptr<ExitWatchdog> watchdog_;
     int databases_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "support/TempDir.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +12,7 @@
 
 namespace vireo::testing {
 
-TempDir::TempDir(const std::string& prefix) {
+TempDir::TempDir(const std::string& prefix) : owner_(::getpid()) {
     std::string pattern = "/tmp/" + prefix + "-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
@@ -21,6 +23,7 @@ TempDir::TempDir(const std::string& prefix) {
 }
 
 TempDir::~TempDir() {
+    if (::getpid() != owner_) return;  // a forked child leaves the folder to its parent
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
 }

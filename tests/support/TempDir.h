@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
 
@@ -18,6 +20,7 @@ public:
     std::string File(const std::string& name) const { return (path_ / name).string(); }
 
 private:
+    pid_t owner_;
     std::filesystem::path path_;
 };
 

@@ -80,11 +80,11 @@ TestDataSource::TestDataSource(Backend backend, bool withSchema) : backend_(back
         PostgresServer& server = PostgresServer::Instance();
         pgDatabase_ = server.CreateDatabase();
         name_ = odbc.UniqueName("vireo_pg_");
-        odbc.DefineDataSource(name_, {{"Driver", backend == Backend::PostgresAnsi ? "PostgreSQL ANSI"
-                                                                                    : "PostgreSQL Unicode"},
-                                      {"Servername", "127.0.0.1"},
-                                      {"Port", std::to_string(server.Port())},
-                                      {"Database", pgDatabase_}});
+        odbc.DefineDataSource(name_,
+                              {{"Driver", backend == Backend::PostgresAnsi ? "PostgreSQL ANSI" : "PostgreSQL Unicode"},
+                               {"Servername", "127.0.0.1"},
+                               {"Port", std::to_string(server.Port())},
+                               {"Database", pgDatabase_}});
         user_ = server.User();
         password_ = server.Password();
     }

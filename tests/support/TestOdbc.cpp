@@ -40,6 +40,7 @@ TestOdbc& TestOdbc::Instance() {
 }
 
 TestOdbc::TestOdbc() : dir_("vireo-odbc") {
+    cleanup_ = std::make_unique<ExitWatchdog>("rm -rf '" + dir_.path().string() + "'");
     const std::filesystem::path home = dir_.path() / "home";
     std::filesystem::create_directories(home);
     systemIni_ = dir_.File("odbc.ini");

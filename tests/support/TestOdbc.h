@@ -1,10 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "support/ExitWatchdog.h"
 #include "support/TempDir.h"
 
 namespace vireo::testing {
@@ -37,6 +39,7 @@ private:
     TestOdbc();
     void WriteIni(Scope scope) const;
 
+    std::unique_ptr<ExitWatchdog> cleanup_;  // removes the folder should the program die; goes after it
     TempDir dir_;
     std::string systemIni_;
     std::string userIni_;
