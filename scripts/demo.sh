@@ -8,7 +8,7 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$here"
 bash scripts/install-deps.sh
 bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cli="$here/build/release/src/cli/vireo-import"
+cli="$here/build/release/bin/vireo-import"
 
 demo="$here/demo"
 mkdir -p "$demo/logs"
@@ -83,4 +83,4 @@ sqlite3 -header -column "$demo/tarnfold.db" \
   "SELECT STATION_ID, SENSORNAME, TIME_TAG, SOURCE, ORIG_VALUE, ED_VALUE FROM TF_DATA1 ORDER BY STATION_ID, SENSORNAME, TIME_TAG"
 echo
 echo "Start the window on this data source with:"
-echo "  ODBCINI=$demo/odbc.ini TARNFOLD_REGISTRY=$demo/registry.ini $here/build/release/src/app/gui/VireoImport"
+echo "  ODBCINI=$demo/odbc.ini TARNFOLD_REGISTRY=$demo/registry.ini $here/build/release/bin/VireoImport"

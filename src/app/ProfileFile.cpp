@@ -63,14 +63,18 @@ bool IsQuoted(std::string_view value) { return value.size() >= 2 && value.front(
 
 /// A value read from a line: one pair of double quotes around the whole value
 /// is dropped, so that a value can keep blanks at its ends.
-std::string_view Unquoted(std::string_view value) { return IsQuoted(value) ? value.substr(1, value.size() - 2) : value; }
+std::string_view Unquoted(std::string_view value) {
+    return IsQuoted(value) ? value.substr(1, value.size() - 2) : value;
+}
 
 /// A value as written: in double quotes when the reader would otherwise lose
 /// blanks at its ends or a pair of quotes around it.
 void AppendValue(std::string& text, std::string_view value) {
     const bool quote = IsQuoted(value) || (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back())));
-    if (quote) text.append("\"").append(value).append("\"");
-    else text.append(value);
+    if (quote)
+        text.append("\"").append(value).append("\"");
+    else
+        text.append(value);
 }
 
 void WriteAll(int fd, std::string_view data, const std::string& path) {
@@ -184,8 +188,8 @@ void ProfileFile::Parse(std::string_view text) {
         if (equals == std::string_view::npos)
             sections_.back().lines.push_back(Line{std::string(line), std::string(), false});
         else
-            sections_.back().lines.push_back(
-                Line{std::string(Trim(line.substr(0, equals))), std::string(Unquoted(Trim(line.substr(equals + 1)))), true});
+            sections_.back().lines.push_back(Line{std::string(Trim(line.substr(0, equals))),
+                                                  std::string(Unquoted(Trim(line.substr(equals + 1)))), true});
     }
 }
 

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/LogFileArgument.h"
 #include "logfile/LogLineKind.h"
 #include "logfile/LogLineReader.h"
 #include "logfile/LogNumber.h"
@@ -234,28 +234,8 @@ void PrintValues(const std::string& path, std::ostream& out) {
 }
 
 int RunValues(CommandContext& context) {
-    const auto& args = context.args;
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        PrintHelp(context.out);
-        return 0;
-    }
-    if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) {
-        if (args.empty()) {
-            context.err << kName << ": no log file named\n";
-        } else if (args.size() > 1) {
-            context.err << kName << ": unexpected argument '" << args[1] << "'\n";
-        } else {
-            context.err << kName << ": unknown option '" << args[0] << "'\n";
-        }
-        PrintUsage(context.err);
-        return 2;
-    }
-    const std::string& path = args[0];
-    std::error_code ignored;
-    if (path.empty() || std::filesystem::status(path, ignored).type() == std::filesystem::file_type::not_found) {
-        context.err << "Error 106: Please enter a file name\n";
-        return 2;
-    }
+    std::string path;
+    if (int status = TakeLogFileArgument(context, kName, PrintUsage, PrintHelp, path); status >= 0) return status;
     // A file that cannot be read throws LogFileError; the dispatcher prints its text.
     PrintValues(path, context.out);
     return 0;

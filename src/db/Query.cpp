@@ -66,8 +66,13 @@ void Query::Prepare() {
 
 Query::Parameter& Query::ParameterNamed(std::string_view name) {
     if (!prepared_) Prepare();
-    auto found = std::find_if(parameters_.begin(), parameters_.end(),
-                              [&](const Parameter& p) { return SameName(p.name, name); });
+    // Names are unique without regard to case (Prepare joins them): the
+    // spelling of the statement, the usual one, is found the quick way.
+    auto found = std::find_if(parameters_.begin(), parameters_.end(), [&](const Parameter& p) { return p.name == name; });
+    if (found == parameters_.end()) {
+        found = std::find_if(parameters_.begin(), parameters_.end(),
+                             [&](const Parameter& p) { return SameName(p.name, name); });
+    }
     if (found == parameters_.end()) throw DbError("Parameter '" + std::string(name) + "' not found", "07009", 0);
     return *found;
 }

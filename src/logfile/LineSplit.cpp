@@ -27,11 +27,15 @@ struct KeptSplit {
 
 void SplitCommaFields(std::string_view line, SixFields& fields) {
     thread_local KeptSplit kept;
-    if (kept.valid && kept.size == line.size() && (line.empty() || std::memcmp(kept.line, line.data(), line.size()) == 0)) {
+    if (kept.valid && kept.size == line.size() &&
+        (line.empty() || std::memcmp(kept.line, line.data(), line.size()) == 0)) {
         const char* const data = line.data();
-        fields = {std::string_view(data + kept.starts[0], kept.sizes[0]), std::string_view(data + kept.starts[1], kept.sizes[1]),
-                  std::string_view(data + kept.starts[2], kept.sizes[2]), std::string_view(data + kept.starts[3], kept.sizes[3]),
-                  std::string_view(data + kept.starts[4], kept.sizes[4]), std::string_view(data + kept.starts[5], kept.sizes[5])};
+        fields = {std::string_view(data + kept.starts[0], kept.sizes[0]),
+                  std::string_view(data + kept.starts[1], kept.sizes[1]),
+                  std::string_view(data + kept.starts[2], kept.sizes[2]),
+                  std::string_view(data + kept.starts[3], kept.sizes[3]),
+                  std::string_view(data + kept.starts[4], kept.sizes[4]),
+                  std::string_view(data + kept.starts[5], kept.sizes[5])};
         return;
     }
     Scan(line, kCommaFields, {&fields[0], &fields[1], &fields[2], &fields[3], &fields[4], &fields[5]});

@@ -34,7 +34,8 @@ std::size_t FirstLineBreak(const char* data, std::size_t from, std::size_t end) 
                 _mm_or_si128(_mm_cmpeq_epi8(chunk, carriageReturn), _mm_cmpeq_epi8(chunk, lineFeed))));
         };
         for (; from + 16 <= end; from += 16) {
-            if (const unsigned mask = breaks(from); mask != 0) return from + static_cast<std::size_t>(std::countr_zero(mask));
+            if (const unsigned mask = breaks(from); mask != 0)
+                return from + static_cast<std::size_t>(std::countr_zero(mask));
         }
         if (from < end) {
             // The last 16 bytes, without those before `from`.

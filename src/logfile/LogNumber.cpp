@@ -218,7 +218,8 @@ char* WriteLogNumber(char* out, std::string_view text, double value) {
     }
     const long count = plain.count;
     const long exponent = plain.exponent;
-    const long plainLength = exponent >= 0 ? exponent + 1 + (count - 1 > exponent ? count - exponent : 0) : 1 - exponent + count;
+    const long plainLength =
+        exponent >= 0 ? exponent + 1 + (count - 1 > exponent ? count - exponent : 0) : 1 - exponent + count;
     const long exponentDigits = exponent >= 100 || exponent <= -100 ? 3 : 2;
     const long scientificLength = count + (count > 1 ? 1 : 0) + 2 + exponentDigits;
     const bool plainForm = plainLength <= scientificLength;

@@ -132,8 +132,8 @@ bool SplitOneValueLine(LogLineKind kind, std::string_view line, LogValueView& re
             return true;
         case LogLineKind::DateTimeName:
         case LogLineKind::StampName:
-            SplitSixFields(line, kind == LogLineKind::DateTimeName ? SixFieldSplit::CommaFields : SixFieldSplit::StampFields,
-                           v);
+            SplitSixFields(
+                line, kind == LogLineKind::DateTimeName ? SixFieldSplit::CommaFields : SixFieldSplit::StampFields, v);
             record.dateText = v[0];
             record.timeText = v[1];
             record.name = v[2];
@@ -204,7 +204,8 @@ void FormName(std::string& name, const std::string& label, std::size_t counter) 
     char digits[24];
     const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, counter).ptr - digits);
     const std::size_t prefix = label.size() + 1;
-    if (name.size() >= prefix && name[label.size()] == ':' && std::memcmp(name.data(), label.data(), label.size()) == 0) {
+    if (name.size() >= prefix && name[label.size()] == ':' &&
+        std::memcmp(name.data(), label.data(), label.size()) == 0) {
         if (name.size() == prefix + count) {  // as many digits as the name before: overwritten in place
             std::memcpy(name.data() + prefix, digits, count);
             return;

@@ -192,13 +192,14 @@ std::size_t PlainFieldEnd(const char* data, std::size_t from, std::size_t size) 
         const __m128i lineFeed = _mm_set1_epi8('\n');
         const auto hits = [&](std::size_t at) {
             const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-            const __m128i found = _mm_or_si128(_mm_cmpeq_epi8(chunk, comma),
-                                               _mm_or_si128(_mm_cmpeq_epi8(chunk, carriageReturn),
-                                                            _mm_cmpeq_epi8(chunk, lineFeed)));
+            const __m128i found =
+                _mm_or_si128(_mm_cmpeq_epi8(chunk, comma),
+                             _mm_or_si128(_mm_cmpeq_epi8(chunk, carriageReturn), _mm_cmpeq_epi8(chunk, lineFeed)));
             return static_cast<unsigned>(_mm_movemask_epi8(found));
         };
         for (; from + 16 <= size; from += 16) {
-            if (const unsigned mask = hits(from); mask != 0) return from + static_cast<std::size_t>(std::countr_zero(mask));
+            if (const unsigned mask = hits(from); mask != 0)
+                return from + static_cast<std::size_t>(std::countr_zero(mask));
         }
         if (from < size) {
             // The last 16 characters of the text, without those before `from`.
@@ -614,8 +615,8 @@ bool Scanner::Delimited(Terminator terminator) {
         position_ = text_.size();
     } else if (!AtEnd()) {
         const void* found = std::memchr(text_.data() + position_, terminator.character, text_.size() - position_);
-        position_ = found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data())
-                                     : text_.size();
+        position_ =
+            found != nullptr ? static_cast<std::size_t>(static_cast<const char*>(found) - text_.data()) : text_.size();
     }
     target.Store(text_.data() + start, position_ - start);
     StepOverUnlessAtEnd();
@@ -715,12 +716,16 @@ bool Scanner::CommonStamp(std::array<std::uint16_t, 6>& parts) {
         const auto two = [&](std::size_t k) { return digit(k) * 10 + digit(k + 1); };
         const auto isDigit = [&](std::size_t k) { return digit(k) <= 9; };
         const bool digits = isDigit(0) & isDigit(1) & isDigit(3) & isDigit(4) & isDigit(6) & isDigit(7) & isDigit(8) &
-                            isDigit(9) & isDigit(11) & isDigit(12) & isDigit(14) & isDigit(15) & isDigit(17) & isDigit(18);
+                            isDigit(9) & isDigit(11) & isDigit(12) & isDigit(14) & isDigit(15) & isDigit(17) &
+                            isDigit(18);
         if (digits && UpperAscii(t[2]) == separators[0] && UpperAscii(t[5]) == separators[1] && t[10] == ' ' &&
             UpperAscii(t[13]) == separators[3] && UpperAscii(t[16]) == separators[4]) {
-            parts = {static_cast<std::uint16_t>(two(0)), static_cast<std::uint16_t>(two(3)),
-                     static_cast<std::uint16_t>(two(6) * 100 + two(8)), static_cast<std::uint16_t>(two(11)),
-                     static_cast<std::uint16_t>(two(14)), static_cast<std::uint16_t>(two(17))};
+            parts = {static_cast<std::uint16_t>(two(0)),
+                     static_cast<std::uint16_t>(two(3)),
+                     static_cast<std::uint16_t>(two(6) * 100 + two(8)),
+                     static_cast<std::uint16_t>(two(11)),
+                     static_cast<std::uint16_t>(two(14)),
+                     static_cast<std::uint16_t>(two(17))};
             position_ = at + kFixed;
             return true;
         }

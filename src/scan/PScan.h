@@ -23,8 +23,8 @@ namespace vireo {
 ///   '*' width/precision std::int32_t (value) or std::int32_t* (its value is read)
 /// A reference of another type than the directive wants is a programming
 /// error: the element fails and nothing is stored.
-using ScanArg = std::variant<std::string*, char*, std::uint8_t*, std::uint16_t*, std::int32_t*, float*,
-                             double*, std::int32_t, std::string_view*>;
+using ScanArg = std::variant<std::string*, char*, std::uint8_t*, std::uint16_t*, std::int32_t*, float*, double*,
+                             std::int32_t, std::string_view*>;
 
 /// Scans `text` from its first character. True when no element failed while
 /// checking was on. Never throws.

@@ -177,7 +177,7 @@ TEST_P(ImportCommandTest, InterruptStopsTheRunAndKeepsTheValues) {
     WriteFile(dir_.File("big.log"), big);
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
-    const std::string program = std::string(VIREO_BINARY_DIR) + "/src/cli/vireo-import";
+    const std::string program = std::string(VIREO_BINARY_DIR) + "/bin/vireo-import";
     std::vector<std::string> args{program, "import", dir_.File("big.log"), "--pair", "TEMP||ST01.TEMP", "--details"};
     for (const auto& a : Connection()) args.push_back(a);
     pid_t child = ::fork();

@@ -73,7 +73,8 @@ TEST(ScanPlainRun, CopiesAndViewsHoldTheFieldsOfEachDirective) {
                 EXPECT_EQ(copies[k], expected[k]) << "field " << k;
                 EXPECT_EQ(views[k], expected[k]) << "field " << k;
                 // A view lies within the text.
-                EXPECT_TRUE(views[k].data() >= text.data() && views[k].data() + views[k].size() <= text.data() + text.size());
+                EXPECT_TRUE(views[k].data() >= text.data() &&
+                            views[k].data() + views[k].size() <= text.data() + text.size());
             }
         }
     }

@@ -1,0 +1,115 @@
+#include "gui/GuiTestSupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QListWidget>
+#include <QTimer>
+#include <cstdlib>
+
+#include "app/Encrypt.h"
+#include "app/Registry.h"
+#include "scan/Regional.h"
+#include "support/TestOdbc.h"
+
+namespace vireo::testing {
+
+namespace {
+
+// One QApplication for the whole program, made before the first test.
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        TestOdbc::Instance();  // the ODBC configuration comes before any ODBC call
+        SetRegional(RegionalSettings{});
+        static int argc = 1;
+        static char name[] = "test_gui";
+        static char* argv[] = {name, nullptr};
+        application_ = std::make_unique<QApplication>(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    void TearDown() override { application_.reset(); }
+
+private:
+    std::unique_ptr<QApplication> application_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kGuiEnvironment =
+    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+}  // namespace
+
+GuiTest::GuiTest() { setenv(kRegistryVariable, RegistryFile().c_str(), 1); }
+
+GuiTest::~GuiTest() {
+    window.reset();
+    unsetenv(kRegistryVariable);
+}
+
+gui::TfrmMain& GuiTest::StartWindow(bool show) {
+    window = std::make_unique<gui::TfrmMain>(gui::MainWindowOptions{ExecutablePath(), &dialogs});
+    window->CreateLoginForm();
+    window->CreateAboutForm();
+    if (show) window->show();
+    return *window;
+}
+
+void GuiTest::WriteRegistry(const std::string& source, const std::string& user, const std::string& password) const {
+    WriteFile(RegistryFile(), "[" + std::string(kTarnfoldSettingsKey) + "]\nODBC_Source=" + source +
+                                  "\nODBC_User=" + user +
+                                  "\nODBC_Pass=" + EscapeRegistryValue(TXEncrypt().EncryptPassword(password)) + "\n");
+}
+
+void WhenModalShown(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(0, [action = std::move(action)] {
+        QWidget* modal = nullptr;
+        ProcessUntil([&] {
+            modal = QApplication::activeModalWidget();
+            return modal != nullptr && modal->isActiveWindow();
+        });
+        ASSERT_NE(modal, nullptr) << "no modal dialog came up";
+        action(modal);
+        // A failed check inside the action must not leave the dialog waiting.
+        if (::testing::Test::HasFailure() && modal->isVisible()) {
+            if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+        }
+    });
+}
+
+bool ProcessUntil(const std::function<bool()>& done, int rounds) {
+    for (int i = 0; i < rounds; ++i) {
+        if (done()) return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return done();
+}
+
+std::vector<std::string> Items(const QWidget* listOrCombo) {
+    std::vector<std::string> items;
+    if (const auto* list = qobject_cast<const QListWidget*>(listOrCombo)) {
+        for (int i = 0; i < list->count(); ++i) items.push_back(list->item(i)->text().toStdString());
+    } else if (const auto* combo = qobject_cast<const QComboBox*>(listOrCombo)) {
+        for (int i = 0; i < combo->count(); ++i) items.push_back(combo->itemText(i).toStdString());
+    }
+    return items;
+}
+
+bool SelectItem(QWidget* list, const std::string& text) {
+    auto* widget = qobject_cast<QListWidget*>(list);
+    if (widget == nullptr) return false;
+    const auto found = widget->findItems(QString::fromStdString(text), Qt::MatchExactly);
+    if (found.isEmpty()) return false;
+    widget->clearSelection();
+    found.first()->setSelected(true);
+    widget->setCurrentItem(found.first());
+    return true;
+}
+
+bool AnyLineEndsWith(const std::vector<std::string>& lines, const std::string& tail) {
+    for (const std::string& line : lines) {
+        if (line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace vireo::testing
