@@ -15,3 +15,9 @@ bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== sanitizer build (ASan + UBSan)"
 bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DVIREO_SANITIZE=ON -DVIREO_BUILD_BENCH=OFF
 (cd build/asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure)
+
+# ---------------------------------------------------------------------------
+echo "== fuzz regression (clang-14 libFuzzer + ASan + UBSan)"
+# Replays every target's corpus (seeds and the reproducers of fixed bugs),
+# then fuzzes each target for 10 seconds, two at a time.
+FUZZ_JOBS=2 bash scripts/fuzz.sh 10

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "scan/AsciiCase.h"
-
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -9,6 +7,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "scan/AsciiCase.h"
 
 namespace vireo {
 
@@ -112,6 +112,5 @@ bool ParseProfileInteger(std::string_view text, std::int64_t& result);
 /// exists but cannot be read throws ProfileError with the system's reason; so
 /// does a FIFO or a device, without waiting on it.
 std::optional<std::string> ReadWholeFile(const std::string& path);
-
 
 }  // namespace vireo

@@ -16,8 +16,8 @@ int Usage(std::ostream& out, const char* command, const char* positional) {
 }
 
 /// Parses the options; -1 when the command goes on, else its exit status.
-int ParseCatalogueOptions(CommandContext& context, const char* command, const char* positional,
-                          std::size_t positionals, const char* help, CliOptions& options) {
+int ParseCatalogueOptions(CommandContext& context, const char* command, const char* positional, std::size_t positionals,
+                          const char* help, CliOptions& options) {
     AddConnectionOptions(options);
     options.Flag("--help").Flag("-h");
     std::string error;
@@ -36,9 +36,9 @@ int ParseCatalogueOptions(CommandContext& context, const char* command, const ch
 
 int RunStations(CommandContext& context) {
     CliOptions options;
-    if (int status = ParseCatalogueOptions(context, "stations", "", 0,
-                                           "Lists the enabled stations of the database, upper-cased, in database order.",
-                                           options);
+    if (int status = ParseCatalogueOptions(
+            context, "stations", "", 0, "Lists the enabled stations of the database, upper-cased, in database order.",
+            options);
         status >= 0)
         return status;
     auto connection = OpenCliConnection(options, context.err);
@@ -57,9 +57,9 @@ int RunStations(CommandContext& context) {
 
 int RunStationSensors(CommandContext& context) {
     CliOptions options;
-    if (int status = ParseCatalogueOptions(
-            context, "station-sensors", " STATION", 1,
-            "Lists the enabled sensors of STATION, upper-cased, in database order.", options);
+    if (int status =
+            ParseCatalogueOptions(context, "station-sensors", " STATION", 1,
+                                  "Lists the enabled sensors of STATION, upper-cased, in database order.", options);
         status >= 0)
         return status;
     auto connection = OpenCliConnection(options, context.err);

@@ -24,9 +24,7 @@ const char* const kConnectionHelp =
     "  --user USER          database user name\n"
     "  --password-env VAR   take the password from the environment variable VAR\n";
 
-void AddConnectionOptions(CliOptions& options) {
-    options.Value("--dsn").Value("--user").Value("--password-env");
-}
+void AddConnectionOptions(CliOptions& options) { options.Value("--dsn").Value("--user").Value("--password-env"); }
 
 std::string WindowSettingsPath() {
     std::filesystem::path exe = ExecutablePath();

@@ -52,8 +52,10 @@ public:
             case MessageButtons::YesNo:
                 if (!goOn_) err_ << "(answered Yes; give --yes to go on)\n";
                 return goOn_ ? MessageAnswer::No : MessageAnswer::Yes;
-            case MessageButtons::Cancel: return MessageAnswer::Cancel;
-            case MessageButtons::Ok: break;
+            case MessageButtons::Cancel:
+                return MessageAnswer::Cancel;
+            case MessageButtons::Ok:
+                break;
         }
         return MessageAnswer::Ok;
     }

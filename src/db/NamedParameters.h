@@ -1,10 +1,10 @@
 #pragma once
 
-#include "scan/AsciiCase.h"
-
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "scan/AsciiCase.h"
 
 namespace vireo {
 
@@ -20,6 +20,5 @@ struct MarkedStatement {
 /// inside a quoted literal ('...' or "...") or followed by another colon
 /// (the "::" cast) is left alone, as is one not followed by a name.
 MarkedStatement MarkParameters(std::string_view sql);
-
 
 }  // namespace vireo

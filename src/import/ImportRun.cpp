@@ -185,16 +185,22 @@ private:
 
     void Count(WriteOutcome outcome) {
         switch (outcome) {
-            case WriteOutcome::Inserted: ++result_.counts.inserted, ++batch_.inserted; break;
-            case WriteOutcome::Updated: ++result_.counts.updated, ++batch_.updated; break;
-            case WriteOutcome::Failed: ++result_.counts.failed; break;
+            case WriteOutcome::Inserted:
+                ++result_.counts.inserted, ++batch_.inserted;
+                break;
+            case WriteOutcome::Updated:
+                ++result_.counts.updated, ++batch_.updated;
+                break;
+            case WriteOutcome::Failed:
+                ++result_.counts.failed;
+                break;
         }
     }
 
     // Fast mode: the values go in batches, each one transaction, committed
     // after kBatchValues values or half a second, whichever comes first, and
     // before the run ends for any reason.
-    static constexpr std::size_t kBatchValues = 10000;
+    static constexpr std::size_t kBatchValues = 50000;
     static constexpr std::chrono::milliseconds kBatchTime{500};
 
     struct BatchValue {

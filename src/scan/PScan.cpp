@@ -714,10 +714,10 @@ bool Scanner::CommonStamp(std::array<std::uint16_t, 6>& parts) {
         const char* const t = data + at;
         const auto digit = [t](std::size_t k) { return static_cast<unsigned>(static_cast<unsigned char>(t[k]) - '0'); };
         const auto two = [&](std::size_t k) { return digit(k) * 10 + digit(k + 1); };
-        const auto isDigit = [&](std::size_t k) { return digit(k) <= 9; };
-        const bool digits = isDigit(0) & isDigit(1) & isDigit(3) & isDigit(4) & isDigit(6) & isDigit(7) & isDigit(8) &
-                            isDigit(9) & isDigit(11) & isDigit(12) & isDigit(14) & isDigit(15) & isDigit(17) &
-                            isDigit(18);
+        constexpr std::size_t kDigitPlaces[] = {0, 1, 3, 4, 6, 7, 8, 9, 11, 12, 14, 15, 17, 18};
+        unsigned nonDigits = 0;  // no early exit: the fourteen tests are cheaper without branches
+        for (std::size_t k : kDigitPlaces) nonDigits |= static_cast<unsigned>(digit(k) > 9);
+        const bool digits = nonDigits == 0;
         if (digits && UpperAscii(t[2]) == separators[0] && UpperAscii(t[5]) == separators[1] && t[10] == ' ' &&
             UpperAscii(t[13]) == separators[3] && UpperAscii(t[16]) == separators[4]) {
             parts = {static_cast<std::uint16_t>(two(0)),

@@ -85,9 +85,9 @@ TEST_P(ImportCommandTest, ImportsWithAStoredListAndUpdatesOnTheSecondRun) {
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_NE(second.out.find("Lines: 3  inserted: 0  updated: 3  not written: 0"), std::string::npos);
     auto messages = Messages(second.out);
-    EXPECT_NE(std::find(messages.begin(), messages.end(),
-                        "Updated timetag data - ST01.TEMP @ 06/15/2005 12:30:00 - 21.5."),
-              messages.end());
+    EXPECT_NE(
+        std::find(messages.begin(), messages.end(), "Updated timetag data - ST01.TEMP @ 06/15/2005 12:30:00 - 21.5."),
+        messages.end());
     EXPECT_EQ(RowCount(), 3u);
 }
 
@@ -134,12 +134,12 @@ TEST_P(ImportCommandTest, UnknownDataSourceNamesTheDriversReason) {
 }
 
 TEST_P(ImportCommandTest, BadArgumentsGiveTheUsage) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"import"},
-             {"import", "a.log"},
-             {"import", "a.log", "--pair", "X||S.T", "--list", "x.sfg"},
-             {"import", "a.log", "--pair"},
-             {"import", "a.log", "--bogus"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"import"},
+                                               {"import", "a.log"},
+                                               {"import", "a.log", "--pair", "X||S.T", "--list", "x.sfg"},
+                                               {"import", "a.log", "--pair"},
+                                               {"import", "a.log", "--bogus"}}) {
         CliRun run = RunCommand(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_NE(run.err.find("usage: vireo-import import"), std::string::npos) << run.err;
@@ -211,8 +211,10 @@ TEST_P(ImportCommandTest, InterruptStopsTheRunAndKeepsTheValues) {
     EXPECT_NE(output.find("Import process completed.."), std::string::npos);
     EXPECT_NE(output.find("(stopped)"), std::string::npos);
     const std::vector<std::string> messages = Messages(output);
-    const auto inserted = static_cast<std::size_t>(std::count_if(
-        messages.begin(), messages.end(), [](const std::string& m) { return m.rfind("Inserted timetag data", 0) == 0; }));
+    const auto inserted =
+        static_cast<std::size_t>(std::count_if(messages.begin(), messages.end(), [](const std::string& m) {
+            return m.rfind("Inserted timetag data", 0) == 0;
+        }));
     const std::size_t rows = RowCount();
     EXPECT_GE(rows, 1u);
     EXPECT_LT(rows, 200000u);

@@ -275,8 +275,7 @@ TEST_P(DatabaseTest, UnknownDataSourceGivesTheDriverManagersText) {
             FAIL() << "no error";
         } catch (const DbError& error) {
             EXPECT_EQ(error.sqlState(), "IM002");
-            EXPECT_NE(std::string(error.what()).find("Data source name not found"), std::string::npos)
-                << error.what();
+            EXPECT_NE(std::string(error.what()).find("Data source name not found"), std::string::npos) << error.what();
         }
         EXPECT_FALSE(other.Connected());
         other.Close();

@@ -52,8 +52,8 @@ TEST_F(ImportCheckTest, FreeShareBelowTenAsksAndYesCancels) {
         bool goesOn;
     };
     const Row rows[] = {
-        {{Shown::Known, 9}, true, MessageAnswer::Yes, false},  {{Shown::Known, 9}, true, MessageAnswer::No, true},
-        {{Shown::Known, 0}, true, MessageAnswer::Yes, false},  {{Shown::Known, 10}, false, MessageAnswer::Yes, true},
+        {{Shown::Known, 9}, true, MessageAnswer::Yes, false},   {{Shown::Known, 9}, true, MessageAnswer::No, true},
+        {{Shown::Known, 0}, true, MessageAnswer::Yes, false},   {{Shown::Known, 10}, false, MessageAnswer::Yes, true},
         {{Shown::Unknown, 0}, false, MessageAnswer::Yes, true},
     };
     for (const Row& row : rows) {
@@ -102,7 +102,8 @@ TEST_F(ImportCheckTest, OnlyTheFirstEntrysStationIsCompared) {
 
 TEST(SensorPairTable, FirstPairOfANameWinsWithoutRegardToCase) {
     SensorPairs pairs;
-    pairs.BuildSensorPairs({"TEMP||ST01.AT", "temp||ST01.AT2", "BAD", "NOSTATION||.X", "NOSENSOR||ST01.", "||ST01.EMPTY"});
+    pairs.BuildSensorPairs(
+        {"TEMP||ST01.AT", "temp||ST01.AT2", "BAD", "NOSTATION||.X", "NOSENSOR||ST01.", "||ST01.EMPTY"});
     EXPECT_EQ(pairs.size(), 3u);
     for (const char* name : {"TEMP", "temp", "Temp"}) {
         SCOPED_TRACE(name);

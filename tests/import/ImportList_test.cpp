@@ -21,12 +21,12 @@ TEST(ImportEntry, SplitsAtTheFirstBarsAndTheFirstPoint) {
     };
     const Row rows[] = {
         {"TEMP||ST01.AT", "TEMP", "ST01", "AT", true},
-        {"X||ST01.WS.AVG", "X", "ST01", "WS.AVG", true},      // a point in the sensor name stays
-        {"X||ST.01.AT", "X", "ST", "01.AT", true},            // a station with a point reads back cut
-        {"A|B||ST01.AT", "A", "||ST01", "AT", false},  // a log name with "|" reads back cut
-        {"X||ST01.A|B", "X", "ST01", "A|B", true},            // '|' in the sensor name stays
+        {"X||ST01.WS.AVG", "X", "ST01", "WS.AVG", true},  // a point in the sensor name stays
+        {"X||ST.01.AT", "X", "ST", "01.AT", true},        // a station with a point reads back cut
+        {"A|B||ST01.AT", "A", "||ST01", "AT", false},     // a log name with "|" reads back cut
+        {"X||ST01.A|B", "X", "ST01", "A|B", true},        // '|' in the sensor name stays
         {"ST01:1||ST01.STAGE", "ST01:1", "ST01", "STAGE", true},
-        {" x ||ST01. y ", " x ", "ST01", " y ", true},        // nothing is trimmed
+        {" x ||ST01. y ", " x ", "ST01", " y ", true},  // nothing is trimmed
         {"TEMP", "TEMP", "", "", false},
         {"", "", "", "", false},
     };
@@ -52,7 +52,9 @@ TEST(HandTypedSensorName, BlankWhenOnlyBlanksAndControls) {
     EXPECT_TRUE(IsBlankSensorName("   "));
     EXPECT_TRUE(IsBlankSensorName(" \t\r "));
     EXPECT_FALSE(IsBlankSensorName(" a "));
-    EXPECT_FALSE(IsBlankSensorName("\xB0" "C"));
+    EXPECT_FALSE(
+        IsBlankSensorName("\xB0"
+                          "C"));
 }
 
 }  // namespace

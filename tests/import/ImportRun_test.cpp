@@ -39,7 +39,7 @@ constexpr const char* kMixedLog =
     "JUNK\r\n";
 
 const std::vector<std::string> kMixedPairs{"TEMP||ST01.TEMP", "BATT||ST01.BATT", "ST01:1||ST01.STAGE",
-                                           "ST01:3||ST01.RH", "0:1||ST02.AT",     "0:2||ST02.WS"};
+                                           "ST01:3||ST01.RH", "0:1||ST02.AT",    "0:2||ST02.WS"};
 
 const std::vector<std::string> kMixedRows{
     "ST01|BATT|2005-06-15 12:50:00|T|13.2|13.2",  "ST01|BATT|2005-06-15 13:00:00|T|13.1|13.1",
@@ -97,8 +97,9 @@ protected:
                 std::snprintf(buffer, sizeof buffer, "%.15g", text ? std::stod(*text) : -1.0);
                 return std::string(buffer);
             };
-            rows.push_back(row[0].value_or("?") + "|" + row[1].value_or("?") + "|" + row[2].value_or("?").substr(0, 19) +
-                           "|" + row[3].value_or("?") + "|" + number(row[4]) + "|" + number(row[5]));
+            rows.push_back(row[0].value_or("?") + "|" + row[1].value_or("?") + "|" +
+                           row[2].value_or("?").substr(0, 19) + "|" + row[3].value_or("?") + "|" + number(row[4]) +
+                           "|" + number(row[5]));
         }
         return rows;
     }
@@ -125,9 +126,9 @@ TEST_P(ImportRunTest, MixedFileLandsRowByRow) {
     EXPECT_EQ(result.counts.lines, 11);
     EXPECT_EQ(observer_.lastCount, 11);
     EXPECT_EQ(observer_.written, 10);
-    EXPECT_EQ(sink_.messages, (std::vector<std::string>{
-                                  "No valid date and time, line not imported - TEMP,6/15/2005,13:20:00,22.0,G",
-                                  "Import process completed."}));
+    EXPECT_EQ(sink_.messages,
+              (std::vector<std::string>{"No valid date and time, line not imported - TEMP,6/15/2005,13:20:00,22.0,G",
+                                        "Import process completed."}));
     ASSERT_FALSE(observer_.percents.empty());
     EXPECT_EQ(observer_.percents.back(), 100);
     EXPECT_TRUE(std::is_sorted(observer_.percents.begin(), observer_.percents.end()));
