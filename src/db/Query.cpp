@@ -68,7 +68,8 @@ Query::Parameter& Query::ParameterNamed(std::string_view name) {
     if (!prepared_) Prepare();
     // Names are unique without regard to case (Prepare joins them): the
     // spelling of the statement, the usual one, is found the quick way.
-    auto found = std::find_if(parameters_.begin(), parameters_.end(), [&](const Parameter& p) { return p.name == name; });
+    auto found =
+        std::find_if(parameters_.begin(), parameters_.end(), [&](const Parameter& p) { return p.name == name; });
     if (found == parameters_.end()) {
         found = std::find_if(parameters_.begin(), parameters_.end(),
                              [&](const Parameter& p) { return SameName(p.name, name); });

@@ -27,12 +27,9 @@ TEST_P(QueryReuseTest, EveryRunWritesItsOwnValues) {
         double number;
     };
     const std::vector<Case> cases = {
-        {"A1", "short", 645539400, 1.5},
-        {"A2", "LONGER THAN SMALL STRINGS HOLD", 645539400, 1.5},
-        {"A3", "tiny", 645540300, -2},
-        {"A4", "same", 645540300, 0.25},
-        {"A5", "SAME", 645580800, 0.25},
-        {"A6", "ANOTHER NAME STORED ON THE HEAP", 645580860, 1e6},
+        {"A1", "short", 645539400, 1.5}, {"A2", "LONGER THAN SMALL STRINGS HOLD", 645539400, 1.5},
+        {"A3", "tiny", 645540300, -2},   {"A4", "same", 645540300, 0.25},
+        {"A5", "SAME", 645580800, 0.25}, {"A6", "ANOTHER NAME STORED ON THE HEAP", 645580860, 1e6},
     };
     Query site(database_);
     site.SetSql("INSERT INTO TF_SITES (STATION_ID, DESCRIPTION) VALUES (:ID, :TEXT)");
@@ -64,8 +61,8 @@ TEST_P(QueryReuseTest, EveryRunWritesItsOwnValues) {
         EXPECT_EQ(rows[i][1].value_or("(null)"), c.text);
         const CalendarStamp s = SplitStamp(c.stamp);
         char stamp[32];
-        std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hours,
-                      s.minutes, s.seconds);
+        std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hours, s.minutes,
+                      s.seconds);
         EXPECT_EQ(rows[i][2].value_or("(null)").substr(0, 19), stamp);
         EXPECT_DOUBLE_EQ(std::stod(rows[i][3].value_or("0")), c.number);
     }
