@@ -20,4 +20,11 @@ bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DVIREO_SANITIZE=ON -D
 echo "== fuzz regression (clang-14 libFuzzer + ASan + UBSan)"
 # Replays every target's corpus (seeds and the reproducers of fixed bugs),
 # then fuzzes each target for 10 seconds, two at a time.
-FUZZ_JOBS=2 bash scripts/fuzz.sh 10
+fuzz_log="$(mktemp)"
+FUZZ_JOBS=2 bash scripts/fuzz.sh 10 | tee "$fuzz_log"
+fuzzed=$(grep -c ': ok,' "$fuzz_log" || true)
+rm -f "$fuzz_log"
+
+# Every step above stops the script on a failure, so reaching here means all passed.
+programs() { (cd "$1" && ctest -N | sed -n 's/^Total Tests: //p'); }
+echo "summary: $(($(programs build/release) + $(programs build/asan) + fuzzed)) passed, 0 failed"
