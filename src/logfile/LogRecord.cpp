@@ -7,6 +7,7 @@
 #include "logfile/FieldWalk.h"
 #include "logfile/LineSplit.h"
 #include "logfile/LogNumber.h"
+#include "logfile/LogTimeTag.h"
 #include "scan/PScan.h"
 #include "scan/Regional.h"
 
@@ -56,37 +57,48 @@ void ClearTexts(LogValueView& record) {
     record.flag = {};
 }
 
-/// Reads the date-and-time text with "%j"; an empty text gives the stamp 0.
-/// Records of one file mostly come in runs of one time, so the last text read
-/// and its stamp are kept (with the separators they were read with).
-SecondStamp ReadStamp(std::string_view stampText) {
+/// Reads the date and the time of a record (see ReadLogTimeTag). Records of
+/// one file mostly come in runs of one time, so the last texts read and their
+/// time tag are kept (with the separators they were read with).
+LogTimeTag ReadTimeTag(std::string_view dateText, std::string_view timeText) {
     constexpr std::size_t kLongestKept = 32;
-    struct LastStamp {
+    struct LastTimeTag {
         bool valid = false;
         char dateSeparator = 0;
         char timeSeparator = 0;
-        SecondStamp stamp = 0;
-        std::size_t size = 0;
+        LogTimeTag timeTag;
+        std::size_t dateSize = 0;
+        std::size_t timeSize = 0;
         char text[kLongestKept];
     };
-    thread_local LastStamp last;
+    thread_local LastTimeTag last;
     const RegionalSettings& regional = Regional();
-    if (last.valid && last.size == stampText.size() && last.dateSeparator == regional.dateSeparator &&
-        last.timeSeparator == regional.timeSeparator &&
-        (stampText.empty() || std::memcmp(last.text, stampText.data(), stampText.size()) == 0)) {
-        return last.stamp;
+    const std::size_t size = dateText.size() + timeText.size();
+    if (last.valid && last.dateSize == dateText.size() && last.timeSize == timeText.size() &&
+        last.dateSeparator == regional.dateSeparator && last.timeSeparator == regional.timeSeparator &&
+        (dateText.empty() || std::memcmp(last.text, dateText.data(), dateText.size()) == 0) &&
+        (timeText.empty() || std::memcmp(last.text + dateText.size(), timeText.data(), timeText.size()) == 0)) {
+        return last.timeTag;
     }
-    SecondStamp stamp = 0;
-    Scan(stampText, "%j", {&stamp});
-    last.valid = stampText.size() <= kLongestKept;
+    const LogTimeTag timeTag = ReadLogTimeTag(dateText, timeText);
+    last.valid = size <= kLongestKept;
     if (last.valid) {
-        if (!stampText.empty()) std::memcpy(last.text, stampText.data(), stampText.size());
-        last.size = stampText.size();
+        if (!dateText.empty()) std::memcpy(last.text, dateText.data(), dateText.size());
+        if (!timeText.empty()) std::memcpy(last.text + dateText.size(), timeText.data(), timeText.size());
+        last.dateSize = dateText.size();
+        last.timeSize = timeText.size();
         last.dateSeparator = regional.dateSeparator;
         last.timeSeparator = regional.timeSeparator;
-        last.stamp = stamp;
+        last.timeTag = timeTag;
     }
-    return stamp;
+    return timeTag;
+}
+
+/// The time tag of a one-value record: only a date text of exactly 10
+/// characters and a time text of exactly 8 make one.
+LogTimeTag OneValueTimeTag(std::string_view dateText, std::string_view timeText) {
+    if (dateText.size() != kDateLength || timeText.size() != kTimeLength) return {};
+    return ReadTimeTag(dateText, timeText);
 }
 
 /// BuildTimeText into `buffer`.
@@ -176,9 +188,10 @@ void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor) {
     cursor.stampText.assign(cursor.dateText);
     cursor.stampText.push_back(' ');
     cursor.stampText.append(cursor.timeText);
-    cursor.stamp = ReadStamp(cursor.stampText);
+    const LogTimeTag timeTag = ReadTimeTag(cursor.dateText, cursor.timeText);
+    cursor.stamp = timeTag.stamp;
     cursor.timeTag = SecondsToDateTime(cursor.stamp);
-    cursor.hasTimeTag = HasDatePart(cursor.stamp);
+    cursor.hasTimeTag = timeTag.usable;
     cursor.position = 1;
     cursor.length = cursor.rest.size();
     cursor.counter = 0;
@@ -251,10 +264,10 @@ bool ParseLogRecord(LogLineKind kind, std::string_view line, LogValueView& recor
     }
     bool isNumber = false;
     record.value = ValueOf(record.valueText, isNumber);
-    std::array<char, kTimeTextLength> buffer;
-    record.stamp = ReadStamp(TimeTextIn(record.dateText, record.timeText, buffer));
+    const LogTimeTag timeTag = OneValueTimeTag(record.dateText, record.timeText);
+    record.stamp = timeTag.stamp;
     record.timeTag = SecondsToDateTime(record.stamp);
-    record.hasTimeTag = HasDatePart(record.stamp);
+    record.hasTimeTag = timeTag.usable;
     return isNumber;
 }
 

@@ -20,15 +20,19 @@ struct LogRecord {
     /// empty when there is none. Pairs made from either name apply (heading first).
     std::string headingName;
     std::string valueText;  ///< the value field, unchanged
-    SecondStamp stamp = 0;  ///< date and time read from the time text with "%j"
+    SecondStamp stamp = 0;  ///< date and time read from the texts by ReadLogTimeTag
     DateTime timeTag = 0;   ///< SecondsToDateTime(stamp): what an import writes
-    /// False when the stamp has no date part (below one day): an empty time text,
-    /// a two-digit year, a year before 1985, a date written another way. Such a
-    /// record carries no usable time tag and is not imported.
+    /// False when the texts hold no real date and time (see ReadLogTimeTag): a
+    /// date or time that is not there, not of digits, or out of its calendar
+    /// (02/30, hour 25), a two-digit year, a year before 1985, and in a one-value
+    /// record a date text not exactly 10 characters long or a time text not
+    /// exactly 8. Such a record carries no usable time tag and is not imported.
     bool hasTimeTag = false;
     double value = 0;  ///< the number read from the value text (0 when it is none)
 
-    std::string stampText;  ///< the date-and-time text read with "%j"
+    /// BuildTimeText of a one-value record; the date text, one blank and the
+    /// time text of a multi-value one.
+    std::string stampText;
     std::string fifthField;
     std::string flag;
 };
@@ -83,7 +87,8 @@ std::string BuildTimeText(std::string_view dateText, std::string_view timeText);
 /// The same into `result`, reusing its storage.
 void BuildTimeText(std::string_view dateText, std::string_view timeText, std::string& result);
 
-/// True when a stamp has a date part (one day or more): a usable time tag.
+/// True when a stamp has a date part (one day or more). Every usable time tag
+/// has one; a stamp with one is not usable by that alone (see hasTimeTag).
 constexpr bool HasDatePart(SecondStamp stamp) { return stamp >= 86400; }
 
 /// Reads a line of a one-value kind (NameDateTime, NameStamp, DateTimeName,

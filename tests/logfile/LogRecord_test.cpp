@@ -42,8 +42,16 @@ const OneValueRow kOneValueRows[] = {
     {"TEMP,06/15/2005  12:30:00,21.5,G", K::NameStamp, "TEMP", "21.5", true, 21.5, 0},
     // Dates that read without a date part.
     {"TEMP,06/15/1984,12:30:00,21.5,G", K::NameDateTime, "TEMP", "21.5", true, 21.5, kTimeOnly},
-    {"TEMP,2005-06-15,12:30:00,21.5,G", K::NameDateTime, "TEMP", "21.5", true, 21.5, kTimeOnly},
     {"TEMP,06/15/0005 12:30:00,1,G", K::NameStamp, "TEMP", "1", true, 1, kTimeOnly},
+    // Dates and times that are none: no time tag at all, nothing carried into the next part.
+    {"TEMP,2005-06-15,12:30:00,21.5,G", K::NameDateTime, "TEMP", "21.5", true, 21.5, 0},
+    {"TEMP,02/30/2005,12:00:00,99,G", K::NameDateTime, "TEMP", "99", true, 99, 0},
+    {"TEMP,13/45/2005,12:00:00,99,G", K::NameDateTime, "TEMP", "99", true, 99, 0},
+    {"TEMP,06/14/2005,25:61:61,99,G", K::NameDateTime, "TEMP", "99", true, 99, 0},
+    {"TEMP,06/15/2005,10:0x:00,99,G", K::NameDateTime, "TEMP", "99", true, 99, 0},
+    {"TEMP,06/15/2005 -0:00:00,99,G", K::NameStamp, "TEMP", "99", true, 99, 0},
+    {"-06/15/2005,10:00:00,TEMP,99,C,G", K::DateTimeName, "TEMP", "99", true, 99, 0},
+    {"06/31/2005 12:30:00,TEMP,99,C,G", K::StampName, "TEMP", "99", true, 99, 0},
 };
 
 TEST(ParseLogRecord, OneValueKinds) {
@@ -138,7 +146,16 @@ const WalkRow kWalkRows[] = {
     {"06/15/2005,12:30:00,ST01,", K::DateTimeLabelValues, {}, kJune15},
     {"6/15/2005,12:30:00,ST01,1", K::DateTimeLabelValues, {{"ST01:1", "1", true}}, kJune15},  // no length test
     {"06/15/05,12:30:00,ST01,1", K::DateTimeLabelValues, {{"ST01:1", "1", true}}, kTimeOnly},
-    {"06/15/2005 12:30:00,TEMP,21.5,G", K::DateTimeLabelValues, {{"21.5:1", "G", false}}, kJune15},
+    // The date field holds date and time, the time field a name: no time tag.
+    {"06/15/2005 12:30:00,TEMP,21.5,G", K::DateTimeLabelValues, {{"21.5:1", "G", false}}, 0},
+    {"06/15/2005,,ST01,1", K::DateTimeLabelValues, {{"ST01:1", "1", true}}, kJune15 - kTimeOnly},  // midnight
+    {" 6/15/2005 ,12:30 ,ST01,1", K::DateTimeLabelValues, {{"ST01:1", "1", true}}, kJune15},
+    {"-06/15/2005,10:00:00,ST01,1", K::DateTimeLabelValues, {{"ST01:1", "1", true}}, 0},
+    {"06/15/2005,-10:00:00,ST01,1", K::DateTimeLabelValues, {{"ST01:1", "1", true}}, 0},
+    {"99999999999/15/2005,10:00:00,ST01,1", K::DateTimeLabelValues, {{"ST01:1", "1", true}}, 0},
+    {"06/15/2005,10:0x:00,ST01,1", K::DateTimeLabelValues, {{"ST01:1", "1", true}}, 0},
+    {"02/30/2005 12:00:00 1", K::BlankSeparatedValues, {{"0:1", "1", true}}, 0},
+    {"06/15/2005 12:30:00:00 1", K::BlankSeparatedValues, {{"0:1", "1", true}}, 0},
     {"06/15/2005 12:30:00 21.5 13.2  0.75",
      K::BlankSeparatedValues,
      {{"0:1", "21.5", true}, {"0:2", "13.2", true}, {"0:3", "0.75", true}},
