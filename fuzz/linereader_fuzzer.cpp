@@ -1,8 +1,8 @@
 // LogLineReader and discovery on a fuzzed file.
 // Properties:
 // - the lines are those of a plain model of the format: the text ends at the
-//   first control-Z, lines at line feeds, a line's text at its first carriage
-//   return, and the last line needs no line feed; so no line holds CR, LF or
+//   first control-Z, a line at a carriage return, a line feed, or the two
+//   together, and the last line needs no line end; so no line holds CR, LF or
 //   control-Z and their total length never exceeds the file size;
 // - a 16-byte buffer, a 1 MiB buffer and a fuzzed small buffer give the same
 //   lines, the same counters, and BytesConsumed() ends at the end of the text;
@@ -48,10 +48,11 @@ std::vector<std::string> ModelLines(std::string_view data, std::size_t& textSize
     textSize = data.size();
     std::vector<std::string> lines;
     while (!data.empty()) {
-        const std::size_t lf = data.find('\n');
-        const std::string_view piece = data.substr(0, lf);
-        lines.emplace_back(piece.substr(0, piece.find('\r')));
-        data.remove_prefix(lf == std::string_view::npos ? data.size() : lf + 1);
+        const std::size_t end = data.find_first_of("\r\n");
+        lines.emplace_back(data.substr(0, end));
+        if (end == std::string_view::npos) break;
+        const bool pair = data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n';
+        data.remove_prefix(end + (pair ? 2 : 1));
     }
     return lines;
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -18,6 +19,8 @@ namespace vireo {
 namespace {
 
 constexpr char kEndOfText = 26;  // control-Z
+/// A carriage return and the byte after it must fit the buffer together.
+constexpr std::size_t kLeastBuffer = 2;
 
 std::string SystemMessage(int error) { return std::strerror(error); }
 
@@ -49,13 +52,6 @@ std::size_t FirstLineBreak(const char* data, std::size_t from, std::size_t end) 
     return from;
 }
 
-/// The text of a line: everything before its first carriage return.
-std::string_view TextBeforeReturn(std::string_view bytes) {
-    const void* cr = bytes.empty() ? nullptr : std::memchr(bytes.data(), '\r', bytes.size());
-    if (cr == nullptr) return bytes;
-    return bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(cr) - bytes.data()));
-}
-
 }  // namespace
 
 LogFileError::LogFileError(std::string path, std::string systemMessage)
@@ -64,7 +60,7 @@ LogFileError::LogFileError(std::string path, std::string systemMessage)
       systemMessage_(std::move(systemMessage)) {}
 
 LogLineReader::LogLineReader(std::string path, std::size_t bufferSize, std::size_t maxLineText)
-    : path_(std::move(path)), capacity_(bufferSize == 0 ? 1 : bufferSize), maxLineText_(maxLineText) {
+    : path_(std::move(path)), capacity_(std::max<std::size_t>(bufferSize, kLeastBuffer)), maxLineText_(maxLineText) {
     fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) throw LogFileError(path_, SystemMessage(errno));
     struct stat info {};
@@ -85,28 +81,29 @@ std::uint64_t LogLineReader::CurrentFileSize() const noexcept {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+bool LogLineReader::LineEndUndecided(std::size_t lineBreak) const {
+    // A carriage return last in the buffer may be the first half of a CR LF
+    // pair: that is known once the byte after it is read.
+    return buffer_[lineBreak] == '\r' && lineBreak + 1 == end_ && !endOfText_;
+}
+
+std::size_t LogLineReader::LineEndLength(std::size_t lineBreak) const {
+    const char* const data = buffer_.get();
+    return data[lineBreak] == '\r' && lineBreak + 1 < end_ && data[lineBreak + 1] == '\n' ? 2 : 1;
+}
+
 bool LogLineReader::ReadBufferedLine(std::string_view& line) {
     // The usual case, a whole line in the buffer: one look for the first line
-    // break, which ends the text, and, after a carriage return, for the line feed.
+    // break, which ends the line.
     const char* const data = buffer_.get();
     const std::size_t textEnd = FirstLineBreak(data, begin_, end_);
-    if (textEnd == end_) return false;
-    std::size_t lineFeed = textEnd;
-    if (data[textEnd] == '\r') {
-        if (textEnd + 1 < end_ && data[textEnd + 1] == '\n') {
-            lineFeed = textEnd + 1;
-        } else {
-            const void* found = std::memchr(data + textEnd + 1, '\n', end_ - textEnd - 1);
-            if (found == nullptr) return false;
-            lineFeed = static_cast<std::size_t>(static_cast<const char*>(found) - data);
-        }
-    }
+    if (textEnd == end_ || LineEndUndecided(textEnd)) return false;
     line = std::string_view(data + begin_, textEnd - begin_);
     if (line.size() > maxLineText_) {
         lineCut_ = true;
         line = {};
     }
-    const std::size_t taken = lineFeed + 1 - begin_;
+    const std::size_t taken = textEnd + LineEndLength(textEnd) - begin_;
     begin_ += taken;
     bytesConsumed_ += taken;
     charactersRead_ += line.size();
@@ -136,62 +133,69 @@ bool LogLineReader::Fill() {
 }
 
 void LogLineReader::Gather(std::string_view piece) {
-    if (longLineTextEnded_) return;
-    std::string_view text = TextBeforeReturn(piece);
-    if (text.size() > maxLineText_ - longLine_.size()) {
+    if (longLineCut_) return;
+    if (piece.size() > maxLineText_ - longLine_.size()) {
         // Too long to be a record: the rest of the line is passed over unkept.
         lineCut_ = true;
         longLine_.clear();
-        longLineTextEnded_ = true;
+        longLineCut_ = true;
         return;
     }
-    longLine_.append(text);
-    longLineTextEnded_ = text.size() < piece.size();
+    longLine_.append(piece);
 }
 
 bool LogLineReader::ReadLine(std::string_view& line) {
     longLine_.clear();
-    longLineTextEnded_ = false;
+    longLineCut_ = false;
     lineCut_ = false;
     if (ReadBufferedLine(line)) return true;
     bool gathering = false;
     std::uint64_t gatheredBytes = 0;
-    std::size_t searchFrom = begin_;  // bytes before it are known to hold no line feed
+    std::size_t searchFrom = begin_;  // bytes before it are known to hold no line break
     for (;;) {
-        const char* data = buffer_.get();
-        const void* lf = searchFrom < end_ ? std::memchr(data + searchFrom, '\n', end_ - searchFrom) : nullptr;
-        bool atEnd = false;
-        std::size_t pieceEnd;
-        if (lf != nullptr) {
-            pieceEnd = static_cast<std::size_t>(static_cast<const char*>(lf) - data);
+        char* const data = buffer_.get();
+        const std::size_t lineBreak = FirstLineBreak(data, searchFrom, end_);
+        std::size_t pieceEnd = lineBreak;
+        std::size_t lineEnd = 0;
+        if (lineBreak < end_ && !LineEndUndecided(lineBreak)) {
+            lineEnd = LineEndLength(lineBreak);
         } else {
+            // No line end yet, or a carriage return whose next byte is unread.
+            searchFrom = lineBreak;
             if (end_ == capacity_) {
-                // The buffer is full and holds no line end: make room for more.
                 if (begin_ > 0) {
-                    std::memmove(buffer_.get(), data + begin_, end_ - begin_);
+                    // Make room for more.
+                    std::memmove(data, data + begin_, end_ - begin_);
                     end_ -= begin_;
+                    searchFrom -= begin_;
                     begin_ = 0;
                 } else {
-                    Gather(std::string_view(data, end_));
-                    gatheredBytes += end_;
+                    // The buffer holds part of one line only: its text so far
+                    // is gathered, a carriage return last in it is kept.
+                    Gather(std::string_view(data, lineBreak));
+                    gatheredBytes += lineBreak;
                     gathering = true;
-                    begin_ = end_ = 0;
+                    const std::size_t kept = end_ - lineBreak;
+                    if (kept > 0) data[0] = data[lineBreak];
+                    begin_ = 0;
+                    end_ = kept;
+                    searchFrom = 0;
                 }
             }
-            searchFrom = end_;
             if (Fill()) continue;
+            // The end of the text: a carriage return kept is a line end after all.
+            if (searchFrom < end_) continue;
             if (!gathering && begin_ == end_) return false;
             pieceEnd = end_;
-            atEnd = true;
         }
-        const std::string_view piece(buffer_.get() + begin_, pieceEnd - begin_);
-        const std::size_t taken = piece.size() + (atEnd ? 0 : 1);
+        const std::string_view piece(data + begin_, pieceEnd - begin_);
+        const std::size_t taken = piece.size() + lineEnd;
         begin_ += taken;
         if (gathering) {
             Gather(piece);
             line = longLine_;
         } else {
-            line = TextBeforeReturn(piece);
+            line = piece;
             if (line.size() > maxLineText_) {
                 lineCut_ = true;
                 line = {};

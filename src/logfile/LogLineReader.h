@@ -24,8 +24,8 @@ private:
 };
 
 /// Reads a log file line by line, as single-byte text:
-/// - a line's text ends at its first carriage return or line feed, and the line
-///   itself ends after the next line feed (so "a\rb\n" is one line whose text is "a");
+/// - a carriage return, a line feed, or a carriage return and a line feed
+///   together end a line (so "a\rb\r\nc\n" is three lines);
 /// - a control-Z (character 26) ends the text of the file;
 /// - the last line needs no line feed.
 /// Lines of any length and files of any size are read through a fixed buffer;
@@ -72,8 +72,14 @@ private:
     /// Reads more of the file behind the buffered bytes. False when nothing more
     /// can be had (end of file or control-Z seen).
     bool Fill();
-    /// Adds a piece of the current line to longLine_, up to the end of its text.
+    /// Adds a piece of the current line to longLine_.
     void Gather(std::string_view piece);
+    /// True when the line break at `lineBreak` in the buffer is a carriage
+    /// return last in it, with more of the file to come.
+    bool LineEndUndecided(std::size_t lineBreak) const;
+    /// How many bytes end the line at the line break at `lineBreak` in the
+    /// buffer: 2 for a carriage return and a line feed, else 1.
+    std::size_t LineEndLength(std::size_t lineBreak) const;
 
     std::string path_;
     int fd_ = -1;
@@ -82,8 +88,8 @@ private:
     std::size_t begin_ = 0;  // first unread byte in buffer_
     std::size_t end_ = 0;    // one past the last valid byte in buffer_
     bool endOfText_ = false;
-    std::string longLine_;            // a line that did not fit into the buffer
-    bool longLineTextEnded_ = false;  // a carriage return was met in longLine_'s bytes
+    std::string longLine_;      // a line that did not fit into the buffer
+    bool longLineCut_ = false;  // longLine_ grew past the limit: the rest is passed over
     std::size_t maxLineText_;
     bool lineCut_ = false;
     std::uint64_t bytesConsumed_ = 0;

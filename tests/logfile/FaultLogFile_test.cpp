@@ -193,6 +193,9 @@ TEST(FaultLogFile, LineLongerThanTheLimitReadsAsEmptyAndIsMarkedCut) {
         ASSERT_TRUE(reader.ReadLine(line));
         EXPECT_EQ(line, "");
         EXPECT_TRUE(reader.LineCut());
+        ASSERT_TRUE(reader.ReadLine(line)) << "a lone carriage return ends a line";
+        EXPECT_EQ(line, "");
+        EXPECT_TRUE(reader.LineCut());
         ASSERT_TRUE(reader.ReadLine(line));
         EXPECT_EQ(line, "short");
         EXPECT_FALSE(reader.LineCut());
@@ -200,7 +203,7 @@ TEST(FaultLogFile, LineLongerThanTheLimitReadsAsEmptyAndIsMarkedCut) {
         EXPECT_EQ(line, std::string(40, 'z')) << "a text of exactly the limit is kept";
         EXPECT_FALSE(reader.LineCut());
         EXPECT_FALSE(reader.ReadLine(line));
-        EXPECT_EQ(reader.LinesRead(), 3u);
+        EXPECT_EQ(reader.LinesRead(), 4u);
         EXPECT_EQ(reader.BytesConsumed(), 199u);
     }
 }

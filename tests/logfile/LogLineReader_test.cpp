@@ -33,10 +33,16 @@ const std::vector<ReaderRow> kReaderRows = {
     {"last line without line end", "a", {"a"}},
     {"line feed ends a line", "a\nb\n", {"a", "b"}},
     {"CR LF ends a line", "a\r\nb\r\n", {"a", "b"}},
-    {"text ends at a lone CR, the line at the next LF", "a\rb\n", {"a"}},
-    {"lone CRs inside one line", "a\rb\rc\nd", {"a", "d"}},
+    {"a lone CR ends a line", "a\rb\n", {"a", "b"}},
+    {"lone CRs end lines", "a\rb\rc\nd", {"a", "b", "c", "d"}},
+    {"CR only line ends", "TEMP,1\rTEMP,2\rTEMP,3\r", {"TEMP,1", "TEMP,2", "TEMP,3"}},
+    {"CR only, last line without line end", "a\rb", {"a", "b"}},
     {"CR at the end of the file", "a\r", {"a"}},
     {"empty lines are lines", "\n\r\n\n", {"", "", ""}},
+    {"LF CR is two line ends", "a\n\rb", {"a", "", "b"}},
+    {"CR CR LF is an empty line between", "a\r\r\nb", {"a", "", "b"}},
+    {"every line end mixed", "a\rb\nc\r\nd\r\re\n\nf", {"a", "b", "c", "d", "", "e", "", "f"}},
+    {"CR then control-Z", "a\r\x1a\nb", {"a"}},
     {"control-Z ends the text",
      "a\x1a"
      "b\nc\n",
@@ -50,7 +56,10 @@ const std::vector<ReaderRow> kReaderRows = {
      "\xe9t\xe9\xff\n"
      "a\0b\n"s,
      {"\xe9t\xe9\xff", "a\0b"s}},
-    {"line longer than any buffer", kLong + "\n" + kLong + "\r" + std::string(5000, 'y') + "\nz", {kLong, kLong, "z"}},
+    {"line longer than any buffer",
+     kLong + "\n" + kLong + "\r" + std::string(5000, 'y') + "\nz",
+     {kLong, kLong, std::string(5000, 'y'), "z"}},
+    {"long lines with CR only line ends", kLong + "\r" + kLong + "\r\n" + kLong + "\r", {kLong, kLong, kLong}},
 };
 
 TEST(LogLineReader, SplitsLinesWithEveryBufferSize) {
@@ -88,6 +97,26 @@ TEST(LogLineReader, ReportsProgressLineByLine) {
     ASSERT_TRUE(reader.ReadLine(line));
     EXPECT_EQ(line, "f");
     EXPECT_EQ(reader.BytesConsumed(), 9u);
+}
+
+TEST(LogLineReader, CarriageReturnLastInTheBufferAndItsLineFeedAreOneLineEnd) {
+    // With a buffer of 4 the CR of "abc\r" is the last byte read, its LF the
+    // first of the next read.
+    testing::TempFolder folder;
+    LogLineReader reader(folder.Write("p.log", "abc\r\nde\r\rf"), 4);
+    std::string_view line;
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, "abc");
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, "de");
+    EXPECT_EQ(reader.BytesConsumed(), 8u) << "the LF after abc's CR belongs to that line";
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, "");
+    ASSERT_TRUE(reader.ReadLine(line));
+    EXPECT_EQ(line, "f");
+    EXPECT_FALSE(reader.ReadLine(line));
+    EXPECT_EQ(reader.LinesRead(), 4u);
+    EXPECT_EQ(reader.BytesConsumed(), 10u);
 }
 
 TEST(LogLineReader, MissingFileThrowsWithSystemMessageAndPath) {

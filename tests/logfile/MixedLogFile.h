@@ -4,8 +4,8 @@
 
 namespace vireo::testing {
 
-/// A log file that mixes every record kind with comment lines, empty lines, CR LF
-/// and LF line ends, a lone CR, bytes above 127, a 100,000-character line and a
+/// A log file that mixes every record kind with comment lines, empty lines, CR LF,
+/// LF and lone CR line ends, bytes above 127, a 100,000-character line and a
 /// control-Z, followed by a line that must never be read.
 inline std::string MixedLogBytes() {
     std::string bytes;
@@ -15,7 +15,7 @@ inline std::string MixedLogBytes() {
     bytes += "\r\n";
     bytes += "temp,06/15/2005 12:31:00,-.5,G\n";
     bytes += "06/15/2005,12:32:00,BATT,12.9,C,G\n";
-    bytes += "06/15/2005 12:33:00,Stage,1.5E2,C,B\rDROPPED,06/15/2005,12:00:00,1,G\r\n";
+    bytes += "06/15/2005 12:33:00,Stage,1.5E2,C,B\rAFTERCR,06/15/2005,12:00:00,1,G\r\n";
     bytes += "06/15/2005,12:34:00,ST01,21.5,,0.75\r\n";
     bytes += "TEMP,06/15/05,12:35:00,7,G\r\n";  // no usable date
     bytes += "06/15/05,12:36:00,ST01,1\r\n";    // no usable date
@@ -31,13 +31,14 @@ inline std::string MixedLogBytes() {
     return bytes;
 }
 
-inline const char* kMixedLogSensors = "0:1\n0:2\nBATT\nLONG\nST01:1\nST01:2\nST01:3\nStage\nTEMP\nW\xe4rme\n";
+inline const char* kMixedLogSensors = "0:1\n0:2\nAFTERCR\nBATT\nLONG\nST01:1\nST01:2\nST01:3\nStage\nTEMP\nW\xe4rme\n";
 
 inline const char* kMixedLogValues =
     "TEMP\t2005-06-15 12:30:00\t21.5\n"
     "temp\t2005-06-15 12:31:00\t-0.5\n"
     "BATT\t2005-06-15 12:32:00\t12.9\n"
     "Stage\t2005-06-15 12:33:00\t150\n"
+    "AFTERCR\t2005-06-15 12:00:00\t1\n"
     "ST01:1\t2005-06-15 12:34:00\t21.5\n"
     "ST01:3\t2005-06-15 12:34:00\t0.75\n"
     "W\xe4rme\t2005-06-15 12:38:00\t3\n"

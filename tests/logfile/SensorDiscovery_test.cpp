@@ -154,6 +154,22 @@ TEST_F(ReadSensorNamesTest, ManyNamesManyLines) {
                                [](const std::string& a, const std::string& b) { return LogSensorLess(a, b); }));
 }
 
+TEST_F(ReadSensorNamesTest, EveryLineEndEndsALine) {
+    const std::vector<std::string> lines = {"; export", "TEMP,06/15/2005,12:30:00,1,G", "BATT,06/15/2005,12:30:00,2,G",
+                                            "06/15/2005,12:30:00,RH,3,C,G", "06/15/2005 12:30:00 1 2"};
+    for (const std::string lineEnd : {"\r", "\n", "\r\n"}) {
+        SCOPED_TRACE("line end " + std::to_string(lineEnd.size()) + " " + std::to_string(lineEnd.front()));
+        std::string bytes;
+        for (const std::string& line : lines) bytes += line + lineEnd;
+        const std::string path = folder_.Write("ends.log", bytes);
+        EXPECT_EQ(ReadSensorNames(path, false), (Names{"0:1", "0:2", "BATT", "RH", "TEMP"}));
+    }
+    // A .PRN file whose heading line ends at a lone carriage return.
+    const std::string prn =
+        folder_.Write("ends.prn", "\"DATE\" \"TIME\" \"STAGE\" \"BATT\"\r06/15/2005 12:30:00 1 2\r");
+    EXPECT_EQ(ReadSensorNames(prn, true), (Names{"BATT", "STAGE"}));
+}
+
 TEST_F(ReadSensorNamesTest, MissingFileThrows) {
     const std::string path = (folder_.Path() / "none.log").string();
     EXPECT_THROW(ReadSensorNames(path, false), LogFileError);
