@@ -5,7 +5,8 @@
 //   is no text (a zero byte), and then reports exactly
 //   "Error 101: Unable to read file <name>";
 // - the entries are the comma fields of the stored value up to its first line
-//   end, a comma at the very end adding none;
+//   end, a comma at the very end adding none; a UTF-8 byte-order mark at the
+//   start of the file is no part of its text;
 // - a list saved and loaded again is the same list, when its entries hold no
 //   ',', no line break, no zero byte, and are not empty (as import entries,
 //   which always hold "||"); blanks at either end of the list are kept;
@@ -57,8 +58,10 @@ void CheckLoad(const vireo::fuzz::ScratchFile& file, const std::string& content)
     }
     FUZZ_CHECK(loaded);
     FUZZ_CHECK(sink.messages.empty());
+    std::string_view text = content;
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     vireo::ProfileFile profile;
-    profile.Parse(content);
+    profile.Parse(text);
     FUZZ_CHECK(entries == ModelEntries(profile.ReadString("Import", "Sensors", "")));
 }
 

@@ -1,6 +1,8 @@
 #include "import/ImportSettingsFile.h"
 
 #include <exception>
+#include <optional>
+#include <string_view>
 
 #include "app/ProfileFile.h"
 #include "scan/PScan.h"
@@ -10,6 +12,21 @@ namespace {
 
 constexpr const char* kSection = "Import";
 constexpr const char* kKey = "Sensors";
+/// What some editors put before the text of a file saved as UTF-8.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+/// Reads the settings file as ProfileFile::Load does (a missing file is
+/// empty, a file holding a zero byte is no text), past a byte-order mark at
+/// its start: the mark is no part of the first line.
+void LoadSettingsFile(const std::string& fileName, ProfileFile& file) {
+    file.SetPath(fileName);
+    const std::string content = ReadWholeFile(fileName).value_or(std::string());
+    if (content.find('\0') != std::string::npos)
+        throw ProfileError("Unable to read " + fileName + ": not a text file (it holds a zero byte)");
+    std::string_view text = content;
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    file.Parse(text);
+}
 
 }  // namespace
 
@@ -35,7 +52,7 @@ bool LoadImportSettings(const std::string& fileName, std::vector<std::string>& e
                         const std::function<void()>& processEvents) {
     try {
         ProfileFile file;
-        file.Load(fileName);
+        LoadSettingsFile(fileName, file);
         const std::string value = file.ReadString(kSection, kKey, "");
         entries.clear();
         std::size_t position = 1;

@@ -98,6 +98,40 @@ TEST_F(ImportSettingsFileTest, MissingFileSectionOrKeyLoadsEmpty) {
     EXPECT_TRUE(sink_.messages.empty());
 }
 
+TEST_F(ImportSettingsFileTest, ByteOrderMarkAtTheStartIsSkipped) {
+    struct Row {
+        const char* what;
+        std::string content;
+        std::vector<std::string> entries;
+    };
+    const std::vector<Row> rows = {
+        {"mark, CR LF",
+         "\xEF\xBB\xBF[Import]\r\nSensors=TEMP||ST01.AT,ST01:2||ST01.BATT\r\n",
+         {"TEMP||ST01.AT", "ST01:2||ST01.BATT"}},
+        {"mark, LF", "\xEF\xBB\xBF[Import]\nSensors=TEMP||ST01.AT\n", {"TEMP||ST01.AT"}},
+        {"mark before a comment line", "\xEF\xBB\xBF; list\n[Import]\nSensors=TEMP||ST01.AT\n", {"TEMP||ST01.AT"}},
+        {"mark only", "\xEF\xBB\xBF", {}},
+        {"two marks: the second is text", "\xEF\xBB\xBF\xEF\xBB\xBF[Import]\nSensors=TEMP||ST01.AT\n", {}},
+        {"a mark elsewhere is text", "[Import]\nSensors=\xEF\xBB\xBFTEMP||ST01.AT\n", {"\xEF\xBB\xBFTEMP||ST01.AT"}},
+    };
+    const std::string path = PathOf("marked.sfg");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        WriteFile(path, row.content);
+        std::vector<std::string> loaded{"X||S.T"};
+        EXPECT_TRUE(LoadImportSettings(path, loaded, sink_));
+        EXPECT_EQ(loaded, row.entries);
+    }
+    EXPECT_TRUE(sink_.messages.empty());
+
+    // Stored again, the list is written without the mark.
+    WriteFile(path, rows[0].content);
+    std::vector<std::string> loaded;
+    ASSERT_TRUE(LoadImportSettings(path, loaded, sink_));
+    ASSERT_TRUE(SaveImportSettings(path, loaded, sink_));
+    EXPECT_EQ(Contents(path), "[Import]\nSensors=TEMP||ST01.AT,ST01:2||ST01.BATT\n");
+}
+
 TEST_F(ImportSettingsFileTest, UnreadableFileReportsAndKeepsTheList) {
     const std::string path = PathOf("folder.sfg");
     fs::create_directories(path);  // a folder cannot be read as a file
