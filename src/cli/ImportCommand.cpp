@@ -198,8 +198,9 @@ int RunImportCommand(CommandContext& context) {
     }
     const ImportCounts& counts = result.counts;
     context.out << "Lines: " << counts.lines << "  inserted: " << counts.inserted << "  updated: " << counts.updated
-                << "  not written: " << counts.failed << "  without time tag: " << counts.withoutTimeTag
-                << (result.stopped ? "  (stopped)" : "") << '\n';
+                << "  not written: " << counts.failed << "  without time tag: " << counts.withoutTimeTag;
+    if (counts.outOfRange != 0) context.out << "  out of range: " << counts.outOfRange;
+    context.out << (result.stopped ? "  (stopped)" : "") << '\n';
     if (!result.error.empty()) {
         context.err << result.error << '\n';
         return 1;

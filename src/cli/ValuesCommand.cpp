@@ -32,7 +32,8 @@ void PrintHelp(std::ostream& out) {
            "Reads the log file as an import run does and prints every value it would write\n"
            "if every sensor name were paired, in file order, one per line:\n"
            "  NAME<tab>YYYY-MM-DD HH:MM:SS<tab>VALUE\n"
-           "Values that are not numbers and records without a usable date are left out.\n"
+           "Values that are not numbers (or too large for a double) and records without\n"
+           "a real date and time are left out, as the import leaves them out.\n"
            "In a .PRN file, a value named by a column heading is printed with that name.\n";
 }
 

@@ -11,6 +11,7 @@
 #include "import/ImportList.h"
 #include "logfile/LogLineKind.h"
 #include "logfile/LogLineReader.h"
+#include "logfile/LogNumber.h"
 #include "logfile/LogRecord.h"
 #include "logfile/SensorDiscovery.h"
 
@@ -147,7 +148,11 @@ private:
 
     void ImportLine(LogLineKind kind, std::string_view line) {
         bool lineReported = false;
-        auto write = [&](const LogRecord& record) {
+        bool rangeReported = false;
+        // `isNumber` false: a value text that is no number is passed over
+        // silently, one written as a number too large for a double is reported.
+        auto write = [&](const LogRecord& record, bool isNumber) {
+            if (!isNumber && !IsLogNumberOutOfRange(record.valueText)) return;
             const TDBSensor* pair = nullptr;
             if (!record.headingName.empty()) pair = pairs_.FindSensorPair(record.headingName);
             if (pair == nullptr) pair = pairs_.FindSensorPair(record.name);
@@ -160,6 +165,14 @@ private:
                 }
                 return;
             }
+            if (!isNumber) {
+                ++result_.counts.outOfRange;
+                if (!rangeReported) {
+                    sink_.AddStatusMessage("Number out of range, value not imported - " + std::string(line));
+                    rangeReported = true;
+                }
+                return;
+            }
             const WriteOutcome outcome =
                 writer_.WriteDataValue(pair->StationId, pair->SensorName, "T", record.timeTag, record.value);
             Count(outcome);
@@ -168,7 +181,8 @@ private:
         };
 
         if (IsOneValueKind(kind)) {
-            if (ParseLogRecord(kind, line, record_)) write(record_);
+            const bool isNumber = ParseLogRecord(kind, line, record_);
+            write(record_, isNumber);
         } else if (IsMultiValueKind(kind)) {
             // Every paired numeric value of the line is written; a value that is
             // no number or has no pair is passed over, not the rest of the line.
@@ -177,7 +191,7 @@ private:
             for (;;) {
                 const bool isNumber = NextLogValue(kind, line, cursor_, record_);
                 if (!cursor_.started) break;
-                if (isNumber) write(record_);
+                write(record_, isNumber);
                 if (control_.closing) break;
             }
         }

@@ -80,6 +80,7 @@ struct ImportCounts {
     std::int64_t updated = 0;
     std::int64_t failed = 0;
     std::int64_t withoutTimeTag = 0;  // record lines not written for want of a usable time tag
+    std::int64_t outOfRange = 0;      // paired values not written: numbers too large for a double
     std::int32_t lines = 0;           // lines classified
 };
 

@@ -21,7 +21,7 @@ constexpr std::size_t kMostDigitsAtOnce = 19;
 
 }  // namespace
 
-bool ParseLogNumber(std::string_view text, double& value) {
+LogNumberRead ReadLogNumber(std::string_view text, double& value) {
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n && text[i] == ' ') ++i;
@@ -30,7 +30,7 @@ bool ParseLogNumber(std::string_view text, double& value) {
         negative = text[i] == '-';
         ++i;
     }
-    if (i == n) return false;  // empty, blanks only, or a lone sign
+    if (i == n) return LogNumberRead::NotANumber;  // empty, blanks only, or a lone sign
     const std::size_t mantissaStart = i;
     // The digits without the point as a whole number; it is used only when
     // there are few enough digits for it to be exact.
@@ -54,7 +54,7 @@ bool ParseLogNumber(std::string_view text, double& value) {
         if (whole <= kLargestExactWhole) {
             const double result = static_cast<double>(whole) / kExactPowersOfTen[fractionDigits];
             value = negative ? -result : result;
-            return true;
+            return LogNumberRead::Number;
         }
     }
     if (i < n && (text[i] == 'E' || text[i] == 'e')) {
@@ -62,20 +62,20 @@ bool ParseLogNumber(std::string_view text, double& value) {
         if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
         const std::size_t exponentDigits = i;
         while (i < n && IsDigit(text[i])) ++i;
-        if (i == exponentDigits) return false;  // an exponent needs a digit
+        if (i == exponentDigits) return LogNumberRead::NotANumber;  // an exponent needs a digit
     }
-    if (i != n) return false;  // something follows the number
+    if (i != n) return LogNumberRead::NotANumber;  // something follows the number
 
     if (digits == 0) {  // a lone point, or only an exponent: read as 0
         value = 0.0;
-        return true;
+        return LogNumberRead::Number;
     }
     // from_chars takes the sign '-' but not '+'; it reads '.' whatever the locale.
     const char* first = text.data() + mantissaStart;
     const char* last = text.data() + n;
     double result = 0;
     const std::from_chars_result read = std::from_chars(first, last, result, std::chars_format::general);
-    if (read.ptr != last) return false;
+    if (read.ptr != last) return LogNumberRead::NotANumber;
     if (read.ec == std::errc::result_out_of_range) {
         std::size_t firstSignificant = std::string_view::npos;  // first non-zero digit
         for (std::size_t k = mantissaStart; k < mantissaEnd && firstSignificant == std::string_view::npos; ++k) {
@@ -98,14 +98,23 @@ bool ParseLogNumber(std::string_view text, double& value) {
             if (e < n && (text[e] == '+' || text[e] == '-')) exponentNegative = text[e++] == '-';
             for (; e < n && exponent < 100000000; ++e) exponent = exponent * 10 + (text[e] - '0');
             scale += exponentNegative ? -exponent : exponent;
-            if (scale > 0) return false;  // too large for a double
+            if (scale > 0) return LogNumberRead::OutOfRange;  // too large for a double
             result = 0;
         }
     } else if (read.ec != std::errc()) {
-        return false;
+        return LogNumberRead::NotANumber;
     }
     value = negative ? -result : result;
-    return true;
+    return LogNumberRead::Number;
+}
+
+bool ParseLogNumber(std::string_view text, double& value) {
+    return ReadLogNumber(text, value) == LogNumberRead::Number;
+}
+
+bool IsLogNumberOutOfRange(std::string_view text) {
+    double value = 0;
+    return ReadLogNumber(text, value) == LogNumberRead::OutOfRange;
 }
 
 namespace {

@@ -16,6 +16,17 @@ namespace vireo {
 /// True when the text is a number; `value` is set only then.
 bool ParseLogNumber(std::string_view text, double& value);
 
+/// What ReadLogNumber found in a value text.
+enum class LogNumberRead {
+    Number,      ///< a number; `value` holds it
+    NotANumber,  ///< not written as a number
+    OutOfRange,  ///< written as a number, but too large for a double (as 1e309)
+};
+/// ParseLogNumber telling a number too large for a double from a text that is none.
+LogNumberRead ReadLogNumber(std::string_view text, double& value);
+/// True when the text is written as a number that is too large for a double.
+bool IsLogNumberOutOfRange(std::string_view text);
+
 /// Room that WriteLogNumber needs.
 inline constexpr std::size_t kLogNumberTextSize = 32;
 

@@ -221,6 +221,33 @@ TEST_P(ImportCommandTest, InterruptStopsTheRunAndKeepsTheValues) {
     EXPECT_EQ(rows, inserted);  // every reported value is in the table, and nothing more
 }
 
+TEST_P(ImportCommandTest, UnusualFilesLoseNothingSilently) {
+    // A list saved with a byte-order mark, a log file with lone carriage
+    // returns as line ends, a real row and a line whose impossible date would
+    // have overwritten it, and a number too large for a double.
+    WriteFile(dir_.File("marked.sfg"), "\xEF\xBB\xBF[Import]\r\nSensors=TEMP||ST01.TEMP,ST01:1||ST01.STAGE\r\n");
+    WriteFile(dir_.File("data.log"),
+              "TEMP,03/02/2005,12:00:00,21.5,G\r"
+              "06/15/2005,12:45:00,ST01,1.25\r"
+              "TEMP,02/30/2005,12:00:00,99,G\r"
+              "TEMP,06/15/2005,13:00:00,1e309,G\r");
+    CliRun run = RunCommand(ImportArgs({"--list", dir_.File("marked.sfg")}));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Messages(run.out),
+              (std::vector<std::string>{"No valid date and time, line not imported - TEMP,02/30/2005,12:00:00,99,G.",
+                                        "Number out of range, value not imported - TEMP,06/15/2005,13:00:00,1e309,G.",
+                                        "Import process completed.."}));
+    EXPECT_NE(run.out.find("Lines: 4  inserted: 2  updated: 0  not written: 0  without time tag: 1  out of range: 1\n"),
+              std::string::npos)
+        << run.out;
+    const auto rows = source_->Select("SELECT SENSORNAME, TIME_TAG, ED_VALUE FROM TF_DATA1 ORDER BY SENSORNAME");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0], "STAGE");
+    EXPECT_EQ(rows[1][0], "TEMP");
+    EXPECT_EQ(rows[1][1].value_or("").substr(0, 19), "2005-03-02 12:00:00");
+    EXPECT_EQ(std::stod(rows[1][2].value_or("0")), 21.5) << "the real row keeps its value";
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ImportCommandTest, ::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
                          [](const auto& info) { return testing::BackendName(info.param); });
 

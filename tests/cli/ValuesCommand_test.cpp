@@ -68,6 +68,40 @@ TEST(ValuesCommand, PrnHeadingsNameTheValueColumns) {
               "0:2\t2005-06-15 12:33:00\t13\n");
 }
 
+TEST(ValuesCommand, ImpossibleDatesAndNumbersOutOfRangeAreLeftOut) {
+    testing::TempFolder folder;
+    const CommandRun run = Values({folder.Write("bad.log",
+                                                "TEMP,02/30/2005,12:00:00,99,G\n"
+                                                "TEMP,13/45/2005,12:00:00,99,G\n"
+                                                "TEMP,06/14/2005,25:61:61,99,G\n"
+                                                "TEMP,06/15/2005,10:0x:00,99,G\n"
+                                                "-06/15/2005,10:00:00,ST01,99\n"
+                                                "06/15/2005,-10:00:00,ST01,99\n"
+                                                "99999999999/15/2005,10:00:00,ST01,99\n"
+                                                "06/15/2140 09:30:00 99\n"
+                                                "TEMP,06/15/2005,12:30:00,1e309,G\n"
+                                                "06/15/2005 12:30:00 -1e309 2\n"
+                                                "TEMP,02/28/2005,23:59:59,1,G\n"
+                                                "06/15/2005,,ST01,2\n")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out,
+              "0:2\t2005-06-15 12:30:00\t2\n"
+              "TEMP\t2005-02-28 23:59:59\t1\n"
+              "ST01:1\t2005-06-15 00:00:00\t2\n");
+}
+
+TEST(ValuesCommand, CarriageReturnsAloneEndLines) {
+    testing::TempFolder folder;
+    const CommandRun run = Values({folder.Write(
+        "cr.log", "TEMP,06/15/2005,12:30:00,1,G\rTEMP,06/15/2005,12:31:00,2,G\r\r06/15/2005 12:32:00 3\r")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "TEMP\t2005-06-15 12:30:00\t1\n"
+              "TEMP\t2005-06-15 12:31:00\t2\n"
+              "0:1\t2005-06-15 12:32:00\t3\n");
+}
+
 TEST(ValuesCommand, ShortestRoundTripValuesAndDayChanges) {
     testing::TempFolder folder;
     const CommandRun run = Values(

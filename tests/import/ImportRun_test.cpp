@@ -224,6 +224,98 @@ TEST_P(ImportRunTest, ManyBatchesLoseNothing) {
     EXPECT_EQ(source_->Select("SELECT SUM(ORIG_VALUE) FROM TF_DATA1")[0][0].value_or("").substr(0, 7), "1250000");
 }
 
+TEST_P(ImportRunTest, ImpossibleDatesNeverOverwriteARealRow) {
+    // The real rows at the times that impossible and garbled dates and times
+    // would give if their parts were let overflow or were read in part.
+    const std::string real =
+        "TEMP,03/02/2005,12:00:00,1,G\n"
+        "TEMP,02/14/2006,12:00:00,2,G\n"
+        "TEMP,06/15/2005,02:02:01,3,G\n"
+        "TEMP,06/15/2005,10:00:00,4,G\n"
+        "03/24/1985,13:10:00,ST01,5\n"
+        "06/15/2005,00:10:00,ST01,6\n"
+        "01/15/2005,10:00:00,ST01,7\n"
+        "05/09/2004 03:01:44 8\n";
+    const std::vector<std::string> pairs{"TEMP||ST01.TEMP", "ST01:1||ST01.STAGE", "0:1||ST02.AT"};
+    ASSERT_EQ(Import(real, pairs, "real.log").counts.inserted, 8);
+    const std::vector<std::string> before = Rows();
+    sink_.messages.clear();
+
+    const std::vector<std::string> impossible{
+        "TEMP,02/30/2005,12:00:00,99,G",
+        "TEMP,13/45/2005,12:00:00,99,G",
+        "TEMP,06/14/2005,25:61:61,99,G",
+        "TEMP,06/15/2005,10:0x:00,99,G",
+        "-06/15/2005,10:00:00,ST01,99",
+        "06/15/2005,-10:00:00,ST01,99",
+        "99999999999/15/2005,10:00:00,ST01,99",
+        "06/15/2140 09:30:00 99",  // beyond what a time tag holds
+    };
+    std::string content;
+    std::vector<std::string> expected;
+    for (const std::string& line : impossible) {
+        content += line + "\r\n";
+        expected.push_back("No valid date and time, line not imported - " + line);
+    }
+    expected.push_back("Import process completed.");
+    ImportResult result = Import(content, pairs, "impossible.log");
+    EXPECT_EQ(result.error, "");
+    EXPECT_EQ(result.counts.inserted, 0);
+    EXPECT_EQ(result.counts.updated, 0);
+    EXPECT_EQ(result.counts.withoutTimeTag, 8);
+    EXPECT_EQ(result.counts.lines, 8);
+    EXPECT_EQ(sink_.messages, expected);
+    EXPECT_EQ(Rows(), before) << "no ED_VALUE replaced, no row added";
+}
+
+TEST_P(ImportRunTest, ANumberTooLargeForADoubleIsReportedAndLosesNothingElse) {
+    const std::string content =
+        "TEMP,06/15/2005,12:30:00,1e309,G\n"
+        "TEMP,06/15/2005,12:40:00,-1e309,G\n"
+        "TEMP,06/15/2005,12:50:00,1e-400,G\n"  // too small: reads as 0
+        "UNPAIRED,06/15/2005,12:30:00,1e309,G\n"
+        "06/15/2005,13:00:00,ST01,1e309,2.5,9e999\n"
+        "06/15/2005 13:10:00 1.5 1E+400\n"
+        "TEMP,06/15/2005,13:20:00,n/a,G\n";
+    ImportResult result = Import(content, {"TEMP||ST01.TEMP", "ST01:1||ST01.STAGE", "ST01:2||ST01.RH",
+                                           "ST01:3||ST01.WS", "0:1||ST02.AT", "0:2||ST02.WS"});
+    EXPECT_EQ(result.error, "");
+    EXPECT_EQ(result.counts.inserted, 3);
+    EXPECT_EQ(result.counts.outOfRange, 5);
+    EXPECT_EQ(result.counts.withoutTimeTag, 0);
+    EXPECT_EQ(sink_.messages,
+              (std::vector<std::string>{"Number out of range, value not imported - TEMP,06/15/2005,12:30:00,1e309,G",
+                                        "Number out of range, value not imported - TEMP,06/15/2005,12:40:00,-1e309,G",
+                                        "Number out of range, value not imported - 06/15/2005,13:00:00,ST01,1e309,2.5,"
+                                        "9e999",
+                                        "Number out of range, value not imported - 06/15/2005 13:10:00 1.5 1E+400",
+                                        "Import process completed."}));
+    EXPECT_EQ(Rows(),
+              (std::vector<std::string>{"ST01|RH|2005-06-15 13:00:00|T|2.5|2.5", "ST01|TEMP|2005-06-15 12:50:00|T|0|0",
+                                        "ST02|AT|2005-06-15 13:10:00|T|1.5|1.5"}));
+}
+
+TEST_P(ImportRunTest, CarriageReturnsAloneEndLines) {
+    const std::string content =
+        "\"Vireo 4620 export\r"
+        "TEMP,06/15/2005,12:30:00,21.5,G\r"
+        "TEMP,06/15/2005,12:40:00,21.9,G\r\r"
+        "06/15/2005,12:50:00,ST01,1.25\r\n"
+        "TEMP,06/15/2005,13:00:00,22.5,G\n"
+        "06/15/2005 13:10:00 3.5\r";
+    ImportResult result = Import(content, {"TEMP||ST01.TEMP", "ST01:1||ST01.STAGE", "0:1||ST02.AT"});
+    EXPECT_EQ(result.error, "");
+    EXPECT_EQ(result.counts.lines, 5);
+    EXPECT_EQ(result.counts.inserted, 5);
+    EXPECT_EQ(sink_.messages, (std::vector<std::string>{"Import process completed."}));
+    EXPECT_EQ(Rows(), (std::vector<std::string>{
+                          "ST01|STAGE|2005-06-15 12:50:00|T|1.25|1.25", "ST01|TEMP|2005-06-15 12:30:00|T|21.5|21.5",
+                          "ST01|TEMP|2005-06-15 12:40:00|T|21.9|21.9", "ST01|TEMP|2005-06-15 13:00:00|T|22.5|22.5",
+                          "ST02|AT|2005-06-15 13:10:00|T|3.5|3.5"}));
+    ASSERT_FALSE(observer_.percents.empty());
+    EXPECT_EQ(observer_.percents.back(), 100);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ImportRunTest,
                          ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
                                             ::testing::Bool()),

@@ -74,6 +74,40 @@ TEST(ParseLogNumber, ConvertsToTheNearestDouble) {
     EXPECT_TRUE(std::signbit(value));
 }
 
+TEST(ReadLogNumber, TellsANumberTooLargeFromATextThatIsNone) {
+    const struct {
+        std::string text;
+        LogNumberRead read;
+    } rows[] = {
+        {"1e309", LogNumberRead::OutOfRange},
+        {"-1e309", LogNumberRead::OutOfRange},
+        {"  +1E+400", LogNumberRead::OutOfRange},
+        {"9e999999999999", LogNumberRead::OutOfRange},
+        {std::string(400, '9'), LogNumberRead::OutOfRange},
+        {"1.7976931348623159e308", LogNumberRead::OutOfRange},
+        {"1.7976931348623157e308", LogNumberRead::Number},
+        {"1e-400", LogNumberRead::Number},  // too small: 0
+        {"0e999999", LogNumberRead::Number},
+        {"21.5", LogNumberRead::Number},
+        {"1e309 ", LogNumberRead::NotANumber},
+        {"1e309x", LogNumberRead::NotANumber},
+        {"1e", LogNumberRead::NotANumber},
+        {"n/a", LogNumberRead::NotANumber},
+        {"", LogNumberRead::NotANumber},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE("[" + row.text + "]");
+        double value = -1;
+        EXPECT_EQ(ReadLogNumber(row.text, value), row.read);
+        EXPECT_EQ(IsLogNumberOutOfRange(row.text), row.read == LogNumberRead::OutOfRange);
+        double parsed = -1;
+        EXPECT_EQ(ParseLogNumber(row.text, parsed), row.read == LogNumberRead::Number);
+        if (row.read == LogNumberRead::Number) {
+            EXPECT_EQ(value, parsed);
+        }
+    }
+}
+
 TEST(ParseLogNumber, DecimalPointIsAlwaysAPoint) {
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = previous != nullptr ? previous : "C";
