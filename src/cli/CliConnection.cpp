@@ -3,18 +3,16 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <optional>
 
 #include "app/Encrypt.h"
 #include "app/Registry.h"
 #include "app/StatusMessages.h"
 #include "db/DbError.h"
+#include "db/TextEncoding.h"
+#include "import/StartConnection.h"
 
 namespace vireo::cli {
-namespace {
-
-bool IsBlank(const std::string& text) { return text.find_first_not_of(' ') == std::string::npos; }
-
-}  // namespace
 
 const char* const kConnectionUsage = "[--dsn NAME] [--user USER] [--password-env VAR]";
 const char* const kConnectionHelp =
@@ -44,20 +42,28 @@ std::unique_ptr<CliConnection> OpenCliConnection(const CliOptions& options, std:
     std::string password;
     if (options.Has("--dsn")) {
         connection->alias = options.Get("--dsn");
-    } else if (IsBlank(connection->settings.FDataSource) && IsBlank(connection->settings.FUserName)) {
-        if (!ReadOdbcSettings(connection->alias, user, password)) {
-            err << "Unable to connnect to database\n";
+    } else {
+        StartConnection chosen;
+        if (!ChooseStartConnection(connection->settings, chosen)) {
+            err << InstallationValuesErrorText() << "\n";
             return nullptr;
         }
-    } else {
-        connection->alias = connection->settings.FDataSource;
-        user = connection->settings.FUserName;
-        password = ClearFromSettings(connection->settings.FPassword);
+        connection->alias = chosen.dataSource;
+        user = chosen.userName;
+        password = chosen.password;
     }
     if (options.Has("--user")) user = options.Get("--user");
     if (options.Has("--password-env")) {
-        const char* value = std::getenv(options.Get("--password-env").c_str());
-        password = value != nullptr ? value : "";
+        // The terminal's text is UTF-8; the program's passwords are
+        // Windows-1252 bytes, as the stored forms hold them.
+        const std::string variable = options.Get("--password-env");
+        const char* value = std::getenv(variable.c_str());
+        const std::optional<std::string> converted = Utf8ToWindows1252Exact(value != nullptr ? value : "");
+        if (!converted) {
+            err << "The password in " << variable << " holds a character that Windows-1252 cannot hold\n";
+            return nullptr;
+        }
+        password = *converted;
     }
 
     try {
@@ -69,7 +75,7 @@ std::unique_ptr<CliConnection> OpenCliConnection(const CliOptions& options, std:
         connection->database->AddParam("PASSWORD=" + password);
         connection->database->Open();
     } catch (const std::exception& error) {
-        err << "Unable to connect to " << connection->alias << "\n" << error.what() << "\n";
+        err << ConnectFailureText(connection->alias, error.what()) << "\n";
         return nullptr;
     }
     return connection;

@@ -8,15 +8,19 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
 #include "app/StatusMessages.h"
 #include "cli/Cli.h"
 #include "cli/CliConnection.h"
 #include "db/Capacity.h"
+#include "db/Catalogue.h"
 #include "db/DataWriter.h"
 #include "import/ImportList.h"
 #include "import/ImportRun.h"
 #include "import/ImportSettingsFile.h"
+#include "import/StartConnection.h"
+#include "import/UnpairableEntries.h"
 
 namespace vireo::cli {
 namespace {
@@ -176,12 +180,16 @@ int RunImportCommand(CommandContext& context) {
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
     try {
-        DataStoreUsage usage = GetDataStoreUsage(connection->alias, connection->settings.FMaxDBFileSize);
-        request.freeShare.state = usage.known ? FreeShareShown::State::Known : FreeShareShown::State::Unknown;
-        request.freeShare.percent = 100 - usage.usedPercent;
+        request.freeShare = FreeShareOf(GetDataStoreUsage(connection->alias, connection->settings.FMaxDBFileSize));
     } catch (const std::exception& failure) {
-        context.err << "Unable to connect to " << connection->alias << "\n" << failure.what() << "\n";
+        context.err << ConnectFailureText(connection->alias, failure.what()) << "\n";
         return 1;
+    }
+
+    if (const std::optional<ImportEntryParts> refused =
+            FindUnpairableEntry(*connection->database, request.importList)) {
+        context.err << "vireo-import import: " << UnpairableSensorText(refused->stationId, refused->sensorName) << "\n";
+        return 2;
     }
 
     ConsoleDialogs dialogs(context.err, options.Has("--yes"));

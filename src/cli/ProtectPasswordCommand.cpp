@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "app/Base64.h"
 #include "app/Encrypt.h"
 #include "app/Registry.h"
 #include "cli/Cli.h"
+#include "db/TextEncoding.h"
 
 namespace vireo::cli {
 namespace {
@@ -80,6 +82,16 @@ int RunProtectPassword(CommandContext& context) {
         return 2;
     }
     if (!password.empty() && password.back() == '\r') password.pop_back();
+
+    // The line is UTF-8 text; the protected form holds the Windows-1252 bytes
+    // the window stores for the same password.
+    std::optional<std::string> converted = Utf8ToWindows1252Exact(password);
+    if (!converted) {
+        context.err << kName
+                    << ": the password holds a character that Windows-1252 cannot hold (the line is read as UTF-8)\n";
+        return 2;
+    }
+    password = std::move(*converted);
 
     // The protected form holds the password, ':' and a time stamp in 30 bytes;
     // anything that does not fit would read back as another password.

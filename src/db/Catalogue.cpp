@@ -29,17 +29,49 @@ std::vector<std::string> ListStations(Database& database) {
     return stations;
 }
 
-void ReadStationSensors(Database& database, std::string_view stationId, std::vector<std::string>& sensors) {
+namespace {
+
+/// Runs the sensors query of `stationId`; `opened` is called once it is open,
+/// `add` with every name that is not null.
+template <typename Opened, typename Add>
+void WalkStationSensors(Database& database, std::string_view stationId, Opened opened, Add add) {
     Query query(database);
     query.SetSql(kStationSensorsSql);
     query.Prepare();
     query.SetString("StationID", UpperCaseName(stationId));
     query.Open();
-    sensors.clear();
+    opened();
     for (; !query.Eof(); query.Next()) {
         const QueryField& field = query.FieldByName("SensorName");
-        if (!field.IsNull()) sensors.push_back(UpperCaseName(field.AsString()));
+        if (!field.IsNull()) add(field);
     }
+}
+
+}  // namespace
+
+void ReadStationSensors(Database& database, std::string_view stationId, std::vector<std::string>& sensors) {
+    WalkStationSensors(
+        database, stationId, [&sensors] { sensors.clear(); },
+        [&sensors](const QueryField& field) { sensors.push_back(UpperCaseName(field.AsString())); });
+}
+
+void ReadStationSensorNames(Database& database, std::string_view stationId, std::vector<StationSensorName>& sensors) {
+    WalkStationSensors(
+        database, stationId, [&sensors] { sensors.clear(); },
+        [&sensors](const QueryField& field) {
+            sensors.push_back({UpperCaseName(field.AsString()), UpperCaseName(field.serverText)});
+        });
+}
+
+std::vector<StationSensorName> ListStationSensorNames(Database& database, std::string_view stationId) {
+    std::vector<StationSensorName> sensors;
+    ReadStationSensorNames(database, stationId, sensors);
+    return sensors;
+}
+
+std::string UnpairableSensorText(std::string_view stationId, std::string_view sensorName) {
+    return "Station sensor " + std::string(stationId) + "." + std::string(sensorName) +
+           " cannot be paired: its name holds characters that Windows-1252 cannot hold.";
 }
 
 std::vector<std::string> ListStationSensors(Database& database, std::string_view stationId) {

@@ -32,6 +32,25 @@ std::vector<std::string> ListStations(Database& database);
 void ReadStationSensors(Database& database, std::string_view stationId, std::vector<std::string>& sensors);
 std::vector<std::string> ListStationSensors(Database& database, std::string_view stationId);
 
+/// A station sensor name as listed. `name` is its Windows-1252 text,
+/// upper-cased. When the database's name holds characters that Windows-1252
+/// cannot hold, `shown` is the database's own text (UTF-8), upper-cased, and
+/// `name` has '?' in their places: such a sensor is listed as it is but
+/// cannot be paired, since no import could write its name.
+struct StationSensorName {
+    std::string name;
+    std::string shown;
+    bool Pairable() const noexcept { return shown.empty(); }
+    bool operator==(const StationSensorName&) const = default;
+};
+
+/// ReadStationSensors, keeping what each name is (same order, same rules).
+void ReadStationSensorNames(Database& database, std::string_view stationId, std::vector<StationSensorName>& sensors);
+std::vector<StationSensorName> ListStationSensorNames(Database& database, std::string_view stationId);
+
+/// The message when a station sensor that cannot be paired is chosen or named.
+std::string UnpairableSensorText(std::string_view stationId, std::string_view sensorName);
+
 /// The status messages of a failed listing.
 std::string StationListErrorText();
 std::string SensorListErrorText(std::string_view stationId);

@@ -2,9 +2,11 @@
 
 #include <sqlext.h>
 
+#include "db/DataSourceDriver.h"
 #include "db/NamedParameters.h"
 #include "db/Query.h"
 #include "db/Session.h"
+#include "db/TextEncoding.h"
 
 namespace vireo {
 namespace {
@@ -52,6 +54,12 @@ void Database::Open() {
     std::string alias = alias_;
     std::string user = ParamValue(params_, "USER NAME");
     std::string password = ParamValue(params_, "PASSWORD");
+    if (DataSourceUsesPostgres(alias)) {
+        // The server compares the login with the UTF-8 text it was given
+        // when the role was made, whatever the database's encoding.
+        user = Windows1252ToUtf8(user);
+        password = Windows1252ToUtf8(password);
+    }
     const SQLRETURN rc =
         SQLConnect(dbc.get(), Chars(alias), static_cast<SQLSMALLINT>(alias.size()), Chars(user),
                    static_cast<SQLSMALLINT>(user.size()), Chars(password), static_cast<SQLSMALLINT>(password.size()));

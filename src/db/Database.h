@@ -15,7 +15,8 @@ class Query;
 /// One connection to a named data source. Its connection parameters are the
 /// texts "USER NAME=" + user and "PASSWORD=" + password; the driver never
 /// prompts for anything. Text goes to the database as Windows-1252 bytes,
-/// converted to UTF-8 on the way when the server speaks UTF-8 (PostgreSQL).
+/// converted to UTF-8 on the way when the server speaks UTF-8 (PostgreSQL);
+/// the user name and password of a PostgreSQL data source go as UTF-8 too.
 class Database {
 public:
     explicit Database(Session& session);

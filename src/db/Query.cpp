@@ -3,6 +3,7 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "db/Database.h"
 #include "db/DbError.h"
@@ -206,6 +207,7 @@ void Query::FetchRow() {
     for (QueryField& field : fields_) {
         field.null = true;
         field.text.clear();
+        field.serverText.clear();
     }
     const SQLRETURN rc = SQLFetch(stmt_.get());
     if (rc == SQL_NO_DATA) {
@@ -231,7 +233,14 @@ void Query::FetchRow() {
                 raw.append(buffer_.data(), whole ? static_cast<std::size_t>(indicator) : buffer_.size() - 1);
                 if (whole) break;
             }
-            field.text = database_->Text() == DriverText::Utf8 ? Utf8ToWindows1252(raw) : std::move(raw);
+            if (database_->Text() != DriverText::Utf8) {
+                field.text = std::move(raw);
+            } else if (std::optional<std::string> exact = Utf8ToWindows1252Exact(raw)) {
+                field.text = std::move(*exact);
+            } else {
+                field.text = Utf8ToWindows1252(raw);
+                field.serverText = std::move(raw);
+            }
         }
     } catch (...) {
         eof_ = true;

@@ -18,10 +18,15 @@ struct QueryField {
     std::string name;
     bool null = true;
     std::string text;
+    /// The server's own UTF-8 text, kept only when Windows-1252 cannot hold
+    /// all of it (then `text` has '?' in those places); empty otherwise.
+    std::string serverText;
 
     bool IsNull() const noexcept { return null; }
     /// The value as text; empty when null.
     const std::string& AsString() const noexcept { return text; }
+    /// False when `text` lost characters on the way from the server.
+    bool Representable() const noexcept { return serverText.empty(); }
 };
 
 /// A statement on one database. Parameters are named in the statement text

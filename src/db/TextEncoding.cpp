@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace vireo {
 namespace {
@@ -28,24 +29,19 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-char ByteOf(char32_t c) {
+/// The byte of `c`, or nothing when Windows-1252 has none for it.
+std::optional<char> ByteOf(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
     for (std::size_t i = 0; i < kHighControls.size(); ++i) {
         if (kHighControls[i] == c) return static_cast<char>(0x80 + i);
     }
-    return '?';
+    return std::nullopt;
 }
 
-}  // namespace
-
-std::string Windows1252ToUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
-    for (char ch : text) AppendUtf8(out, CodePointOf(static_cast<unsigned char>(ch)));
-    return out;
-}
-
-std::string Utf8ToWindows1252(std::string_view text) {
+/// The conversion of Utf8ToWindows1252; `exact` becomes false at the first
+/// character that turned into '?'.
+std::string ConvertUtf8(std::string_view text, bool& exact) {
+    exact = true;
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0;
@@ -74,13 +70,43 @@ std::string Utf8ToWindows1252(std::string_view text) {
         }
         if (length == 0 || taken < length || c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             out += '?';
+            exact = false;
             i += length == 0 ? 1 : taken;  // a broken sequence counts once
             continue;
         }
-        out += ByteOf(c);
+        const std::optional<char> byte = ByteOf(c);
+        if (!byte) exact = false;
+        out += byte.value_or('?');
         i += length;
     }
     return out;
+}
+
+}  // namespace
+
+std::string Windows1252ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (char ch : text) AppendUtf8(out, CodePointOf(static_cast<unsigned char>(ch)));
+    return out;
+}
+
+std::string Utf8ToWindows1252(std::string_view text) {
+    bool exact = true;
+    return ConvertUtf8(text, exact);
+}
+
+std::optional<std::string> Utf8ToWindows1252Exact(std::string_view text) {
+    bool exact = true;
+    std::string out = ConvertUtf8(text, exact);
+    if (!exact) return std::nullopt;
+    return out;
+}
+
+bool Windows1252Holds(std::string_view utf8) {
+    bool exact = true;
+    ConvertUtf8(utf8, exact);
+    return exact;
 }
 
 }  // namespace vireo

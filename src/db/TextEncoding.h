@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,11 @@ std::string Windows1252ToUtf8(std::string_view text);
 /// A character that Windows-1252 cannot hold, and a byte that is not part of
 /// a well-formed UTF-8 sequence, become '?'.
 std::string Utf8ToWindows1252(std::string_view text);
+
+/// The same conversion, or nothing when some character became '?' on the
+/// way: a character that Windows-1252 cannot hold, or a broken sequence.
+std::optional<std::string> Utf8ToWindows1252Exact(std::string_view text);
+/// True when Utf8ToWindows1252 loses nothing of `utf8`.
+bool Windows1252Holds(std::string_view utf8);
 
 }  // namespace vireo

@@ -248,6 +248,25 @@ TEST_P(ImportCommandTest, UnusualFilesLoseNothingSilently) {
     EXPECT_EQ(std::stod(rows[1][2].value_or("0")), 21.5) << "the real row keeps its value";
 }
 
+TEST_P(ImportCommandTest, AnEntryNamingASensorTheWindowsCodePageCannotHoldIsRefused) {
+    if (GetParam() == Backend::Sqlite) GTEST_SKIP() << "a SQLite name is kept as its bytes";
+    // chr() makes TΩ and TЖ on the server; both read back as "T?".
+    source_->Execute(
+        "INSERT INTO TF_SITESENSORS (STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'T' || chr(937), 'Y');\n"
+        "INSERT INTO TF_SITESENSORS (STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'T' || chr(1046), 'Y');\n");
+    CliRun run = RunCommand(ImportArgs({"--pair", "TEMP||ST01.TEMP", "--pair", "ST01:1||ST01.T?"}));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "vireo-import import: Station sensor ST01.T? cannot be paired: its name holds characters that "
+              "Windows-1252 cannot hold.\n");
+    EXPECT_EQ(RowCount(), 0u) << "nothing is written";
+
+    // A '?' that names no such sensor is imported as before.
+    run = RunCommand(ImportArgs({"--pair", "TEMP||ST01.X?"}));
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(RowCount(), 1u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ImportCommandTest, ::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
                          [](const auto& info) { return testing::BackendName(info.param); });
 

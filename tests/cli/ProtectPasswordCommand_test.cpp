@@ -28,12 +28,22 @@ CommandRun ProtectPassword(const std::vector<std::string>& args, const std::stri
 }
 
 TEST(ProtectPasswordCommandTest, PrintsBothFormsThatReadBackAsThePassword) {
-    for (const std::string& password : {std::string("secret"), std::string(""),
-                                        std::string("29 characters long password.."), std::string("caf\xE9 = \\ ;")}) {
+    // The line is UTF-8; the stored forms hold the Windows-1252 bytes.
+    const struct {
+        std::string typed;
+        std::string password;
+    } cases[] = {
+        {"secret", "secret"},
+        {"", ""},
+        {"29 characters long password..", "29 characters long password.."},
+        {"caf\xC3\xA9 = \\ ;", "caf\xE9 = \\ ;"},
+        {"\xE2\x82\xAC" + std::string(28, 'x'), "\x80" + std::string(28, 'x')},  // 29 characters, 31 bytes typed
+    };
+    for (const auto& [typed, password] : cases) {
         SCOPED_TRACE(password);
         for (const std::string lineEnd : {"\n", "\r\n", ""}) {
             if (lineEnd.empty() && password.empty()) continue;  // no input at all is refused
-            const std::string input = lineEnd.empty() ? password : password + lineEnd + "ignored second line\n";
+            const std::string input = lineEnd.empty() ? typed : typed + lineEnd + "ignored second line\n";
             const CommandRun run = ProtectPassword({}, input);
             ASSERT_EQ(run.status, 0) << run.err;
             EXPECT_EQ(run.err, "");
@@ -76,6 +86,16 @@ TEST(ProtectPasswordCommandTest, RefusesWhatCannotBeStoredOrRead) {
          "pass:word\n",
          2,
          "vireo-import protect-password: the password cannot hold ':' (it would be read back only up to it)\n"},
+        {{},
+         "T\xCE\xA9\n",  // TΩ
+         2,
+         "vireo-import protect-password: the password holds a character that Windows-1252 cannot hold (the line is "
+         "read as UTF-8)\n"},
+        {{},
+         "caf\xE9\n",  // Windows-1252 bytes are no UTF-8
+         2,
+         "vireo-import protect-password: the password holds a character that Windows-1252 cannot hold (the line is "
+         "read as UTF-8)\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.input);

@@ -94,12 +94,43 @@ TEST_P(CatalogueTest, AFailedListingKeepsWhatTheListHeld) {
     EXPECT_EQ(sensors, (Names{"KEPT"}));
 }
 
+TEST_P(CatalogueTest, NamesWindows1252CannotHoldAreListedAsTheyAreButNotPairable) {
+    if (!OnPostgres()) GTEST_SKIP() << "a SQLite name is kept as its bytes";
+    // chr() makes the characters on the server: Ω (U+03A9), Ж (U+0416), ω (U+03C9).
+    source().Execute(
+        "INSERT INTO TF_SITESENSORS (STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('S1', 'T' || chr(937), 'Y');\n"
+        "INSERT INTO TF_SITESENSORS (STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('S1', 'T' || chr(1046), 'Y');\n"
+        "INSERT INTO TF_SITESENSORS (STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('S1', 'M\xFC', 'Y');\n"
+        "INSERT INTO TF_SITESENSORS (STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('S1', 'x' || chr(969), 'Y');\n");
+    std::vector<StationSensorName> names = ListStationSensorNames(database_, "s1");
+    std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.shown < b.shown; });
+    const std::vector<StationSensorName> expected = {
+        {"M\xFC", ""},        // Windows-1252 holds it: pairable
+        {"T?", "T\xCE\xA9"},  // TΩ
+        {"T?", "T\xD0\x96"},  // TЖ
+        {"X?", "X\xCF\x89"},  // xω: ASCII letters upper-cased only
+    };
+    EXPECT_EQ(names, expected);
+    EXPECT_TRUE(names[0].Pairable());
+    EXPECT_FALSE(names[1].Pairable());
+
+    // The plain list keeps giving the Windows-1252 text.
+    Names plain = ListStationSensors(database_, "S1");
+    std::sort(plain.begin(), plain.end());
+    EXPECT_EQ(plain, (Names{"M\xFC", "T?", "T?", "X?"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, CatalogueTest, ::testing::ValuesIn(kAllBackends), BackendParamName);
 
 TEST(CatalogueMessages, NameTheStationAsPassed) {
     EXPECT_EQ(StationListErrorText(), "Error retrieving station list from database.  Check database connection.");
     EXPECT_EQ(SensorListErrorText("st01"),
               "Error retrieving sensor list from database for st01.  Check database connection.");
+}
+
+TEST(CatalogueMessages, AnUnpairableSensorNamesStationAndSensor) {
+    EXPECT_EQ(UnpairableSensorText("ST01", "T?"),
+              "Station sensor ST01.T? cannot be paired: its name holds characters that Windows-1252 cannot hold.");
 }
 
 TEST(UpperCaseName, ChangesAsciiLettersOnly) {

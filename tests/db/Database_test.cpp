@@ -4,9 +4,12 @@
 #include <cstdio>
 
 #include "BackendTest.h"
+#include "db/DataSourceDriver.h"
 #include "db/DbError.h"
 #include "db/Query.h"
+#include "db/TextEncoding.h"
 #include "scan/Chronos.h"
+#include "support/LoginRole.h"
 #include "support/PostgresServer.h"
 #include "support/TestOdbc.h"
 
@@ -297,7 +300,57 @@ TEST_P(DatabaseTest, WrongPasswordGivesTheServersText) {
     EXPECT_FALSE(other.Connected());
 }
 
+TEST_P(DatabaseTest, PasswordAndUserAbove127LogInOnPostgres) {
+    if (!OnPostgres()) GTEST_SKIP() << "SQLite has no passwords";
+    const std::string password = "p\xE9\x80ss";  // pé€ss, as the program holds it
+    LoginRole role(source(), password);
+    struct Row {
+        std::string password;
+        bool opens;
+    };
+    const Row rows[] = {
+        {password, true},
+        {Windows1252ToUtf8(password), false},  // already UTF-8: converted twice, so wrong
+        {"p?\x80ss", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.password);
+        Database other(session_);
+        other.SetDatabaseName(source().Name());
+        other.AddParam("USER NAME=" + role.Name());
+        other.AddParam("PASSWORD=" + row.password);
+        if (row.opens) {
+            EXPECT_NO_THROW(other.Open());
+            EXPECT_TRUE(other.Connected());
+        } else {
+            EXPECT_THROW(other.Open(), DbError);
+            EXPECT_FALSE(other.Connected());
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DatabaseTest, ::testing::ValuesIn(kAllBackends), BackendParamName);
+
+TEST(DataSourceDriver, PostgresIsKnownByTheDriversNameOrLibrary) {
+    TestOdbc& odbc = TestOdbc::Instance();
+    const std::string byLibrary = odbc.UniqueName("vireo_lib_");
+    odbc.DefineDataSource(byLibrary, {{"Driver", "/usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so"}, {"Database", "x"}});
+    const std::string userScope = odbc.UniqueName("vireo_user_");
+    odbc.DefineDataSource(userScope, {{"Driver", "PostgreSQL Unicode"}}, TestOdbc::Scope::User);
+    TestDataSource sqlite(Backend::Sqlite, false);
+    const struct {
+        std::string alias;
+        bool postgres;
+    } rows[] = {
+        {sqlite.Name(), false}, {byLibrary, true}, {userScope, true}, {"no such data source", false}, {"", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.alias);
+        EXPECT_EQ(DataSourceUsesPostgres(row.alias), row.postgres);
+    }
+    odbc.RemoveDataSource(byLibrary);
+    odbc.RemoveDataSource(userScope);
+}
 
 }  // namespace
 }  // namespace vireo::testing

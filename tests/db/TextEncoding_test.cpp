@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace vireo::testing {
 namespace {
 
@@ -49,6 +51,27 @@ TEST(TextEncoding, WhatWindows1252CannotHoldBecomesAQuestionMark) {
     for (const EncodingCase& c : cases) {
         SCOPED_TRACE(c.utf8);
         EXPECT_EQ(Utf8ToWindows1252(c.utf8), c.single);
+    }
+}
+
+TEST(TextEncoding, ExactConversionRefusesWhatWouldBecomeAQuestionMark) {
+    const struct {
+        const char* utf8;
+        std::optional<std::string> single;
+    } cases[] = {
+        {"caf\xC3\xA9", "caf\xE9"},    // café
+        {"\xE2\x82\xAC 5", "\x80 5"},  // € 5
+        {"what?", "what?"},            // a '?' of its own is no loss
+        {"", ""},
+        {"T\xCE\xA9", std::nullopt},  // TΩ
+        {"T\xD0\x96", std::nullopt},  // TЖ
+        {"caf\xE9", std::nullopt},    // Windows-1252 bytes are no UTF-8
+        {"\xE2\x82", std::nullopt},   // cut short
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        EXPECT_EQ(Utf8ToWindows1252Exact(c.utf8), c.single);
+        EXPECT_EQ(Windows1252Holds(c.utf8), c.single.has_value());
     }
 }
 

@@ -8,11 +8,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
+#include <QWindow>
+#include <algorithm>
 
 #include "app/Encrypt.h"
 #include "app/ProfileFile.h"
 #include "db/gui/MyLogin.h"
 #include "gui/GuiTestSupport.h"
+#include "support/LoginRole.h"
 #include "support/TestDataSource.h"
 #include "support/TestOdbc.h"
 
@@ -259,6 +262,160 @@ TEST_F(ConnectionTest, ALimitOfZeroFailsTheConnection) {
     EXPECT_EQ(FirstLine(dialogs.shown[0].text), "Unable to connect to " + source.Name());
     EXPECT_TRUE(w.DBConnect1->isEnabled());
 }
+
+TEST_F(ConnectionTest, AFailedLoginKeepsTheStoredConnectionForTheNextStart) {
+    const std::string broken = TestOdbc::Instance().UniqueName("Broken");
+    TestOdbc::Instance().DefineDataSource(
+        broken, {{"Driver", "SQLite3"}, {"Database", dir.File("no-such-folder/tarnfold.db")}, {"Timeout", "100"}});
+    WriteFile(SettingsPath(), SettingsFileFor(source.Name(), source.User(), source.Password()));
+    TfrmMain& w = StartWindow();
+    ASSERT_TRUE(dialogs.shown.empty());
+    w.DBDisconnect1Execute();
+
+    LoginWith(broken, "someone", "typed");
+    w.DBConnect1Execute();
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(FirstLine(dialogs.shown[0].text), "Unable to connect to " + broken);
+    EXPECT_EQ(w.FConnection.FDataSource, source.Name());
+    EXPECT_EQ(w.FConnection.FUserName, source.User());
+    EXPECT_EQ(ClearFromSettings(w.FConnection.FPassword), source.Password());
+
+    w.close();  // File > Exit writes the settings
+    ProfileFile settings;
+    settings.Load(SettingsPath());
+    EXPECT_EQ(settings.ReadString("DataBase", "DataSource", ""), source.Name());
+    EXPECT_EQ(settings.ReadString("DataBase", "UserName", ""), source.User());
+    EXPECT_EQ(ClearFromSettings(settings.ReadString("DataBase", "Password", "")), source.Password());
+
+    window.reset();
+    dialogs.shown.clear();
+    TfrmMain& next = StartWindow();
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
+    EXPECT_EQ(next.lblDB->text().toStdString(), source.Name());
+}
+
+TEST_F(ConnectionTest, ASuccessfulLoginAfterAFailedOneIsStored) {
+    const std::string broken = TestOdbc::Instance().UniqueName("Broken");
+    TestOdbc::Instance().DefineDataSource(
+        broken, {{"Driver", "SQLite3"}, {"Database", dir.File("no-such-folder/tarnfold.db")}, {"Timeout", "100"}});
+    TfrmMain& w = StartWindow();  // nothing configured: the start attempt fails
+    LoginWith(broken, "someone", "typed");
+    w.DBConnect1Execute();
+    LoginWith(source.Name(), "operator", "s3cret");
+    w.DBConnect1Execute();
+    EXPECT_EQ(w.FConnection.FDataSource, source.Name());
+    EXPECT_EQ(w.FConnection.FUserName, "operator");
+    ProfileFile settings;
+    settings.Load(SettingsPath());
+    EXPECT_EQ(settings.ReadString("DataBase", "DataSource", ""), source.Name());
+    EXPECT_EQ(settings.ReadString("DataBase", "UserName", ""), "operator");
+    EXPECT_EQ(ClearFromSettings(settings.ReadString("DataBase", "Password", "")), "s3cret");
+}
+
+TEST_F(ConnectionTest, TheStartErrorComesOnceTheWindowIsOnScreen) {
+    window = std::make_unique<TfrmMain>(gui::MainWindowOptions{ExecutablePath(), &dialogs});
+    window->CreateLoginForm();
+    window->CreateAboutForm();
+    bool showReturned = false;
+    bool onScreen = false;
+    dialogs.onMessage = [&](const std::string&) {
+        onScreen = showReturned && window->isVisible() && window->windowHandle() != nullptr &&
+                   window->windowHandle()->isExposed();
+    };
+    window->show();
+    showReturned = true;
+    EXPECT_TRUE(dialogs.shown.empty()) << "no box while the window is being shown";
+    ASSERT_TRUE(ProcessUntil([this] { return window->StartAttemptMade(); }));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(FirstLine(dialogs.shown[0].text), "Unable to connect to ");
+    EXPECT_TRUE(onScreen);
+}
+
+/// A PostgreSQL database (UTF-8) behind the window.
+class PostgresConnectionTest : public GuiTest, public ::testing::WithParamInterface<Backend> {
+protected:
+    PostgresConnectionTest() { source.Execute("INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('ST01', 'Y');\n"); }
+
+    TestDataSource source{GetParam()};
+};
+
+TEST_P(PostgresConnectionTest, APasswordWithAnAccentLogsInTypedAndStored) {
+    const std::string password = "p\xE9ss";  // péss in Windows-1252
+    LoginRole role(source, password);
+
+    // Typed into the login dialog.
+    TfrmMain& w = StartWindow();  // nothing configured: the start attempt fails
+    dialogs.shown.clear();
+    WhenModalShown([&](QWidget* modal) {
+        auto* form = qobject_cast<TMyLoginForm*>(modal);
+        ASSERT_NE(form, nullptr);
+        form->cboDBAlias->setCurrentIndex(form->cboDBAlias->findText(QString::fromStdString(source.Name())));
+        form->edtDBUserName->setText(QString::fromStdString(role.Name()));
+        form->edtDBPassword->setText(QStringLiteral("p\u00E9ss"));
+        form->btnOK->click();
+    });
+    w.DBConnect1Execute();
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
+    EXPECT_TRUE(w.DBDisconnect1->isEnabled());
+    EXPECT_EQ(Items(w.cbxStations), std::vector<std::string>{"ST01"});
+    ProfileFile settings;
+    settings.Load(SettingsPath());
+    EXPECT_EQ(ClearFromSettings(settings.ReadString("DataBase", "Password", "")), password);
+    w.close();
+    window.reset();
+
+    // The settings file's form, at the next start.
+    TfrmMain& stored = StartWindow();
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
+    EXPECT_EQ(stored.lblDB->text().toStdString(), source.Name());
+    stored.close();
+    window.reset();
+
+    // The registry file's form, when the settings hold no connection.
+    WriteFile(SettingsPath(), "[DataBase]\nDataSource=\nUserName=\nPassword=\n");
+    WriteRegistry(source.Name(), role.Name(), password);
+    TfrmMain& installed = StartWindow();
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
+    EXPECT_EQ(installed.lblDB->text().toStdString(), source.Name());
+}
+
+TEST_P(PostgresConnectionTest, SensorNamesTheWindowsCodePageCannotHoldAreShownButNotPaired) {
+    // chr() makes TΩ (U+03A9) and TЖ (U+0416) on the server.
+    source.Execute(
+        "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'TEMP', 'Y');\n"
+        "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'T' || chr(937), 'Y');\n"
+        "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'T' || chr(1046), 'Y');\n");
+    WriteRegistry(source.Name(), source.User(), source.Password());
+    TfrmMain& w = StartWindow();
+    ASSERT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
+    std::vector<std::string> sensors = Items(w.lbxSensors);
+    std::sort(sensors.begin(), sensors.end());
+    EXPECT_EQ(sensors, (std::vector<std::string>{"TEMP", "T\u03A9", "T\u0416"}));
+
+    w.AddLogSensor("LOG1");
+    ASSERT_TRUE(SelectItem(w.lbxLogSensors, "LOG1"));
+    ASSERT_TRUE(SelectItem(w.lbxSensors, "T\u03A9"));
+    w.SelectAdd1Execute();
+    EXPECT_EQ(dialogs.Texts(),
+              std::vector<std::string>{"Station sensor ST01.T? cannot be paired: its name holds characters that "
+                                       "Windows-1252 cannot hold."});
+    EXPECT_EQ(w.lbxImport->count(), 0);
+
+    w.lbxSensors->clearSelection();
+    ASSERT_TRUE(SelectItem(w.lbxSensors, "TEMP"));
+    w.SelectAdd1Execute();
+    EXPECT_EQ(Items(w.lbxImport), std::vector<std::string>{"LOG1||ST01.TEMP"});
+
+    // Choosing the station again lists the names the same way.
+    w.LoadSensors("ST01");
+    std::vector<std::string> again = Items(w.lbxSensors);
+    std::sort(again.begin(), again.end());
+    EXPECT_EQ(again, sensors);
+}
+
+INSTANTIATE_TEST_SUITE_P(Postgres, PostgresConnectionTest,
+                         ::testing::Values(Backend::PostgresAnsi, Backend::PostgresUnicode),
+                         [](const ::testing::TestParamInfo<Backend>& info) { return BackendName(info.param); });
 
 }  // namespace
 }  // namespace vireo::testing

@@ -50,7 +50,11 @@ gui::TfrmMain& GuiTest::StartWindow(bool show) {
     window = std::make_unique<gui::TfrmMain>(gui::MainWindowOptions{ExecutablePath(), &dialogs});
     window->CreateLoginForm();
     window->CreateAboutForm();
-    if (show) window->show();
+    if (show) {
+        window->show();
+        // The attempt comes from the event loop once the window is on screen.
+        EXPECT_TRUE(ProcessUntil([this] { return window->StartAttemptMade(); })) << "no connection attempt at start";
+    }
     return *window;
 }
 

@@ -11,6 +11,9 @@
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <QWindow>
+#include <functional>
+#include <memory>
 
 #include "app/Registry.h"
 #include "app/gui/AboutForm.h"
@@ -29,6 +32,45 @@ namespace {
 
 constexpr const char* kCaption = "Vireo/4620 - Tarnfold Log Import";
 constexpr const char* kShuttingDown = "*** Shutting down ... Please Wait ***";
+
+/// Runs `action` from the event loop once `window` is exposed and painted: on
+/// the first expose event of its native window, or at once when it is exposed
+/// already. Should no expose come (a window manager that keeps it hidden), the
+/// action runs after two seconds all the same.
+void WhenOnScreen(QWidget* window, std::function<void()> action) {
+    auto once = std::make_shared<std::function<void()>>(std::move(action));
+    auto run = [once] {
+        if (!*once) return;
+        const std::function<void()> todo = std::move(*once);
+        *once = nullptr;
+        todo();
+    };
+    QWindow* native = window->windowHandle();
+    if (native == nullptr || native->isExposed()) {
+        QTimer::singleShot(0, window, run);
+        return;
+    }
+    class ExposeWatch : public QObject {
+    public:
+        ExposeWatch(QWindow* watched, std::function<void()> exposed)
+            : QObject(watched), watched_(watched), exposed_(std::move(exposed)) {}
+        bool eventFilter(QObject* object, QEvent* event) override {
+            if (object == watched_ && event->type() == QEvent::Expose && watched_->isExposed()) {
+                // The window paints while this expose is handled; the action
+                // comes after it.
+                QTimer::singleShot(0, watched_, exposed_);
+                deleteLater();
+            }
+            return false;
+        }
+
+    private:
+        QWindow* watched_;
+        std::function<void()> exposed_;
+    };
+    native->installEventFilter(new ExposeWatch(native, run));
+    QTimer::singleShot(2000, window, run);
+}
 
 }  // namespace
 
@@ -130,8 +172,14 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::FormShow() {
-    ConnectAtStart();
     FHintHandler = true;
+    // The attempt may end in an error box, which must not come before the
+    // window it belongs to is on screen.
+    WhenOnScreen(this, [this] {
+        if (FStartAttemptMade || FClosed) return;
+        FStartAttemptMade = true;
+        ConnectAtStart();
+    });
 }
 
 bool TfrmMain::event(QEvent* event) {

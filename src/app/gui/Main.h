@@ -44,6 +44,10 @@ class THelpViewer;
 /// Where the window finds its files, and who answers its questions. Tests give
 /// their own executable path (the settings file and the help file lie beside
 /// it) and an answering double of the dialogs.
+/// Marks an item of the station sensor list whose name cannot be paired (it
+/// holds characters that Windows-1252 cannot hold).
+inline constexpr int kUnpairableRole = Qt::UserRole + 1;
+
 struct MainWindowOptions {
     std::string executablePath;      // empty: the running executable
     UserDialogs* dialogs = nullptr;  // nullptr: the Qt message boxes and file dialogs
@@ -87,6 +91,9 @@ public:
     // Connection and catalogue.
     bool ConnectDatabase(const std::string& alias, const std::string& user, const std::string& password);
     void ConnectAtStart();
+    /// True once the connection attempt at start has been made; it comes
+    /// when the shown window is on screen, after show() has returned.
+    bool StartAttemptMade() const noexcept { return FStartAttemptMade; }
     void DBConnect1Execute();
     void DBDisconnect1Execute();
     void CloseDatabase();
@@ -212,6 +219,7 @@ private:
     QPointer<TfmAbout> FAboutForm;
     std::unique_ptr<THelpViewer> FHelpViewer;
     bool FShown = false;
+    bool FStartAttemptMade = false;
     bool FHintHandler = false;
     bool FClosed = false;
     bool FReleasePending = false;

@@ -16,22 +16,39 @@
 #include "db/Database.h"
 #include "db/Session.h"
 #include "db/gui/MyLogin.h"
+#include "import/StartConnection.h"
 
 namespace vireo::gui {
 
 namespace {
 
-/// Blank when nothing is left once blanks and control characters are cut off.
-bool IsBlank(const std::string& text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) > ' ') return false;
+/// A name that cannot be paired is shown in the database's own text and
+/// marked with kUnpairableRole.
+void FillSensorList(QListWidget* list, const std::vector<StationSensorName>& sensors) {
+    list->clear();
+    for (const StationSensorName& sensor : sensors) {
+        if (sensor.Pairable()) {
+            list->addItem(FromBytes(sensor.name));
+            continue;
+        }
+        auto* item =
+            new QListWidgetItem(QString::fromUtf8(sensor.shown.data(), static_cast<qsizetype>(sensor.shown.size())));
+        item->setData(kUnpairableRole, true);
+        list->addItem(item);
     }
-    return true;
 }
 
-void FillList(QListWidget* list, const std::vector<std::string>& items) {
-    list->clear();
-    for (const std::string& item : items) list->addItem(FromBytes(item));
+std::vector<StationSensorName> SensorListNames(const QListWidget* list) {
+    std::vector<StationSensorName> sensors;
+    for (int i = 0; i < list->count(); ++i) {
+        const QListWidgetItem* item = list->item(i);
+        if (item->data(kUnpairableRole).toBool()) {
+            sensors.push_back({ToBytes(item->text()), item->text().toStdString()});
+        } else {
+            sensors.push_back({ToBytes(item->text()), {}});
+        }
+    }
+    return sensors;
 }
 
 }  // namespace
@@ -42,18 +59,11 @@ void TfrmMain::SetConnectedState(bool connected) {
 }
 
 void TfrmMain::ShowDataStoreUsage(const std::string& alias) {
-    const DataStoreUsage usage = GetDataStoreUsage(alias, FConnection.FMaxDBFileSize);
-    if (!usage.known) {
-        // A server database, or a file that cannot be opened: no share to show,
-        // and the import asks nothing about it.
-        DBAvailSizePecent->setText(QStringLiteral("n/a"));
-        FFreeShare = {FreeShareShown::State::Unknown, 0};
-        return;
-    }
-    const int freeShare = 100 - usage.usedPercent;
-    DBAvailSizePecent->setText(QString::number(freeShare));
-    FFreeShare = {FreeShareShown::State::Known, DBAvailSizePecent->text().toInt()};
-    if (FFreeShare.percent < 10) {
+    // A server database, or a file that cannot be opened: no share to show,
+    // and the import asks nothing about it.
+    FFreeShare = FreeShareOf(GetDataStoreUsage(alias, FConnection.FMaxDBFileSize));
+    DBAvailSizePecent->setText(FromBytes(FreeShareText(FFreeShare)));
+    if (FFreeShare.state == FreeShareShown::State::Known && FFreeShare.percent < 10) {
         // The emphasis stays for the rest of the session.
         QPalette red = DBAvailSizePecent->palette();
         red.setColor(QPalette::WindowText, QColor(255, 0, 0));
@@ -83,30 +93,24 @@ bool TfrmMain::ConnectDatabase(const std::string& alias, const std::string& user
     } catch (const std::exception& error) {
         if (ImportDatabase) ImportDatabase->Close();
         if (ImportSession) ImportSession->Close();
-        std::string text = "Unable to connect to " + alias;
-        if (*error.what() != '\0') text += std::string("\n") + error.what();
-        dialogs_->ShowMessage(MessageKind::Error, text, MessageButtons::Ok);
+        dialogs_->ShowMessage(MessageKind::Error, ConnectFailureText(alias, error.what()), MessageButtons::Ok);
         return false;
     }
 }
 
 void TfrmMain::ConnectAtStart() {
-    std::string password;
-    if (IsBlank(FConnection.FDataSource) && IsBlank(FConnection.FUserName)) {
-        std::string source;
-        std::string user;
-        if (!ReadOdbcSettings(source, user, password)) {
-            dialogs_->ShowMessage(MessageKind::Error, "Unable to connnect to database", MessageButtons::Ok);
-            SetConnectedState(false);
-            return;
-        }
-        FConnection.FDataSource = source;
-        FConnection.FUserName = user;
-        FConnection.FPassword = ProtectForSettings(password);
-    } else {
-        password = ClearFromSettings(FConnection.FPassword);
+    StartConnection chosen;
+    if (!ChooseStartConnection(FConnection, chosen)) {
+        dialogs_->ShowMessage(MessageKind::Error, InstallationValuesErrorText(), MessageButtons::Ok);
+        SetConnectedState(false);
+        return;
     }
-    if (ConnectDatabase(FConnection.FDataSource, FConnection.FUserName, password)) {
+    if (chosen.fromInstallation) {
+        FConnection.FDataSource = chosen.dataSource;
+        FConnection.FUserName = chosen.userName;
+        FConnection.FPassword = ProtectForSettings(chosen.password);
+    }
+    if (ConnectDatabase(chosen.dataSource, chosen.userName, chosen.password)) {
         SetConnectedState(true);
         LoadStations();
         lblDB->setText(FromBytes(FConnection.FDataSource));
@@ -128,16 +132,20 @@ void TfrmMain::DBConnect1Execute() {
     form.edtDBPassword->clear();
     if (!confirmed) return;  // Cancel: nothing changes
 
-    FConnection.FDataSource = form.DBAlias;
-    FConnection.FUserName = form.DBUserName;
-    if (!ConnectDatabase(FConnection.FDataSource, FConnection.FUserName, entered)) return;
+    // The window keeps the last successful connection: a failed attempt
+    // changes neither the held values nor what is written at closing.
+    const std::string alias = form.DBAlias;
+    const std::string user = form.DBUserName;
+    if (!ConnectDatabase(alias, user, entered)) return;
 
+    FConnection.FDataSource = alias;
+    FConnection.FUserName = user;
+    FConnection.FPassword = ProtectForSettings(entered);
     SetConnectedState(true);
     lblDB->setText(FromBytes(FConnection.FDataSource));
     try {
         FSettings.WriteString(kDataBaseSection, kDataSourceName, FConnection.FDataSource);
         FSettings.WriteString(kDataBaseSection, kUserNameName, FConnection.FUserName);
-        FConnection.FPassword = ProtectForSettings(entered);
         FSettings.WriteString(kDataBaseSection, kPasswordName, FConnection.FPassword);
         FSettings.Save();
     } catch (const std::exception&) {
@@ -191,16 +199,16 @@ void TfrmMain::LoadStations() {
 }
 
 void TfrmMain::LoadSensors(const std::string& stationId) {
-    std::vector<std::string> sensors = ListItems(lbxSensors);
+    std::vector<StationSensorName> sensors = SensorListNames(lbxSensors);
     try {
         if (!ImportDatabase) throw std::runtime_error("no database");
-        ReadStationSensors(*ImportDatabase, stationId, sensors);
+        ReadStationSensorNames(*ImportDatabase, stationId, sensors);
     } catch (const std::exception&) {
-        FillList(lbxSensors, sensors);  // as the error found it
+        FillSensorList(lbxSensors, sensors);  // as the error found it
         AddStatusMessage(SensorListErrorText(stationId));
         return;
     }
-    FillList(lbxSensors, sensors);
+    FillSensorList(lbxSensors, sensors);
 }
 
 void TfrmMain::cbxStationsChange() { LoadSensors(ToBytes(cbxStations->currentText())); }

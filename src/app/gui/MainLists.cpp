@@ -9,6 +9,7 @@
 
 #include "app/gui/Main.h"
 #include "app/gui/QtDialogs.h"
+#include "db/Catalogue.h"
 #include "import/ImportList.h"
 #include "import/ImportSettingsFile.h"
 #include "logfile/LogLineReader.h"
@@ -24,10 +25,15 @@ constexpr const char* kNoFileName = "Error 106: Please enter a file name";
 
 /// The text of the first selected item, searching from the top; nothing when
 /// no item is selected.
-std::optional<std::string> FirstSelected(const QListWidget* list) {
+const QListWidgetItem* FirstSelectedItem(const QListWidget* list) {
     for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->isSelected()) return ToBytes(list->item(i)->text());
+        if (list->item(i)->isSelected()) return list->item(i);
     }
+    return nullptr;
+}
+
+std::optional<std::string> FirstSelected(const QListWidget* list) {
+    if (const QListWidgetItem* item = FirstSelectedItem(list)) return ToBytes(item->text());
     return std::nullopt;
 }
 
@@ -105,6 +111,10 @@ void TfrmMain::SelectAdd1Execute() {
     if (!logSensor || logSensor->empty() || !sensorName || sensorName->empty() || stationId.empty()) {
         dialogs_->ShowMessage(MessageKind::Information, "Please select a log sensor and station sensor.",
                               MessageButtons::Ok);
+        return;
+    }
+    if (const QListWidgetItem* chosen = FirstSelectedItem(lbxSensors); chosen->data(kUnpairableRole).toBool()) {
+        dialogs_->ShowMessage(MessageKind::Warning, UnpairableSensorText(stationId, *sensorName), MessageButtons::Ok);
         return;
     }
     lbxImport->addItem(FromBytes(MakeImportEntry(*logSensor, stationId, *sensorName)));

@@ -1,0 +1,137 @@
+// Which connection the command line opens, and how it takes a password: on
+// real data sources, with the window's settings file beside the program and
+// the installation's registry file.
+#include "cli/CliConnection.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "app/Encrypt.h"
+#include "app/Registry.h"
+#include "cli/Cli.h"
+#include "support/LoginRole.h"
+#include "support/TempDir.h"
+#include "support/TestDataSource.h"
+
+namespace vireo::testing {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunCommand(const std::vector<std::string>& args) {
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = cli::RunCli(args, in, out, err);
+    return {status, out.str(), err.str()};
+}
+
+constexpr const char* kStation = "INSERT INTO TF_SITES (STATION_ID, ENABLED) VALUES ('ST01', 'Y');\n";
+
+/// The window's settings file beside the test program and the installation's
+/// registry file, both gone again at the end of the test.
+class CliConnectionTest : public ::testing::Test {
+protected:
+    CliConnectionTest() { ::setenv(kRegistryVariable, registry_.c_str(), 1); }
+    ~CliConnectionTest() override {
+        ::unsetenv(kRegistryVariable);
+        ::unsetenv("VIREO_TEST_LOGIN");
+        std::error_code ignored;
+        std::filesystem::remove(cli::WindowSettingsPath(), ignored);
+    }
+
+    void WriteSettings(const std::string& source, const std::string& user, const std::string& password) const {
+        WriteFile(cli::WindowSettingsPath(), "[DataBase]\nDataSource=\"" + source + "\"\nUserName=" + user +
+                                                 "\nPassword=" + ProtectForSettings(password) + "\n");
+    }
+    void WriteRegistry(const std::string& source, const std::string& user, const std::string& password) const {
+        WriteFile(registry_, "[" + std::string(kTarnfoldSettingsKey) + "]\nODBC_Source=" + source +
+                                 "\nODBC_User=" + user +
+                                 "\nODBC_Pass=" + EscapeRegistryValue(TXEncrypt().EncryptPassword(password)) + "\n");
+    }
+
+    TempDir dir_{"vireo-cli-connection"};
+    std::string registry_ = dir_.File("registry.ini");
+};
+
+TEST_F(CliConnectionTest, ATabAsStoredDataSourceCountsAsNone) {
+    ASSERT_FALSE(std::filesystem::exists(cli::WindowSettingsPath())) << "a settings file beside the test program";
+    TestDataSource installed(Backend::Sqlite);
+    installed.Execute(kStation);
+    WriteRegistry(installed.Name(), installed.User(), installed.Password());
+    for (const std::string blank : {"\t", " \t ", ""}) {
+        SCOPED_TRACE("[" + blank + "]");
+        WriteSettings(blank, "", "ignored");
+        const CliRun run = RunCommand({"stations"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, "ST01\n");
+    }
+}
+
+TEST_F(CliConnectionTest, AFailedConnectionNamesTheDataSourceAndTheReason) {
+    const CliRun run = RunCommand({"stations", "--dsn", "NoSuchSource"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("Unable to connect to NoSuchSource\n", 0), 0u) << run.err;
+    EXPECT_GT(run.err.size(), std::string("Unable to connect to NoSuchSource\n").size());
+}
+
+TEST_F(CliConnectionTest, APasswordTheWindowsCodePageCannotHoldIsRefused) {
+    TestDataSource source(Backend::Sqlite);
+    ::setenv("VIREO_TEST_LOGIN", "T\xCE\xA9", 1);  // TΩ
+    const CliRun run = RunCommand({"stations", "--dsn", source.Name(), "--password-env", "VIREO_TEST_LOGIN"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "The password in VIREO_TEST_LOGIN holds a character that Windows-1252 cannot hold\n");
+}
+
+class CliPasswordTest : public CliConnectionTest, public ::testing::WithParamInterface<Backend> {};
+
+TEST_P(CliPasswordTest, APasswordWithAnAccentLogsInFromEveryForm) {
+    TestDataSource source(GetParam());
+    source.Execute(kStation);
+    const std::string password = "p\xE9ss";  // péss in Windows-1252
+    LoginRole role(source, password);
+
+    // Typed into the terminal's environment as UTF-8.
+    ::setenv("VIREO_TEST_LOGIN", "p\xC3\xA9ss", 1);
+    CliRun run =
+        RunCommand({"stations", "--dsn", source.Name(), "--user", role.Name(), "--password-env", "VIREO_TEST_LOGIN"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "ST01\n");
+
+    // The settings file's form, as the window stores it.
+    WriteSettings(source.Name(), role.Name(), password);
+    run = RunCommand({"stations"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "ST01\n");
+
+    // The registry file's form, as protect-password prints it.
+    std::istringstream in("p\xC3\xA9ss\n");
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::RunCli({"protect-password"}, in, out, err), 0) << err.str();
+    const std::string printed = out.str();
+    const std::string registryLine = printed.substr(0, printed.find('\n'));
+    WriteFile(registry_, "[" + std::string(kTarnfoldSettingsKey) + "]\nODBC_Source=" + source.Name() +
+                             "\nODBC_User=" + role.Name() + "\n" + registryLine + "\n");
+    std::filesystem::remove(cli::WindowSettingsPath());
+    run = RunCommand({"stations"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "ST01\n");
+
+    // The same password given as Windows-1252 bytes is no UTF-8 text.
+    ::setenv("VIREO_TEST_LOGIN", password.c_str(), 1);
+    run = RunCommand({"stations", "--dsn", source.Name(), "--user", role.Name(), "--password-env", "VIREO_TEST_LOGIN"});
+    EXPECT_EQ(run.status, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Postgres, CliPasswordTest, ::testing::Values(Backend::PostgresAnsi, Backend::PostgresUnicode),
+                         [](const ::testing::TestParamInfo<Backend>& info) { return BackendName(info.param); });
+
+}  // namespace
+}  // namespace vireo::testing
