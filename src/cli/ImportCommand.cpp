@@ -268,18 +268,16 @@ int RunImportCommand(CommandContext& context) {
     if (!CheckImport(request, dialogs)) return 2;
 
     ConsoleProgress progress(&context.err == &std::cerr && isatty(STDERR_FILENO) != 0);
-    ImportResult result;
-    StopCause cause = StopCause::None;
-    {
-        DataWriter writer(*connection->database, sink);
-        SensorPairs pairs;
-        SignalsToStop signals(control);
-        result = RunImport(request, pairs, writer, sink, progress, control);
-        cause = SignalsToStop::Cause();
-    }
-    if (cause == StopCause::None && outputClosed) cause = StopCause::OutputClosed;
+    DataWriter writer(*connection->database, sink);
+    SensorPairs pairs;
+    // Also over the summary: a standard output closed at the very end must
+    // not kill the program before it gives its status.
+    SignalsToStop signals(control);
+    const ImportResult result = RunImport(request, pairs, writer, sink, progress, control);
     if (!outputClosed) context.out << ImportSummaryLine(result) << '\n' << std::flush;
     if (!result.error.empty()) context.err << result.error << '\n';
+    StopCause cause = SignalsToStop::Cause();
+    if (cause == StopCause::None && outputClosed) cause = StopCause::OutputClosed;
     return ImportExitStatus(result, cause);
 }
 
