@@ -314,6 +314,34 @@ TEST_P(ImportCommandTest, StopSignalsCommitTheOpenBatchAndReportOnlyWhatWasWritt
     }
 }
 
+/// A kill -9 cannot be caught: it costs the open batch, but none of its
+/// values was shown as written.
+TEST_P(ImportCommandTest, KillNineNeverLeavesAValueShownAsWrittenThatIsNotThere) {
+    WriteFile(dir_.File("big.log"), BigLog(200000));
+    std::vector<std::string> args{"import", dir_.File("big.log"), "--pair",       "TEMP||ST01.TEMP",
+                                  "--fast", "--details",          "--status-log", dir_.File("s.log")};
+    for (const auto& a : Connection()) args.push_back(a);
+    bool killed = false;
+    ProgramRun run = RunProgram(args, [&](pid_t child, const std::string& output) {
+        if (!killed && output.find("Inserted timetag data") != std::string::npos) {
+            ::kill(child, SIGKILL);
+            killed = true;
+        }
+        return true;
+    });
+    ASSERT_TRUE(killed);
+    EXPECT_EQ(run.status, -SIGKILL);
+    const std::size_t shown = CountStartingWith(Messages(run.out), "Inserted timetag data");
+    const std::string log = testing::ReadFile(dir_.File("s.log"));
+    std::size_t logged = 0;
+    for (std::size_t at = log.find("    Inserted timetag data"); at != std::string::npos;
+         at = log.find("    Inserted timetag data", at + 1))
+        ++logged;
+    EXPECT_GE(shown, 1u);
+    EXPECT_LE(shown, RowCount());
+    EXPECT_LE(logged, RowCount());
+}
+
 /// `vireo-import import ... --fast --details --status-log s.log | head -3`:
 /// the run stops, commits, and the log claims exactly the rows there are.
 TEST_P(ImportCommandTest, ClosedStandardOutputStopsTheRunAndTheLogClaimsOnlyWrittenValues) {
