@@ -224,7 +224,9 @@ void ProfileFile::Save() const {
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temporary = TemporaryNameFor(target);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Readable by the owner alone until the old file's permissions are
+        // copied: a settings file holds the protected password.
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) throw ProfileError(SystemReason("Unable to create", temporary, errno));

@@ -47,7 +47,9 @@ public:
     /// Writes the content to Path(), replacing the file atomically: a
     /// temporary file in the same folder is written, flushed to disk and
     /// renamed over the old one, so a failure leaves the old file intact.
-    /// Throws ProfileError with the system's reason.
+    /// A new file is readable and writable by its owner alone (0600); a file
+    /// that existed keeps its permissions. Throws ProfileError with the
+    /// system's reason.
     void Save() const;
 
     const std::string& Path() const { return path_; }

@@ -41,6 +41,7 @@ int RunStations(CommandContext& context) {
             options);
         status >= 0)
         return status;
+    if (!CheckPasswordVariable(options, context.err)) return 2;
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
     std::vector<std::string> stations;
@@ -62,6 +63,7 @@ int RunStationSensors(CommandContext& context) {
                                   "Lists the enabled sensors of STATION, upper-cased, in database order.", options);
         status >= 0)
         return status;
+    if (!CheckPasswordVariable(options, context.err)) return 2;
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
     const std::string& station = options.Positional().front();

@@ -29,6 +29,12 @@ std::string WindowSettingsPath() {
     return (exe.parent_path() / "VireoImport.VFG").string();
 }
 
+bool CheckPasswordVariable(const CliOptions& options, std::ostream& err) {
+    if (!options.Has("--password-env") || std::getenv(options.Get("--password-env").c_str()) != nullptr) return true;
+    err << "The environment variable " << options.Get("--password-env") << " named by --password-env is not set\n";
+    return false;
+}
+
 std::unique_ptr<CliConnection> OpenCliConnection(const CliOptions& options, std::ostream& err) {
     auto connection = std::make_unique<CliConnection>();
     StatusMessenger settingsSink([&err](const std::string& line) { err << line << '\n'; });

@@ -29,6 +29,10 @@ struct CliConnection {
     std::unique_ptr<Database> database;
 };
 
+/// False, with the reason on `err`, when --password-env names a variable that
+/// is not set: a run must not go on with an empty password nobody chose.
+bool CheckPasswordVariable(const CliOptions& options, std::ostream& err);
+
 /// Opens the connection; on failure prints the reason to `err` ("Unable to
 /// connect to " + alias, then the driver's own words) and returns nothing.
 std::unique_ptr<CliConnection> OpenCliConnection(const CliOptions& options, std::ostream& err);

@@ -2,13 +2,18 @@
 // pairing table, line loop, writes and messages as the window's "Start
 // Importing"; status lines go to standard output.
 
+#include "cli/ImportCommand.h"
+
 #include <signal.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
+#include <sstream>
 
 #include "app/StatusMessages.h"
 #include "cli/Cli.h"
@@ -33,8 +38,9 @@ constexpr const char* kUsage =
 constexpr const char* kHelp =
     "Imports the values of the paired sensors of LOGFILE into TF_DATA1: each value is\n"
     "inserted, or its row updated when it exists. Status lines go to standard output;\n"
-    "a progress bar goes to standard error when it is a terminal. Ctrl-C stops the run\n"
-    "before its next line; values already written stay.\n"
+    "a progress bar goes to standard error when it is a terminal. Ctrl-C, SIGTERM or\n"
+    "SIGHUP stop the run before its next line, as does a closed standard output;\n"
+    "values already written stay.\n"
     "\n"
     "  --list FILE.sfg      the import list stored by the window (\"Store Import Settings\")\n"
     "  --pair ENTRY         one import entry, LOG||STATION.SENSOR; repeatable\n"
@@ -43,7 +49,11 @@ constexpr const char* kHelp =
     "  --status-log FILE    also append every status line to FILE\n"
     "  --fast               commit in batches (much faster; nothing is lost on stop or error)\n"
     "  --yes                answer the questions that would cancel the run with No\n"
-    "                       (a nearly full data store, a station that differs from the list)\n";
+    "                       (a nearly full data store, a station that differs from the list)\n"
+    "\n"
+    "Exit status: 0 done, 1 an error ended the run, 2 bad arguments or a failed check,\n"
+    "3 values were not written, 130/143/129 stopped by Ctrl-C/SIGTERM/SIGHUP,\n"
+    "141 standard output was closed.\n";
 
 /// Message boxes of the checks, on standard error. A question that would
 /// cancel the run is answered Yes (cancel) unless --yes was given.
@@ -80,7 +90,7 @@ public:
         percent_ = percent;
         Draw(false);
     }
-    void LineCounted(std::int32_t count) override {
+    void LineCounted(std::int64_t count) override {
         lines_ = count;
         Draw(false);
     }
@@ -100,44 +110,102 @@ private:
         const int filled = percent_ * 30 / 100;
         for (int i = 0; i < 30; ++i) bar[i] = i < filled ? '#' : '.';
         bar[30] = '\0';
-        std::fprintf(stderr, "\r[%s] %3d%%  Import Time: %02ld:%02ld:%02ld  Imported Record Count: %d", bar, percent_,
-                     seconds / 3600, seconds / 60 % 60, seconds % 60, lines_);
+        std::fprintf(stderr, "\r[%s] %3d%%  Import Time: %02ld:%02ld:%02ld  Imported Record Count: %lld", bar, percent_,
+                     seconds / 3600, seconds / 60 % 60, seconds % 60, static_cast<long long>(lines_));
         std::fflush(stderr);
     }
 
     bool enabled_;
     int percent_ = 0;
-    std::int32_t lines_ = 0;
+    std::int64_t lines_ = 0;
     std::chrono::steady_clock::time_point start_{};
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 
 RunControl* g_control = nullptr;
+volatile std::sig_atomic_t g_stopSignal = 0;
 
-extern "C" void OnInterrupt(int) {
+extern "C" void OnStopSignal(int signal) {
+    if (g_stopSignal == 0) g_stopSignal = signal;
     if (g_control != nullptr) g_control->stop = true;
 }
 
-/// Ctrl-C asks the run to stop before its next line while this object lives.
-class InterruptToStop {
+/// While this object lives, Ctrl-C, SIGTERM and SIGHUP ask the run to stop
+/// before its next line (what was written is committed first), and SIGPIPE
+/// is ignored: a closed standard output shows as a failed write instead.
+class SignalsToStop {
 public:
-    explicit InterruptToStop(RunControl& control) {
+    explicit SignalsToStop(RunControl& control) {
         g_control = &control;
+        g_stopSignal = 0;
         struct sigaction action {};
-        action.sa_handler = OnInterrupt;
+        action.sa_handler = OnStopSignal;
         sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
+        for (std::size_t i = 0; i < kStopSignals.size(); ++i) sigaction(kStopSignals[i], &action, &previous_[i]);
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        sigaction(SIGPIPE, &ignore, &previousPipe_);
     }
-    ~InterruptToStop() {
-        sigaction(SIGINT, &previous_, nullptr);
+    ~SignalsToStop() {
+        for (std::size_t i = 0; i < kStopSignals.size(); ++i) sigaction(kStopSignals[i], &previous_[i], nullptr);
+        sigaction(SIGPIPE, &previousPipe_, nullptr);
         g_control = nullptr;
     }
-    InterruptToStop(const InterruptToStop&) = delete;
-    InterruptToStop& operator=(const InterruptToStop&) = delete;
+    SignalsToStop(const SignalsToStop&) = delete;
+    SignalsToStop& operator=(const SignalsToStop&) = delete;
+
+    /// What stopped the run, if a signal did.
+    static StopCause Cause() {
+        switch (g_stopSignal) {
+            case SIGINT:
+                return StopCause::Interrupt;
+            case SIGTERM:
+                return StopCause::Terminate;
+            case SIGHUP:
+                return StopCause::HangUp;
+            default:
+                return StopCause::None;
+        }
+    }
 
 private:
-    struct sigaction previous_ {};
+    static constexpr std::array<int, 3> kStopSignals{SIGINT, SIGTERM, SIGHUP};
+    std::array<struct sigaction, 3> previous_{};
+    struct sigaction previousPipe_ {};
 };
+
+}  // namespace
+
+std::string ImportSummaryLine(const ImportResult& result) {
+    const ImportCounts& counts = result.counts;
+    std::ostringstream line;
+    line << "Lines: " << counts.lines << "  inserted: " << counts.inserted << "  updated: " << counts.updated
+         << "  not written: " << counts.failed << "  without time tag: " << counts.withoutTimeTag;
+    if (counts.outOfRange != 0) line << "  out of range: " << counts.outOfRange;
+    line << (result.stopped ? "  (stopped)" : "");
+    return line.str();
+}
+
+int ImportExitStatus(const ImportResult& result, StopCause cause) {
+    if (result.counts.failed > 0) return 3;
+    if (!result.error.empty()) return 1;
+    if (!result.stopped) return 0;
+    switch (cause) {
+        case StopCause::Terminate:
+            return 143;
+        case StopCause::HangUp:
+            return 129;
+        case StopCause::OutputClosed:
+            return 141;
+        case StopCause::None:
+        case StopCause::Interrupt:
+            break;
+    }
+    return 130;
+}
+
+namespace {
 
 int RunImportCommand(CommandContext& context) {
     CliOptions options;
@@ -158,7 +226,20 @@ int RunImportCommand(CommandContext& context) {
         return 2;
     }
 
-    StatusMessenger sink([&context](const std::string& line) { context.out << line << '\n' << std::flush; });
+    if (!CheckPasswordVariable(options, context.err)) return 2;
+
+    // A status line that cannot be written (standard output closed under the
+    // run) stops the run as Ctrl-C does.
+    RunControl control;
+    bool outputClosed = false;
+    StatusMessenger sink([&context, &control, &outputClosed](const std::string& line) {
+        if (outputClosed) return;
+        context.out << line << '\n' << std::flush;
+        if (!context.out) {
+            outputClosed = true;
+            control.stop = true;
+        }
+    });
     sink.SetShowDetails(options.Has("--details"));
     if (options.Has("--status-log")) {
         sink.SetLogFileName(options.Get("--status-log"));
@@ -195,25 +276,18 @@ int RunImportCommand(CommandContext& context) {
     ConsoleDialogs dialogs(context.err, options.Has("--yes"));
     if (!CheckImport(request, dialogs)) return 2;
 
-    RunControl control;
     ConsoleProgress progress(&context.err == &std::cerr && isatty(STDERR_FILENO) != 0);
-    ImportResult result;
-    {
-        DataWriter writer(*connection->database, sink);
-        SensorPairs pairs;
-        InterruptToStop interrupt(control);
-        result = RunImport(request, pairs, writer, sink, progress, control);
-    }
-    const ImportCounts& counts = result.counts;
-    context.out << "Lines: " << counts.lines << "  inserted: " << counts.inserted << "  updated: " << counts.updated
-                << "  not written: " << counts.failed << "  without time tag: " << counts.withoutTimeTag;
-    if (counts.outOfRange != 0) context.out << "  out of range: " << counts.outOfRange;
-    context.out << (result.stopped ? "  (stopped)" : "") << '\n';
-    if (!result.error.empty()) {
-        context.err << result.error << '\n';
-        return 1;
-    }
-    return result.stopped ? 130 : 0;
+    DataWriter writer(*connection->database, sink);
+    SensorPairs pairs;
+    // Also over the summary: a standard output closed at the very end must
+    // not kill the program before it gives its status.
+    SignalsToStop signals(control);
+    const ImportResult result = RunImport(request, pairs, writer, sink, progress, control);
+    if (!outputClosed) context.out << ImportSummaryLine(result) << '\n' << std::flush;
+    if (!result.error.empty()) context.err << result.error << '\n';
+    StopCause cause = SignalsToStop::Cause();
+    if (cause == StopCause::None && outputClosed) cause = StopCause::OutputClosed;
+    return ImportExitStatus(result, cause);
 }
 
 const Registrar reg{"import", "import the paired values of a log file into TF_DATA1", &RunImportCommand};

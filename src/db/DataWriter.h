@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,12 @@ enum class WriteOutcome { Inserted, Updated, Failed };
 /// long time, the time left out at exactly midnight.
 std::string TimeTagText(DateTime timeTag);
 
+/// The detail line of a written value: "Inserted timetag data - " or
+/// "Updated timetag data - ", station and sensor as given, the time tag and
+/// the value. Empty for a failed write.
+std::string WrittenValueText(WriteOutcome outcome, const std::string& station, const std::string& sensor,
+                             DateTime timeTag, double value);
+
 /// Writes imported values into TF_DATA1 through one open database: each value
 /// is inserted, or when the insert fails, its row (same station, sensor and
 /// time tag) is updated. The two statements are prepared once per connection
@@ -44,6 +51,11 @@ public:
     /// throws DbError: the connection is not usable for writing.
     WriteOutcome WriteDataValue(const std::string& station, const std::string& sensor, const std::string& source,
                                 DateTime timeTag, double value);
+    /// The same without the detail lines: only a value that could not be
+    /// written is reported. The caller reports what was written when it
+    /// knows it is kept (a batch's values after its commit).
+    WriteOutcome WriteValue(const std::string& station, const std::string& sensor, const std::string& source,
+                            DateTime timeTag, double value);
 
     /// Fast imports: the values written from here on form one transaction,
     /// which CommitBatch ends. A failed insert inside it does not abort it:
@@ -53,9 +65,16 @@ public:
     /// Commits the batch; throws DbError when it cannot, and the values
     /// written since BeginBatch are then not in the database.
     void CommitBatch();
+    /// Whether the batch's transaction was lost since the last call: a
+    /// statement failed in a way that made the engine roll the batch back
+    /// (a full disk). The values written in the batch before that statement
+    /// are then not in the database; the returned text is the failed
+    /// statement's error. The batch goes on in a new transaction.
+    std::optional<std::string> TakeLostBatch();
 
 private:
     void PrepareStatements();
+    void CheckBatchAfter(const std::string& error);
     void ReportFailure(const std::string& error, const std::string& station, const std::string& sensor,
                        DateTime timeTag);
 
@@ -63,6 +82,8 @@ private:
     Query insert_;
     Query update_;
     StatusSink& sink_;
+    bool inBatch_ = false;
+    std::optional<std::string> lostBatch_;
 };
 
 }  // namespace vireo

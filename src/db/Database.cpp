@@ -79,6 +79,7 @@ DriverText Database::ProbeDriverText() {
     SQLSMALLINT length = 0;
     CheckOdbc(SQLGetInfo(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &length), SQL_HANDLE_DBC, dbc_.get(),
               "SQLGetInfo");
+    sqlite_ = std::string_view(reinterpret_cast<const char*>(name)) == "SQLite";
     if (std::string_view(reinterpret_cast<const char*>(name)) != "PostgreSQL") return DriverText::Bytes;
 
     // The server converts between the database's encoding and the session's
@@ -98,6 +99,7 @@ void Database::Close() noexcept {
     SQLDisconnect(dbc_.get());
     dbc_.reset();
     text_ = DriverText::Bytes;
+    sqlite_ = false;
 }
 
 void Database::StartTransaction() {
@@ -107,6 +109,27 @@ void Database::StartTransaction() {
                                 SQL_IS_UINTEGER),
               SQL_HANDLE_DBC, dbc_.get(), "SQLSetConnectAttr", text_);
     inTransaction_ = true;
+}
+
+bool Database::ConnectionLost() const noexcept { return Connected() && ConnectionDead(dbc_.get()); }
+
+bool Database::TransactionLost() {
+    if (!Connected() || !inTransaction_) return false;
+    if (ConnectionDead(dbc_.get())) return true;
+    OdbcHandle statement = OdbcHandle::Allocate(SQL_HANDLE_STMT, dbc_.get());
+    if (sqlite_) {
+        // The engine refuses BEGIN inside a transaction. When it accepts it,
+        // it had rolled the work back on its own, and the BEGIN opens the
+        // transaction that the driver still believes in.
+        std::string begin = "BEGIN";
+        return SQL_SUCCEEDED(SQLExecDirect(statement.get(), Chars(begin), static_cast<SQLINTEGER>(begin.size())));
+    }
+    // Any statement is refused in an aborted transaction or without a connection.
+    std::string probe = "SELECT 1";
+    if (SQL_SUCCEEDED(SQLExecDirect(statement.get(), Chars(probe), static_cast<SQLINTEGER>(probe.size()))))
+        return false;
+    SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);  // the next statement starts a new transaction
+    return true;
 }
 
 void Database::Commit() { EndTransaction(SQL_COMMIT); }
@@ -119,8 +142,7 @@ void Database::EndTransaction(SQLSMALLINT completion) {
     // psqlODBC forgets the transaction when it loses its connection, and then
     // reports success for SQLEndTran: the server has rolled the work back, and
     // a commit must not pass for one that wrote it.
-    if (completion == SQL_COMMIT && ConnectionDead(dbc_.get()))
-        throw DbError("The connection to the database was lost: the transaction was not committed", "08S01", 0);
+    if (completion == SQL_COMMIT && ConnectionDead(dbc_.get())) throw DbError(kTransactionNotCommitted, "08S01", 0);
     const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), completion);
     if (!SQL_SUCCEEDED(rc)) {
         // Leave the connection usable for a rollback or for closing.

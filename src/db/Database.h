@@ -12,6 +12,10 @@ namespace vireo {
 class Session;
 class Query;
 
+/// Why the work of a transaction is gone when its connection was lost.
+inline constexpr const char* kTransactionNotCommitted =
+    "The connection to the database was lost: the transaction was not committed";
+
 /// One connection to a named data source. Its connection parameters are the
 /// texts "USER NAME=" + user and "PASSWORD=" + password; the driver never
 /// prompts for anything. Text goes to the database as Windows-1252 bytes,
@@ -47,6 +51,16 @@ public:
     void Commit();
     void Rollback();
     bool InTransaction() const noexcept { return inTransaction_; }
+    /// After a failed statement inside a transaction: true when the engine
+    /// has ended the transaction on its own, so that the work since
+    /// StartTransaction is gone. SQLite rolls back by itself on a full disk or
+    /// an I/O error, while its driver goes on as if the transaction were
+    /// open; PostgreSQL loses it with the connection or when an error aborts
+    /// it. A fresh transaction is open again afterwards (when the connection
+    /// lives), so the statements that follow are not committed one by one.
+    bool TransactionLost();
+    /// True when the driver knows that the connection is gone.
+    bool ConnectionLost() const noexcept;
 
     SQLHDBC Handle() const noexcept { return dbc_.get(); }
     DriverText Text() const noexcept { return text_; }
@@ -63,6 +77,7 @@ private:
     OdbcHandle dbc_;
     DriverText text_ = DriverText::Bytes;
     bool inTransaction_ = false;
+    bool sqlite_ = false;  // the engine is SQLite
     std::vector<Query*> queries_;
 };
 

@@ -174,9 +174,14 @@ private:
                 return;
             }
             const WriteOutcome outcome =
-                writer_.WriteDataValue(pair->StationId, pair->SensorName, "T", record.timeTag, record.value);
+                writer_.WriteValue(pair->StationId, pair->SensorName, "T", record.timeTag, record.value);
             Count(outcome);
-            if (request_.fastMode) NextInBatch(pair, record.timeTag, outcome);
+            if (request_.fastMode) {
+                NextInBatch(pair, record, outcome);
+            } else if (outcome != WriteOutcome::Failed && sink_.ShowDetails()) {
+                sink_.AddStatusMessage(
+                    WrittenValueText(outcome, pair->StationId, pair->SensorName, record.timeTag, record.value));
+            }
             observer_.ValueWritten();
         };
 
@@ -220,10 +225,14 @@ private:
     struct BatchValue {
         const TDBSensor* pair;
         DateTime timeTag;
+        double value;
+        WriteOutcome outcome;
     };
     struct Batch {
         bool open = false;
-        std::vector<BatchValue> values;  // written in this batch, to report should its commit fail
+        // Written in this batch: reported as written once the commit has
+        // kept them, as not written should the batch be lost.
+        std::vector<BatchValue> values;
         std::int64_t inserted = 0;
         std::int64_t updated = 0;
         std::chrono::steady_clock::time_point started;
@@ -232,17 +241,47 @@ private:
     void StartBatch() {
         writer_.BeginBatch();
         batch_.open = true;
-        batch_.values.clear();
-        batch_.inserted = batch_.updated = 0;
+        ForgetBatch();
         batch_.started = std::chrono::steady_clock::now();
     }
 
-    void NextInBatch(const TDBSensor* pair, DateTime timeTag, WriteOutcome outcome) {
-        if (outcome != WriteOutcome::Failed) batch_.values.push_back({pair, timeTag});
+    void ForgetBatch() {
+        batch_.values.clear();
+        batch_.inserted = batch_.updated = 0;
+    }
+
+    void NextInBatch(const TDBSensor* pair, const LogRecord& record, WriteOutcome outcome) {
+        if (auto lost = writer_.TakeLostBatch()) {
+            // The engine rolled the batch back before this value: the values
+            // before it are gone, this one went into the batch that follows.
+            const bool kept = outcome != WriteOutcome::Failed;
+            if (kept) UncountLast(outcome);
+            ReportBatchLost(*lost);
+            if (kept) Count(outcome);
+        }
+        if (outcome != WriteOutcome::Failed) batch_.values.push_back({pair, record.timeTag, record.value, outcome});
         if (batch_.values.size() >= kBatchValues || std::chrono::steady_clock::now() - batch_.started >= kBatchTime) {
             CommitBatch();
             StartBatch();
         }
+    }
+
+    void UncountLast(WriteOutcome outcome) {
+        if (outcome == WriteOutcome::Inserted) --result_.counts.inserted, --batch_.inserted;
+        if (outcome == WriteOutcome::Updated) --result_.counts.updated, --batch_.updated;
+    }
+
+    /// The batch's values were not written after all: each is counted and
+    /// reported as a failed write is.
+    void ReportBatchLost(const std::string& error) {
+        result_.counts.inserted -= batch_.inserted;
+        result_.counts.updated -= batch_.updated;
+        result_.counts.failed += batch_.inserted + batch_.updated;
+        for (const BatchValue& lost : batch_.values) {
+            sink_.AddStatusMessage(error + " - " + lost.pair->StationId + "." + lost.pair->SensorName + " @ " +
+                                   TimeTagText(lost.timeTag));
+        }
+        ForgetBatch();
     }
 
     void CommitBatch() {
@@ -251,17 +290,18 @@ private:
         try {
             writer_.CommitBatch();
         } catch (const std::exception& error) {
-            // The batch is gone with its transaction: its values were not
-            // written after all, and each is reported as a failed write is.
-            result_.counts.inserted -= batch_.inserted;
-            result_.counts.updated -= batch_.updated;
-            result_.counts.failed += batch_.inserted + batch_.updated;
-            for (const BatchValue& lost : batch_.values) {
-                sink_.AddStatusMessage(std::string(error.what()) + " - " + lost.pair->StationId + "." +
-                                       lost.pair->SensorName + " @ " + TimeTagText(lost.timeTag));
-            }
+            // The batch is gone with its transaction.
+            ReportBatchLost(error.what());
             throw;
         }
+        // Only now are the batch's values kept whatever happens to the run.
+        if (sink_.ShowDetails()) {
+            for (const BatchValue& kept : batch_.values) {
+                sink_.AddStatusMessage(WrittenValueText(kept.outcome, kept.pair->StationId, kept.pair->SensorName,
+                                                        kept.timeTag, kept.value));
+            }
+        }
+        ForgetBatch();
     }
 
     void ShowProgress(std::uint64_t consumed, std::uint64_t size) {

@@ -62,7 +62,7 @@ public:
     virtual ~ImportObserver() = default;
     virtual void RunStarted() {}
     virtual void ProgressChanged(int /*percent 0..100*/) {}
-    virtual void LineCounted(std::int32_t /*count*/) {}
+    virtual void LineCounted(std::int64_t /*count*/) {}
     /// Called after each written value: the window lets its events through here.
     virtual void ValueWritten() {}
     virtual void RunEnded() {}
@@ -81,7 +81,7 @@ struct ImportCounts {
     std::int64_t failed = 0;
     std::int64_t withoutTimeTag = 0;  // record lines not written for want of a usable time tag
     std::int64_t outOfRange = 0;      // paired values not written: numbers too large for a double
-    std::int32_t lines = 0;           // lines classified
+    std::int64_t lines = 0;           // lines classified
 };
 
 struct ImportResult {

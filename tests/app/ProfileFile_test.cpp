@@ -214,6 +214,27 @@ TEST_F(ProfileFileTest, SaveKeepsTheLineEndsAndPermissionsOfTheOldFile) {
     EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
 }
 
+TEST_F(ProfileFileTest, NewFileIsForItsOwnerAloneAndAnOldFileKeepsItsMode) {
+    // Even with a umask that lets everything through, a new settings file
+    // (it holds the protected password) is readable by its owner alone.
+    const mode_t savedMask = ::umask(0);
+    ProfileFile created;
+    created.Load(PathOf("new.VFG"));
+    created.WriteString("DataBase", "Password", "x");
+    created.Save();
+    EXPECT_EQ(fs::status(PathOf("new.VFG")).permissions(), fs::perms(0600));
+
+    WriteFile(PathOf("shared.VFG"), "[A]\nX=1\n");
+    ASSERT_EQ(::chmod(PathOf("shared.VFG").c_str(), 0644), 0);
+    ProfileFile shared;
+    shared.Load(PathOf("shared.VFG"));
+    shared.WriteString("A", "X", "2");
+    shared.Save();
+    ::umask(savedMask);
+    EXPECT_EQ(fs::status(PathOf("shared.VFG")).permissions(), fs::perms(0644));
+    EXPECT_EQ(ReadFile(PathOf("shared.VFG")), "[A]\nX=2\n");
+}
+
 TEST_F(ProfileFileTest, SaveThroughASymbolicLinkReplacesTheFileItNames) {
     WriteFile(PathOf("real.VFG"), "[A]\nX=1\n");
     fs::create_symlink(PathOf("real.VFG"), PathOf("link.VFG"));

@@ -1,6 +1,10 @@
 #include "app/StatusMessages.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <deque>
@@ -140,6 +144,102 @@ TEST_F(StatusMessagesTest, FailingLogIsReportedOnceAndThenSwitchedOff) {
     EXPECT_FALSE(messenger.LogToFile());
     EXPECT_EQ(stopped, 1);
     EXPECT_FALSE(fs::exists(PathOf("missing")));
+}
+
+/// The uid of `nobody`: another user than the one running the tests.
+uid_t OtherUser() {
+    const struct passwd* entry = ::getpwnam("nobody");
+    return entry != nullptr ? entry->pw_uid : 65534;
+}
+
+TEST_F(StatusMessagesTest, LogRefusesLinksOfOtherUsersAndNeverCreatesThroughADanglingLink) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a link to another user needs root";
+    const std::string secret = PathOf("root-only.txt");
+    std::ofstream(secret, std::ios::binary) << "secret\n";
+    ASSERT_EQ(::chmod(secret.c_str(), 0600), 0);
+
+    struct Row {
+        std::string link;
+        std::string target;
+        bool othersLink;
+        bool written;
+    };
+    const Row rows[] = {
+        {"planted.log", secret, true, false},                          // another user's link to an existing file
+        {"dangling-planted.log", PathOf("created.txt"), true, false},  // another user's link to nothing
+        {"dangling-own.log", PathOf("own-target.txt"), false, false},  // even an own link creates nothing
+        {"own.log", PathOf("own-file.txt"), false, true},              // an own link to a file is followed
+    };
+    std::ofstream(PathOf("own-file.txt"), std::ios::binary) << "";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.link);
+        const std::string link = PathOf(row.link);
+        fs::create_symlink(row.target, link);
+        if (row.othersLink) {
+            ASSERT_EQ(::lchown(link.c_str(), OtherUser(), OtherUser()), 0);
+        }
+        EXPECT_EQ(AppendStatusLog(link, "chosen by someone"), row.written);
+        EXPECT_TRUE(fs::is_symlink(link));
+    }
+    EXPECT_EQ(ReadFile(secret), "secret\n");
+    EXPECT_FALSE(fs::exists(PathOf("created.txt")));
+    EXPECT_FALSE(fs::exists(PathOf("own-target.txt")));
+    EXPECT_EQ(ReadFile(PathOf("own-file.txt")), "chosen by someone\r\n");
+
+    // A link of root's is trusted as the user's own.
+    const std::string rootLink = PathOf("root.log");
+    fs::create_symlink(PathOf("own-file.txt"), rootLink);
+    ASSERT_EQ(::lchown(rootLink.c_str(), 0, 0), 0);
+    EXPECT_TRUE(AppendStatusLog(rootLink, "again"));
+    EXPECT_EQ(ReadFile(PathOf("own-file.txt")), "chosen by someone\r\nagain\r\n");
+}
+
+TEST_F(StatusMessagesTest, RefusedLinkIsReportedOnceAndLoggingStops) {
+    if (::geteuid() != 0) GTEST_SKIP() << "giving a link to another user needs root";
+    const std::string target = PathOf("target.txt");
+    std::ofstream(target, std::ios::binary) << "";
+    const std::string link = PathOf("status.log");
+    fs::create_symlink(target, link);
+    ASSERT_EQ(::lchown(link.c_str(), OtherUser(), OtherUser()), 0);
+
+    std::vector<std::string> shown;
+    StatusMessenger messenger([&shown](const std::string& line) { shown.push_back(line); });
+    messenger.SetLogFileName(link);
+    messenger.SetLogToFile(true);
+    messenger.AddStatusMessage("one");
+    messenger.AddStatusMessage("two");
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "06/15/2005 12:30:05    one.",
+                         "06/15/2005 12:30:05    ERROR: Unable to write status message to " + link + ".",
+                         "06/15/2005 12:30:05    two.",
+                     }));
+    EXPECT_FALSE(messenger.LogToFile());
+    EXPECT_EQ(ReadFile(target), "");
+}
+
+TEST_F(StatusMessagesTest, FifoOrDeviceAsLogIsRefusedWithoutWaiting) {
+    const std::string fifo = PathOf("status.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Without a reader: opening for writing would wait for ever.
+    EXPECT_FALSE(AppendStatusLog(fifo, "x"));
+    // With a reader: the open succeeds, but a FIFO is no log file.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_FALSE(AppendStatusLog(fifo, "x"));
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0);  // nothing went into it
+    ::close(reader);
+    EXPECT_FALSE(AppendStatusLog("/dev/null", "x"));
+
+    std::vector<std::string> shown;
+    StatusMessenger messenger([&shown](const std::string& line) { shown.push_back(line); });
+    messenger.SetLogFileName(fifo);
+    messenger.SetLogToFile(true);
+    messenger.AddStatusMessage("one");
+    messenger.AddStatusMessage("two");
+    EXPECT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[1], "06/15/2005 12:30:05    ERROR: Unable to write status message to " + fifo + ".");
+    EXPECT_FALSE(messenger.LogToFile());
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include "cli/ImportCommand.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -6,6 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <sstream>
 
 #include "cli/Cli.h"
@@ -44,6 +48,62 @@ std::vector<std::string> Messages(const std::string& out) {
         if (blanks != std::string::npos) messages.push_back(line.substr(blanks + 4));
     }
     return messages;
+}
+
+struct ProgramRun {
+    int status;  // the exit status, or minus the signal that ended the program
+    std::string out;
+};
+
+/// Runs the real `vireo-import` with standard output into a pipe. `watch` sees
+/// the output read so far each time more came and may act on the program;
+/// when it returns false the reading end is closed, as `| head` does.
+ProgramRun RunProgram(const std::vector<std::string>& arguments,
+                      const std::function<bool(pid_t, const std::string&)>& watch) {
+    const std::string program = std::string(VIREO_BINARY_DIR) + "/bin/vireo-import";
+    std::vector<std::string> args{program};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return {-1, ""};
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    std::string output;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+        output.append(buffer, static_cast<std::size_t>(got));
+        if (!watch(child, output)) break;
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status), output};
+}
+
+std::size_t CountStartingWith(const std::vector<std::string>& messages, const std::string& start) {
+    return static_cast<std::size_t>(
+        std::count_if(messages.begin(), messages.end(), [&](const std::string& m) { return m.rfind(start, 0) == 0; }));
+}
+
+/// One value a second from June 10, 2005, every time tag once.
+std::string BigLog(int values) {
+    std::string big;
+    char line[64];
+    for (int second = 0; second < values; ++second) {
+        std::snprintf(line, sizeof line, "TEMP,06/%02d/2005,%02d:%02d:%02d,1.5,G\n", 10 + second / 86400,
+                      second / 3600 % 24, second / 60 % 60, second % 60);
+        big += line;
+    }
+    return big;
 }
 
 class ImportCommandTest : public ::testing::TestWithParam<Backend> {
@@ -267,8 +327,185 @@ TEST_P(ImportCommandTest, AnEntryNamingASensorTheWindowsCodePageCannotHoldIsRefu
     EXPECT_EQ(RowCount(), 1u);
 }
 
+/// SIGTERM and SIGHUP stop a fast run as Ctrl-C does: the open batch is
+/// committed first, and exactly the values reported as written are rows.
+TEST_P(ImportCommandTest, StopSignalsCommitTheOpenBatchAndReportOnlyWhatWasWritten) {
+    WriteFile(dir_.File("big.log"), BigLog(200000));
+    struct Row {
+        int signal;
+        int status;
+    };
+    for (const Row row : {Row{SIGTERM, 143}, Row{SIGHUP, 129}, Row{SIGINT, 130}}) {
+        SCOPED_TRACE(strsignal(row.signal));
+        source_->Execute("DELETE FROM TF_DATA1;\n");
+        std::vector<std::string> args{"import", dir_.File("big.log"), "--pair", "TEMP||ST01.TEMP",
+                                      "--fast", "--details"};
+        for (const auto& a : Connection()) args.push_back(a);
+        bool signalled = false;
+        ProgramRun run = RunProgram(args, [&](pid_t child, const std::string& output) {
+            if (!signalled && output.find("Inserted timetag data") != std::string::npos) {
+                ::kill(child, row.signal);
+                signalled = true;
+            }
+            return true;
+        });
+        ASSERT_TRUE(signalled) << run.out;
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_NE(run.out.find("(stopped)"), std::string::npos);
+        EXPECT_NE(run.out.find("not written: 0"), std::string::npos);
+        const std::size_t inserted = CountStartingWith(Messages(run.out), "Inserted timetag data");
+        EXPECT_LT(inserted, 200000u);
+        EXPECT_EQ(RowCount(), inserted) << "every reported value is in the table, and nothing more";
+        EXPECT_NE(run.out.find("  inserted: " + std::to_string(inserted) + "  "), std::string::npos);
+    }
+}
+
+/// A kill -9 cannot be caught: it costs the open batch, but none of its
+/// values was shown as written.
+TEST_P(ImportCommandTest, KillNineNeverLeavesAValueShownAsWrittenThatIsNotThere) {
+    WriteFile(dir_.File("big.log"), BigLog(200000));
+    std::vector<std::string> args{"import", dir_.File("big.log"), "--pair",       "TEMP||ST01.TEMP",
+                                  "--fast", "--details",          "--status-log", dir_.File("s.log")};
+    for (const auto& a : Connection()) args.push_back(a);
+    bool killed = false;
+    ProgramRun run = RunProgram(args, [&](pid_t child, const std::string& output) {
+        if (!killed && output.find("Inserted timetag data") != std::string::npos) {
+            ::kill(child, SIGKILL);
+            killed = true;
+        }
+        return true;
+    });
+    ASSERT_TRUE(killed);
+    EXPECT_EQ(run.status, -SIGKILL);
+    const std::size_t shown = CountStartingWith(Messages(run.out), "Inserted timetag data");
+    const std::string log = testing::ReadFile(dir_.File("s.log"));
+    std::size_t logged = 0;
+    for (std::size_t at = log.find("    Inserted timetag data"); at != std::string::npos;
+         at = log.find("    Inserted timetag data", at + 1))
+        ++logged;
+    EXPECT_GE(shown, 1u);
+    EXPECT_LE(shown, RowCount());
+    EXPECT_LE(logged, RowCount());
+}
+
+/// `vireo-import import ... --fast --details --status-log s.log | head -3`:
+/// the run stops, commits, and the log claims exactly the rows there are.
+TEST_P(ImportCommandTest, ClosedStandardOutputStopsTheRunAndTheLogClaimsOnlyWrittenValues) {
+    WriteFile(dir_.File("big.log"), BigLog(200000));
+    std::vector<std::string> args{"import", dir_.File("big.log"), "--pair",       "TEMP||ST01.TEMP",
+                                  "--fast", "--details",          "--status-log", dir_.File("s.log")};
+    for (const auto& a : Connection()) args.push_back(a);
+    ProgramRun run = RunProgram(
+        args, [](pid_t, const std::string& output) { return std::count(output.begin(), output.end(), '\n') < 3; });
+    EXPECT_EQ(run.status, 141);
+    const std::string log = testing::ReadFile(dir_.File("s.log"));
+    std::vector<std::string> logged;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        auto blanks = line.find("    ");
+        if (blanks != std::string::npos) logged.push_back(line.substr(blanks + 4));
+    }
+    const std::size_t inserted = CountStartingWith(logged, "Inserted timetag data");
+    EXPECT_LT(inserted, 200000u);
+    EXPECT_EQ(RowCount(), inserted);
+    EXPECT_NE(log.find("    Import process completed..\r\n"), std::string::npos);
+}
+
+TEST_P(ImportCommandTest, ValuesNotWrittenGiveStatusThreeInBothModes) {
+    if (GetParam() == Backend::Sqlite) {
+        source_->Execute(
+            "CREATE TRIGGER refuse_rh_insert BEFORE INSERT ON TF_DATA1 WHEN NEW.SENSORNAME = 'RH' BEGIN SELECT "
+            "RAISE(ABORT, 'row locked'); END;\n"
+            "CREATE TRIGGER refuse_rh_update BEFORE UPDATE ON TF_DATA1 WHEN NEW.SENSORNAME = 'RH' BEGIN SELECT "
+            "RAISE(ABORT, 'row locked'); END;\n");
+    } else {
+        source_->Execute(
+            "CREATE FUNCTION refuse_rh() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'row "
+            "locked'; END $$;\n"
+            "CREATE TRIGGER refuse_rh BEFORE INSERT OR UPDATE ON TF_DATA1 FOR EACH ROW WHEN (NEW.SENSORNAME = "
+            "'RH') EXECUTE FUNCTION refuse_rh();\n");
+    }
+    for (const bool fast : {false, true}) {
+        SCOPED_TRACE(fast ? "fast" : "one value at a time");
+        source_->Execute("DELETE FROM TF_DATA1;\n");
+        std::vector<std::string> extra{"--list", dir_.File("list.sfg")};
+        if (fast) extra.push_back("--fast");
+        CliRun run = RunCommand(ImportArgs(extra));
+        EXPECT_EQ(run.status, 3) << run.err;
+        EXPECT_NE(run.out.find("Lines: 3  inserted: 2  updated: 0  not written: 1"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("row locked"), std::string::npos) << run.out;
+        // One failure line (the driver's text may take several lines).
+        const std::string failureEnd = " - ST01.RH @ 06/15/2005 12:45:00.\n";
+        const auto at = run.out.find(failureEnd);
+        EXPECT_NE(at, std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find(failureEnd, at + 1), std::string::npos) << run.out;
+        EXPECT_EQ(RowCount(), 2u);
+    }
+}
+
+TEST_P(ImportCommandTest, PasswordVariableThatIsNotSetIsRefused) {
+    ::unsetenv("VIREO_NO_SUCH_PASSWORD");
+    const std::string message = "The environment variable VIREO_NO_SUCH_PASSWORD named by --password-env is not set\n";
+    const std::vector<std::string> connection{"--dsn",         source_->Name(),  "--user",
+                                              source_->User(), "--password-env", "VIREO_NO_SUCH_PASSWORD"};
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"import", dir_.File("data.log"), "--pair", "TEMP||ST01.TEMP"},
+          std::vector<std::string>{"stations"}, std::vector<std::string>{"station-sensors", "ST01"}}) {
+        SCOPED_TRACE(args.front());
+        args.insert(args.end(), connection.begin(), connection.end());
+        CliRun run = RunCommand(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, message);
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(RowCount(), 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, ImportCommandTest, ::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
                          [](const auto& info) { return testing::BackendName(info.param); });
+
+TEST(ImportSummary, CountsBeyondTwoToTheThirtyFirstAreShownWhole) {
+    ImportResult result;
+    result.counts.lines = (std::int64_t{1} << 31) + 1;
+    result.counts.inserted = std::int64_t{5} << 32;
+    result.counts.updated = 3;
+    result.counts.failed = (std::int64_t{1} << 31);
+    result.counts.withoutTimeTag = 7;
+    result.stopped = true;
+    EXPECT_EQ(cli::ImportSummaryLine(result),
+              "Lines: 2147483649  inserted: 21474836480  updated: 3  not written: 2147483648  without time tag: 7"
+              "  (stopped)");
+}
+
+TEST(ImportSummary, ExitStatusSaysWhatBecameOfTheValues) {
+    using cli::StopCause;
+    struct Row {
+        std::int64_t failed;
+        std::string error;
+        bool stopped;
+        StopCause cause;
+        int status;
+    };
+    const Row rows[] = {
+        {0, "", false, StopCause::None, 0},
+        {0, "Unable to open", false, StopCause::None, 1},
+        {0, "", true, StopCause::Interrupt, 130},
+        {0, "", true, StopCause::Terminate, 143},
+        {0, "", true, StopCause::HangUp, 129},
+        {0, "", true, StopCause::OutputClosed, 141},
+        {1, "", false, StopCause::None, 3},
+        {4, "The connection to the database was lost", false, StopCause::None, 3},
+        {2, "", true, StopCause::Terminate, 3},
+    };
+    for (const Row& row : rows) {
+        ImportResult result;
+        result.counts.failed = row.failed;
+        result.error = row.error;
+        result.stopped = row.stopped;
+        EXPECT_EQ(cli::ImportExitStatus(result, row.cause), row.status)
+            << row.failed << " '" << row.error << "' " << row.stopped;
+    }
+}
 
 }  // namespace
 }  // namespace vireo

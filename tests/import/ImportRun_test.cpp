@@ -53,13 +53,13 @@ const std::vector<std::string> kMixedRows{
 class RecordingObserver : public ImportObserver {
 public:
     void ProgressChanged(int percent) override { percents.push_back(percent); }
-    void LineCounted(std::int32_t count) override { lastCount = count; }
+    void LineCounted(std::int64_t count) override { lastCount = count; }
     void ValueWritten() override {
         ++written;
         if (onValue) onValue(written);
     }
     std::vector<int> percents;
-    std::int32_t lastCount = 0;
+    std::int64_t lastCount = 0;
     int written = 0;
     std::function<void(int)> onValue;
 };

@@ -25,7 +25,7 @@ public:
         window_.OptionsStop->setEnabled(true);
     }
     void ProgressChanged(int percent) override { window_.ProgressBar1->setValue(std::min(percent, 100)); }
-    void LineCounted(std::int32_t count) override {
+    void LineCounted(std::int64_t count) override {
         window_.StatusPanel1->setText(QStringLiteral("Imported Record Count: ") + QString::number(count));
     }
     // The one place where the window handles other events during a run: Stop,

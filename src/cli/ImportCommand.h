@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+#include "import/ImportRun.h"
+
+namespace vireo::cli {
+
+/// Why a run of `vireo-import import` was asked to stop before its end.
+enum class StopCause { None, Interrupt, Terminate, HangUp, OutputClosed };
+
+/// The summary line after a run: "Lines: ...  inserted: ...  updated: ...
+/// not written: ...  without time tag: ..." and "  (stopped)" for a stopped run.
+std::string ImportSummaryLine(const ImportResult& result);
+
+/// The exit status of a run: 3 when values were not written (whatever else
+/// happened), 1 when an error ended it, 130, 143 or 129 when Ctrl-C, SIGTERM
+/// or SIGHUP stopped it, 141 when standard output was closed under it, else 0.
+int ImportExitStatus(const ImportResult& result, StopCause cause);
+
+}  // namespace vireo::cli
