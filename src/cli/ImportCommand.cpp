@@ -14,6 +14,7 @@
 #include "cli/CliConnection.h"
 #include "db/Capacity.h"
 #include "db/DataWriter.h"
+#include "db/StoreFiles.h"
 #include "import/ImportList.h"
 #include "import/ImportRun.h"
 #include "import/ImportSettingsFile.h"
@@ -175,6 +176,14 @@ int RunImportCommand(CommandContext& context) {
 
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
+    // Opening and closing a file of the connected database would drop the
+    // locks the SQLite library holds for the connection.
+    for (const std::string& file : {request.logFile, options.Get("--status-log")}) {
+        if (IsFileOfDataSource(connection->alias, file)) {
+            context.err << DataSourceFileRefused(file) << "\n";
+            return 2;
+        }
+    }
     try {
         DataStoreUsage usage = GetDataStoreUsage(connection->alias, connection->settings.FMaxDBFileSize);
         request.freeShare.state = usage.known ? FreeShareShown::State::Known : FreeShareShown::State::Unknown;
