@@ -1,11 +1,15 @@
 // Reading a log file for its sensor names, building the import list, and
 // storing and loading it.
+#include <unistd.h>
+
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <filesystem>
 
 #include "gui/GuiTestSupport.h"
+#include "support/ProcessLocks.h"
 #include "support/TestDataSource.h"
 
 namespace vireo::testing {
@@ -217,6 +221,49 @@ TEST_F(ListsTest, ImportListIsStoredAndLoaded) {
     dialogs.openAnswers = {file};
     w.FileOpenSensors1Execute();
     EXPECT_EQ(w.lbxImport->count(), 0);
+}
+
+TEST_F(ListsTest, FilesOfTheConnectedDatabaseAreNeitherReadNorWritten) {
+    TfrmMain& w = StartWindow();
+    ASSERT_TRUE(w.DBDisconnect1->isEnabled()) << "connected at start";
+    const std::string database = source.FilePath();
+    const int locks = PosixLocksHeld(::getpid(), database);
+    ASSERT_GT(locks, 0);
+    const std::string log = WriteLog("data.log", "TEMP,06/15/2005,12:30:00,21.5,G\n");
+    ReadLog(w, log);
+    w.lbxImport->addItem(QStringLiteral("TEMP||ST01.TEMP"));
+    const auto refused = [](const std::string& path) {
+        return "Error 107: " + path + " is a file of the connected database and cannot be used here";
+    };
+
+    const std::string companion = database + "-wal";
+    ASSERT_TRUE(std::filesystem::exists(companion));
+    for (const std::string& path : {database, companion}) {
+        SCOPED_TRACE(path);
+        dialogs.shown.clear();
+        ReadLog(w, path);
+        dialogs.openAnswers = {path};
+        w.FileOpenSensors1Execute();
+        dialogs.saveAnswers = {path, path};
+        dialogs.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+        w.FileSaveSensors1Execute();
+        w.OptionsLogMessagesExecute();
+        w.OptionsImportExecute();  // the log file box still names the database
+        EXPECT_EQ(dialogs.Texts(), std::vector<std::string>(5, refused(path)));
+        EXPECT_EQ(Items(w.lbxLogSensors), std::vector<std::string>{"TEMP"});
+        EXPECT_EQ(w.ImportEntries(), std::vector<std::string>{"TEMP||ST01.TEMP"});
+        EXPECT_FALSE(w.OptionsLogMessages->isChecked());
+        EXPECT_TRUE(std::filesystem::exists(path));
+        EXPECT_EQ(PosixLocksHeld(::getpid(), database), locks);
+    }
+    EXPECT_EQ(source.Select("SELECT COUNT(*) FROM TF_SITES")[0][0], "1");
+
+    // Without a connection there are no locks to lose: the file is read as any other.
+    w.DBDisconnect1Execute();
+    dialogs.shown.clear();
+    dialogs.answers.clear();
+    ReadLog(w, database);
+    for (const std::string& text : dialogs.Texts()) EXPECT_NE(text, refused(database));
 }
 
 }  // namespace

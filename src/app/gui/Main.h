@@ -200,6 +200,9 @@ private:
     void BuildControls();
     void SetConnectedState(bool connected);
     void ShowDataStoreUsage(const std::string& alias);
+    /// True, after an error box, when `path` is a file of the connected
+    /// database: opening and closing it would drop the connection's locks.
+    bool RefuseDatabaseFile(const std::string& path);
     void InsertMemoLine(const std::string& line);
     void SetImportIdle();
     void ReleaseOwnedObjects();

@@ -9,6 +9,8 @@
 
 #include "app/gui/Main.h"
 #include "app/gui/QtDialogs.h"
+#include "db/Database.h"
+#include "db/StoreFiles.h"
 #include "import/ImportList.h"
 #include "import/ImportSettingsFile.h"
 #include "logfile/LogLineReader.h"
@@ -39,6 +41,13 @@ int FirstSelectedRow(const QListWidget* list) {
 }
 
 }  // namespace
+
+bool TfrmMain::RefuseDatabaseFile(const std::string& path) {
+    if (!ImportDatabase || !ImportDatabase->Connected()) return false;
+    if (!IsFileOfDataSource(ImportDatabase->DatabaseName(), path)) return false;
+    dialogs_->ShowMessage(MessageKind::Error, DataSourceFileRefused(path), MessageButtons::Ok);
+    return true;
+}
 
 void TfrmMain::AddLogSensor(const std::string& name) {
     // Binary search for the first item that sorts after the name: equal names
@@ -72,6 +81,7 @@ void TfrmMain::btnReadFileClick() {
         return;
     }
     const std::string path = ToPath(named);
+    if (RefuseDatabaseFile(path)) return;
     FPrnFile = IsPrnFile(path);
 
     lbxImport->clear();
@@ -136,7 +146,7 @@ void TfrmMain::btnSensorDeleteClick() {
 void TfrmMain::FileOpenSensors1Execute() {
     const std::optional<std::string> path =
         dialogs_->OpenFile({"Open Sensor Import File", "Sensor Import Files(*.sfg)|*.sfg|All Files|*.*", "sfg", {}});
-    if (!path) return;
+    if (!path || RefuseDatabaseFile(*path)) return;
     std::vector<std::string> entries;
     LoadImportSettings(*path, entries, *this, [] { QCoreApplication::processEvents(); });
     lbxImport->clear();
@@ -146,7 +156,7 @@ void TfrmMain::FileOpenSensors1Execute() {
 void TfrmMain::FileSaveSensors1Execute() {
     const std::optional<std::string> path = dialogs_->SaveFile(
         {"Save Sensor selections", "Sensor Import Files (*.sfg)|*.sfg|All Files|*.*", "sfg", HomeDirectory});
-    if (!path) return;
+    if (!path || RefuseDatabaseFile(*path)) return;
     if (QFileInfo::exists(FromPath(*path))) {
         if (dialogs_->ShowMessage(MessageKind::Confirmation, *path + " exists.  Do you wish to overwrite file?",
                                   MessageButtons::YesNo) != MessageAnswer::Yes) {
