@@ -223,6 +223,25 @@ TEST_F(ListsTest, ImportListIsStoredAndLoaded) {
     EXPECT_EQ(w.lbxImport->count(), 0);
 }
 
+TEST_F(ListsTest, ASettingsFileThatCannotBeReadLeavesTheImportList) {
+    const std::string folder = dir.File("x.sfg");
+    std::filesystem::create_directory(folder);
+    const std::string zero = dir.File("zero.sfg");
+    WriteFile(zero, std::string("[Import]\nSensors=A||S1.T1") + '\0' + "\n");
+    TfrmMain& w = StartWindow();
+    const std::vector<std::string> built{"TEMP||ST01.TEMP", "BATT||ST01.BATT"};
+    for (const std::string& entry : built) w.lbxImport->addItem(QString::fromStdString(entry));
+    for (const std::string& file : {folder, zero}) {
+        SCOPED_TRACE(file);
+        dialogs.openAnswers = {file};
+        w.FileOpenSensors1Execute();
+        ASSERT_FALSE(w.MemoLines().empty());
+        EXPECT_TRUE(AnyLineEndsWith({w.MemoLines().front()}, "    Error 101: Unable to read file " + file + "."))
+            << w.MemoLines().front();
+        EXPECT_EQ(w.ImportEntries(), built);
+    }
+}
+
 TEST_F(ListsTest, FilesOfTheConnectedDatabaseAreNeitherReadNorWritten) {
     TfrmMain& w = StartWindow();
     ASSERT_TRUE(w.DBDisconnect1->isEnabled()) << "connected at start";

@@ -148,7 +148,8 @@ void TfrmMain::FileOpenSensors1Execute() {
         dialogs_->OpenFile({"Open Sensor Import File", "Sensor Import Files(*.sfg)|*.sfg|All Files|*.*", "sfg", {}});
     if (!path || RefuseDatabaseFile(*path)) return;
     std::vector<std::string> entries;
-    LoadImportSettings(*path, entries, *this, [] { QCoreApplication::processEvents(); });
+    // A file that cannot be read leaves the list as it is.
+    if (!LoadImportSettings(*path, entries, *this, [] { QCoreApplication::processEvents(); })) return;
     lbxImport->clear();
     for (const std::string& entry : entries) lbxImport->addItem(FromBytes(entry));
 }
