@@ -242,6 +242,41 @@ TEST_F(ListsTest, ASettingsFileThatCannotBeReadLeavesTheImportList) {
     }
 }
 
+TEST_F(ListsTest, OpenLogFileDialogStartsInTheFolderOfTheLastLogFile) {
+    std::filesystem::create_directory(dir.File("logs"));
+    const std::string chosen = WriteLog("logs/chosen.log", "TEMP,06/15/2005,12:30:00,21.5,G\n");
+    const std::string typed = WriteLog("typed.log", "TEMP,06/15/2005,12:30:00,21.5,G\n");
+    {
+        TfrmMain& w = StartWindow();
+        dialogs.openAnswers = {chosen, std::nullopt, std::nullopt};
+        w.FileLogOpen1Execute();
+        EXPECT_EQ(dialogs.requests.at(0).startFolder, "") << "nothing opened yet: the program's folder";
+        w.FileLogOpen1Execute();
+        EXPECT_EQ(dialogs.requests.at(1).startFolder, dir.File("logs"));
+        ReadLog(w, typed);  // a path typed and read counts as well
+        w.FileLogOpen1Execute();
+        EXPECT_EQ(dialogs.requests.at(2).startFolder, dir.path().string());
+        w.close();
+    }
+    EXPECT_NE(ReadFile(SettingsPath()).find("\nLastLogFolder=" + dir.path().string() + "\n"), std::string::npos)
+        << ReadFile(SettingsPath());
+
+    // The next start remembers it; a folder that is gone is not offered.
+    dialogs.requests.clear();
+    TfrmMain& again = StartWindow();
+    again.FileLogOpen1Execute();
+    EXPECT_EQ(dialogs.requests.at(0).startFolder, dir.path().string());
+    again.FConnection.FLastLogFolder = dir.File("gone");
+    again.FileLogOpen1Execute();
+    EXPECT_EQ(dialogs.requests.at(1).startFolder, "");
+}
+
+TEST_F(ListsTest, AWindowThatOpensNoLogFileWritesNoLogFolder) {
+    WriteFile(SettingsPath(), "[Application]\nMaxDBFileSize=2097152\n");
+    StartWindow().close();
+    EXPECT_EQ(ReadFile(SettingsPath()).find("LastLogFolder"), std::string::npos) << ReadFile(SettingsPath());
+}
+
 TEST_F(ListsTest, FilesOfTheConnectedDatabaseAreNeitherReadNorWritten) {
     TfrmMain& w = StartWindow();
     ASSERT_TRUE(w.DBDisconnect1->isEnabled()) << "connected at start";

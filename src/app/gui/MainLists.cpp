@@ -33,6 +33,16 @@ std::optional<std::string> FirstSelected(const QListWidget* list) {
     return std::nullopt;
 }
 
+/// The folder that holds `path`, made absolute.
+std::string FolderOf(const std::string& path) { return ToPath(QFileInfo(FromPath(path)).absolutePath()); }
+
+/// Where the Open Log File dialog starts: the remembered folder while it is
+/// still one, else the folder the program was started from.
+std::string StartFolder(const std::string& remembered) {
+    if (remembered.empty() || !QFileInfo(FromPath(remembered)).isDir()) return {};
+    return remembered;
+}
+
 int FirstSelectedRow(const QListWidget* list) {
     for (int i = 0; i < list->count(); ++i) {
         if (list->item(i)->isSelected()) return i;
@@ -65,8 +75,10 @@ void TfrmMain::AddLogSensor(const std::string& name) {
 }
 
 void TfrmMain::FileLogOpen1Execute() {
-    const std::optional<std::string> path = dialogs_->OpenFile({"Open Log File", kLogFileFilter, "log", {}});
+    const std::optional<std::string> path =
+        dialogs_->OpenFile({"Open Log File", kLogFileFilter, "log", StartFolder(FConnection.FLastLogFolder)});
     if (!path) return;
+    FConnection.FLastLogFolder = FolderOf(*path);
     edtLogfile->setText(FromPath(*path));
     btnReadFileClick();
 }
@@ -106,6 +118,7 @@ void TfrmMain::btnReadFileClick() {
     }
     for (const std::string& name : collector.SortedNames()) AddLogSensor(name);
     FLastLogFile = path;
+    FConnection.FLastLogFolder = FolderOf(path);
 }
 
 void TfrmMain::SelectAdd1Execute() {
