@@ -32,6 +32,8 @@ constexpr const char* kShuttingDown = "*** Shutting down ... Please Wait ***";
 
 }  // namespace
 
+void NameApplication() { QCoreApplication::setApplicationName(QStringLiteral("VireoImport")); }
+
 TfrmMain::TfrmMain(MainWindowOptions options)
     : FStatus([this](const std::string& line) { InsertMemoLine(line); }), options_(std::move(options)) {
     if (options_.dialogs != nullptr) {
