@@ -21,6 +21,7 @@
 #include "db/Capacity.h"
 #include "db/Catalogue.h"
 #include "db/DataWriter.h"
+#include "db/StoreFiles.h"
 #include "import/ImportList.h"
 #include "import/ImportRun.h"
 #include "import/ImportSettingsFile.h"
@@ -260,6 +261,14 @@ int RunImportCommand(CommandContext& context) {
 
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
+    // Opening and closing a file of the connected database would drop the
+    // locks the SQLite library holds for the connection.
+    for (const std::string& file : {request.logFile, options.Get("--status-log")}) {
+        if (IsFileOfDataSource(connection->alias, file)) {
+            context.err << DataSourceFileRefused(file) << "\n";
+            return 2;
+        }
+    }
     try {
         request.freeShare = FreeShareOf(GetDataStoreUsage(connection->alias, connection->settings.FMaxDBFileSize));
     } catch (const std::exception& failure) {

@@ -54,14 +54,15 @@ std::optional<std::string> FileOfDefinition(const std::string& alias) {
     return path;
 }
 
-/// The size of the file at `path`, or nothing when it cannot be opened for reading.
+/// The size of the file at `path`, or nothing when it is no regular file or
+/// the process may not read it. The file is never opened: closing any
+/// descriptor of a database file would drop the locks that the SQLite library
+/// holds on it for an open connection (POSIX locks belong to the process).
 std::optional<std::uint64_t> FileSize(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not block
-    if (fd < 0) return std::nullopt;
     struct stat info {};
-    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    ::close(fd);
-    if (!ok) return std::nullopt;
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    // The effective ids decide, as they would for an open().
+    if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) return std::nullopt;
     return static_cast<std::uint64_t>(info.st_size);
 }
 

@@ -8,7 +8,8 @@ namespace vireo {
 
 /// The share of the allowed size that the data store's file uses. `known` is
 /// false when no size could be read: the data source names no file (a server
-/// database) or its file cannot be opened.
+/// database), or its file is no regular file or cannot be read. The size is
+/// taken without opening the file.
 struct DataStoreUsage {
     bool known = false;
     int usedPercent = 0;  // 0..100 when known

@@ -238,5 +238,29 @@ TEST(FastImportSetting, IsWrittenOnlyOnceItWasChosen) {
     EXPECT_TRUE(sink.messages.empty());
 }
 
+TEST(LastLogFolderSetting, IsWrittenOnlyOnceALogFileWasOpened) {
+    testing::TempDir dir;
+    testing::StatusRecorder sink;
+    const std::string path = dir.File("a.VFG");
+    testing::WriteFile(path, "[DataBase]\nDataSource=TARN\n[Application]\nMaxDBFileSize=2097152\n");
+    ProfileFile file;
+    AppSettings values;
+    ASSERT_TRUE(LoadSettings(path, file, values, sink));
+    EXPECT_EQ(values.FLastLogFolder, "");
+    ASSERT_TRUE(WriteSettings(file, values, sink));
+    EXPECT_EQ(testing::ReadFile(path).find("LastLogFolder"), std::string::npos);
+
+    values.FLastLogFolder = "/data/logs; 2005";
+    ASSERT_TRUE(WriteSettings(file, values, sink));
+    EXPECT_EQ(testing::ReadFile(path),
+              "[DataBase]\nDataSource=TARN\nUserName=\nPassword=\n[Application]\nMaxDBFileSize=2097152\n"
+              "LastLogFolder=/data/logs; 2005\n");
+    AppSettings again;
+    ProfileFile reread;
+    ASSERT_TRUE(LoadSettings(path, reread, again, sink));
+    EXPECT_EQ(again.FLastLogFolder, "/data/logs; 2005");
+    EXPECT_TRUE(sink.messages.empty());
+}
+
 }  // namespace
 }  // namespace vireo

@@ -9,11 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 
 #include "cli/Cli.h"
 #include "scan/Regional.h"
+#include "support/ProcessLocks.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
 
@@ -459,6 +461,111 @@ TEST_P(ImportCommandTest, PasswordVariableThatIsNotSetIsRefused) {
         EXPECT_EQ(run.out, "");
     }
     EXPECT_EQ(RowCount(), 0u);
+}
+
+// vireo-import measures the database file after connecting; while it imports,
+// another process reads the table again and again (each time opening and
+// closing the database) and always finds the importer's lock on the file.
+TEST(ImportCommandLocks, AnotherProcessSeesEveryRowWhileTheImportRuns) {
+    SetRegional(RegionalSettings{});
+    TestDataSource source(Backend::Sqlite);
+    source.Execute("INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('ST01', 'Y');");
+    TempDir dir;
+    constexpr int kLines = 20000;
+    std::string log;
+    char line[64];
+    for (int i = 0; i < kLines; ++i) {
+        std::snprintf(line, sizeof line, "TEMP,06/%02d/2005,%02d:%02d:00,%d.5,G\n", 1 + i / 1440, i / 60 % 24, i % 60,
+                      i);
+        log += line;
+    }
+    WriteFile(dir.File("big.log"), log);
+    const std::string output = dir.File("out.txt");
+    ::setenv("VIREO_TEST_PASSWORD", source.Password().c_str(), 1);
+    const std::string program = std::string(VIREO_BINARY_DIR) + "/bin/vireo-import";
+    std::vector<std::string> args{program,           "import",         dir.File("big.log"),  "--pair",
+                                  "TEMP||ST01.TEMP", "--dsn",          source.Name(),        "--user",
+                                  source.User(),     "--password-env", "VIREO_TEST_PASSWORD"};
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        FILE* out = std::fopen(output.c_str(), "w");
+        if (out == nullptr) ::_exit(126);
+        ::dup2(::fileno(out), STDOUT_FILENO);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+
+    int readsWhileRunning = 0;
+    int readsWithoutLock = 0;
+    std::vector<std::string> readErrors;
+    std::size_t previous = 0;
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        ASSERT_GE(done, 0);
+        if (done == child) break;
+        std::size_t rows = 0;
+        try {
+            rows = std::stoul(source.Select("SELECT COUNT(*) FROM TF_DATA1")[0][0].value_or("0"));
+        } catch (const std::exception& error) {
+            readErrors.push_back(error.what());
+            continue;
+        }
+        EXPECT_GE(rows, previous);
+        previous = rows;
+        // Rows are coming in, so the capacity check is over and the import runs.
+        if (rows > 0 && rows < static_cast<std::size_t>(kLines)) {
+            const int locks = testing::PosixLocksHeld(child, source.FilePath());
+            if (::waitpid(child, &status, WNOHANG) == 0) {  // still running when the locks were read
+                ++readsWhileRunning;
+                if (locks == 0) ++readsWithoutLock;
+            } else {
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(readErrors, std::vector<std::string>{});
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << testing::ReadFile(output);
+    EXPECT_GT(readsWhileRunning, 0) << "the import was over before the first read";
+    EXPECT_EQ(readsWithoutLock, 0) << "of " << readsWhileRunning << " reads during the import";
+    const std::string text = testing::ReadFile(output);
+    EXPECT_NE(text.find("Lines: 20000  inserted: 20000  updated: 0  not written: 0"), std::string::npos) << text;
+    EXPECT_EQ(source.Select("SELECT COUNT(*) FROM TF_DATA1")[0][0], "20000");
+}
+
+TEST(ImportCommandLocks, TheDatabaseFileIsNoLogFileNorStatusLog) {
+    SetRegional(RegionalSettings{});
+    TestDataSource source(Backend::Sqlite);
+    TempDir dir;
+    WriteFile(dir.File("data.log"), "TEMP,06/15/2005,12:30:00,21.5,G\n");
+    ::setenv("VIREO_TEST_PASSWORD", source.Password().c_str(), 1);
+    const std::vector<std::string> connection{"--dsn",       source.Name(),    "--user",
+                                              source.User(), "--password-env", "VIREO_TEST_PASSWORD"};
+    const std::string database = source.FilePath();
+    const struct {
+        std::vector<std::string> args;
+        std::string refused;
+    } cases[] = {
+        {{"import", database, "--pair", "TEMP||ST01.TEMP"}, database},
+        {{"import", dir.File("data.log"), "--pair", "TEMP||ST01.TEMP", "--status-log", database}, database},
+    };
+    const std::uintmax_t size = std::filesystem::file_size(database);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refused);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), connection.begin(), connection.end());
+        const CliRun run = RunCommand(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err,
+                  "Error 107: " + c.refused + " is a file of the connected database and cannot be used here\n");
+        EXPECT_EQ(std::filesystem::file_size(database), size);
+    }
+    EXPECT_EQ(source.Select("SELECT COUNT(*) FROM TF_DATA1")[0][0], "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ImportCommandTest, ::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),

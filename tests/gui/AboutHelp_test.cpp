@@ -1,6 +1,7 @@
 // The About dialog and its picture, the help window, and the Qt side of the
 // dialogs (filters, text conversion).
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -192,6 +193,28 @@ TEST(QtDialogs, FileDialogsAreSetUpFromTheRequest) {
         EXPECT_EQ(save ? dialogs.SaveFile(request) : dialogs.OpenFile(request), std::nullopt) << "cancelled";
         EXPECT_TRUE(seen);
     }
+}
+
+TEST(QtDialogs, AFileDialogWithoutAStartFolderOpensInTheCurrentFolder) {
+    TempDir visited("vireo-gui-visited");
+    QWidget owner;
+    gui::QtUserDialogs dialogs(&owner);
+    std::vector<std::string> shown;
+    const auto record = [&shown] {
+        WhenModalShown([&shown](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            // The platform's own dialog would read the listed files to tell their types.
+            EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+            shown.push_back(dialog->directory().absolutePath().toStdString());
+            dialog->reject();
+        });
+    };
+    record();
+    dialogs.OpenFile({"Open Log File", "All Files|*.*", "log", visited.path().string()});
+    record();
+    dialogs.OpenFile({"Open Log File", "All Files|*.*", "log", {}});
+    EXPECT_EQ(shown, (std::vector<std::string>{visited.path().string(), QDir::currentPath().toStdString()}));
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 // Reading a log file for its sensor names, building the import list, and
 // storing and loading it.
+#include <unistd.h>
+
+#include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <filesystem>
 
 #include "gui/GuiTestSupport.h"
+#include "support/ProcessLocks.h"
 #include "support/TestDataSource.h"
 
 namespace vireo::testing {
@@ -217,6 +221,103 @@ TEST_F(ListsTest, ImportListIsStoredAndLoaded) {
     dialogs.openAnswers = {file};
     w.FileOpenSensors1Execute();
     EXPECT_EQ(w.lbxImport->count(), 0);
+}
+
+TEST_F(ListsTest, ASettingsFileThatCannotBeReadLeavesTheImportList) {
+    const std::string folder = dir.File("x.sfg");
+    std::filesystem::create_directory(folder);
+    const std::string zero = dir.File("zero.sfg");
+    WriteFile(zero, std::string("[Import]\nSensors=A||S1.T1") + '\0' + "\n");
+    TfrmMain& w = StartWindow();
+    const std::vector<std::string> built{"TEMP||ST01.TEMP", "BATT||ST01.BATT"};
+    for (const std::string& entry : built) w.lbxImport->addItem(QString::fromStdString(entry));
+    for (const std::string& file : {folder, zero}) {
+        SCOPED_TRACE(file);
+        dialogs.openAnswers = {file};
+        w.FileOpenSensors1Execute();
+        ASSERT_FALSE(w.MemoLines().empty());
+        EXPECT_TRUE(AnyLineEndsWith({w.MemoLines().front()}, "    Error 101: Unable to read file " + file + "."))
+            << w.MemoLines().front();
+        EXPECT_EQ(w.ImportEntries(), built);
+    }
+}
+
+TEST_F(ListsTest, OpenLogFileDialogStartsInTheFolderOfTheLastLogFile) {
+    std::filesystem::create_directory(dir.File("logs"));
+    const std::string chosen = WriteLog("logs/chosen.log", "TEMP,06/15/2005,12:30:00,21.5,G\n");
+    const std::string typed = WriteLog("typed.log", "TEMP,06/15/2005,12:30:00,21.5,G\n");
+    {
+        TfrmMain& w = StartWindow();
+        dialogs.openAnswers = {chosen, std::nullopt, std::nullopt};
+        w.FileLogOpen1Execute();
+        EXPECT_EQ(dialogs.requests.at(0).startFolder, "") << "nothing opened yet: the program's folder";
+        w.FileLogOpen1Execute();
+        EXPECT_EQ(dialogs.requests.at(1).startFolder, dir.File("logs"));
+        ReadLog(w, typed);  // a path typed and read counts as well
+        w.FileLogOpen1Execute();
+        EXPECT_EQ(dialogs.requests.at(2).startFolder, dir.path().string());
+        w.close();
+    }
+    EXPECT_NE(ReadFile(SettingsPath()).find("\nLastLogFolder=" + dir.path().string() + "\n"), std::string::npos)
+        << ReadFile(SettingsPath());
+
+    // The next start remembers it; a folder that is gone is not offered.
+    dialogs.requests.clear();
+    TfrmMain& again = StartWindow();
+    again.FileLogOpen1Execute();
+    EXPECT_EQ(dialogs.requests.at(0).startFolder, dir.path().string());
+    again.FConnection.FLastLogFolder = dir.File("gone");
+    again.FileLogOpen1Execute();
+    EXPECT_EQ(dialogs.requests.at(1).startFolder, "");
+}
+
+TEST_F(ListsTest, AWindowThatOpensNoLogFileWritesNoLogFolder) {
+    WriteFile(SettingsPath(), "[Application]\nMaxDBFileSize=2097152\n");
+    StartWindow().close();
+    EXPECT_EQ(ReadFile(SettingsPath()).find("LastLogFolder"), std::string::npos) << ReadFile(SettingsPath());
+}
+
+TEST_F(ListsTest, FilesOfTheConnectedDatabaseAreNeitherReadNorWritten) {
+    TfrmMain& w = StartWindow();
+    ASSERT_TRUE(w.DBDisconnect1->isEnabled()) << "connected at start";
+    const std::string database = source.FilePath();
+    const int locks = PosixLocksHeld(::getpid(), database);
+    ASSERT_GT(locks, 0);
+    const std::string log = WriteLog("data.log", "TEMP,06/15/2005,12:30:00,21.5,G\n");
+    ReadLog(w, log);
+    w.lbxImport->addItem(QStringLiteral("TEMP||ST01.TEMP"));
+    const auto refused = [](const std::string& path) {
+        return "Error 107: " + path + " is a file of the connected database and cannot be used here";
+    };
+
+    const std::string companion = database + "-wal";
+    ASSERT_TRUE(std::filesystem::exists(companion));
+    for (const std::string& path : {database, companion}) {
+        SCOPED_TRACE(path);
+        dialogs.shown.clear();
+        ReadLog(w, path);
+        dialogs.openAnswers = {path};
+        w.FileOpenSensors1Execute();
+        dialogs.saveAnswers = {path, path};
+        dialogs.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
+        w.FileSaveSensors1Execute();
+        w.OptionsLogMessagesExecute();
+        w.OptionsImportExecute();  // the log file box still names the database
+        EXPECT_EQ(dialogs.Texts(), std::vector<std::string>(5, refused(path)));
+        EXPECT_EQ(Items(w.lbxLogSensors), std::vector<std::string>{"TEMP"});
+        EXPECT_EQ(w.ImportEntries(), std::vector<std::string>{"TEMP||ST01.TEMP"});
+        EXPECT_FALSE(w.OptionsLogMessages->isChecked());
+        EXPECT_TRUE(std::filesystem::exists(path));
+        EXPECT_EQ(PosixLocksHeld(::getpid(), database), locks);
+    }
+    EXPECT_EQ(source.Select("SELECT COUNT(*) FROM TF_SITES")[0][0], "1");
+
+    // Without a connection there are no locks to lose: the file is read as any other.
+    w.DBDisconnect1Execute();
+    dialogs.shown.clear();
+    dialogs.answers.clear();
+    ReadLog(w, database);
+    for (const std::string& text : dialogs.Texts()) EXPECT_NE(text, refused(database));
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 // The window as it stands after start: caption, actions, menus, toolbar,
 // status panel and status bar, hints.
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -224,6 +229,72 @@ TEST_F(MainWindowTest, TimerShowsTheImportTimeOnlyWhileARunIsGoingOn) {
     w.FImportStart = std::chrono::steady_clock::now();
     w.Timer1Timer();
     EXPECT_EQ(w.StatusPanel0->text().toStdString(), "Import Time: 01:02:03") << "the last time stays shown";
+}
+
+TEST_F(MainWindowTest, MenuItemsShowTheirHintsInTheStatusBarOnly) {
+    TfrmMain& w = StartWindow();
+    for (QMenu* menu : {w.File1, w.Database1, w.Options1, w.Help1}) {
+        SCOPED_TRACE(menu->objectName().toStdString());
+        EXPECT_FALSE(menu->toolTipsVisible());
+    }
+    // A hovered item sends its hint through the menu bar to the window, which
+    // puts the long part into the status bar.
+    QAction* exit = w.File1->actions().constLast();
+    exit->showStatusText(w.menuBar());
+    EXPECT_EQ(w.StatusPanel1->text().toStdString(), "Quits the application");
+    // The toolbar keeps its tooltips.
+    EXPECT_EQ(w.ToolBar1->widgetForAction(w.DBConnect1)->toolTip().toStdString(), "Connect to database");
+}
+
+TEST_F(MainWindowTest, EveryControlHasANameAScreenReaderSpeaks) {
+    TfrmMain& w = StartWindow(false);
+    const struct {
+        QWidget* widget;
+        const char* name;
+    } named[] = {
+        {w.edtLogfile, "Log File"},
+        {w.btnBrowse, "Browse..."},
+        {w.btnReadFile, "Read File for Sensors"},
+        {w.lbxLogSensors, "Sensors in Log File"},
+        {w.edtSensor, "Sensor"},
+        {w.btnSensorAdd, "Add a user-defined sensor name"},
+        {w.btnSensorDelete, "Delete a sensor name from Log file list"},
+        {w.cbxStations, "Select a Station in Database"},
+        {w.lbxSensors, "Sensors in Database"},
+        {w.BitBtnAdd, "Add Log sensor and database station/sensor pair to import list"},
+        {w.BitBtnDelete, "Delete Log sensor and database station/sensor pair from import list"},
+        {w.lbxImport, "Import to Database"},
+        {w.btnImport, "Start Importing"},
+        {w.lblDB, "Data Storage"},
+        {w.DBAvailSizePecent, "Available Size (%)"},
+        {w.Memo, "Status"},
+        {w.ProgressBar1, "Progress"},
+    };
+    for (const auto& row : named) {
+        SCOPED_TRACE(row.widget->objectName().toStdString());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(row.widget);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(), row.name);
+    }
+    // Nothing that takes the focus goes without a name, the toolbar's buttons included.
+    for (QWidget* widget : w.findChildren<QWidget*>()) {
+        if (widget->focusPolicy() == Qt::NoFocus || !widget->isVisibleTo(&w)) continue;
+        if (qobject_cast<QAbstractScrollArea*>(widget->parentWidget()) != nullptr) continue;  // a viewport
+        SCOPED_TRACE(widget->objectName().toStdString() + " " + widget->metaObject()->className());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).trimmed().isEmpty());
+    }
+}
+
+TEST(ApplicationNames, NoDisplayNameIsAppendedToTheCaptions) {
+    const QString saved = QCoreApplication::applicationName();
+    gui::NameApplication();
+    EXPECT_EQ(QCoreApplication::applicationName().toStdString(), "VireoImport");
+    // Without a display name of its own, Qt adds nothing to the captions of
+    // the dialogs and message boxes.
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    QCoreApplication::setApplicationName(saved);
 }
 
 }  // namespace

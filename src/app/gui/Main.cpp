@@ -74,6 +74,8 @@ void WhenOnScreen(QWidget* window, std::function<void()> action) {
 
 }  // namespace
 
+void NameApplication() { QCoreApplication::setApplicationName(QStringLiteral("VireoImport")); }
+
 TfrmMain::TfrmMain(MainWindowOptions options)
     : FStatus([this](const std::string& line) { InsertMemoLine(line); }), options_(std::move(options)) {
     if (options_.dialogs != nullptr) {

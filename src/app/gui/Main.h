@@ -41,6 +41,11 @@ class TMyLoginForm;
 class TfmAbout;
 class THelpViewer;
 
+/// Names the running application. It is given no display name: Qt would
+/// append one to the caption of every dialog and message box, whose captions
+/// are the program's own ("Database Login", "Error", ...).
+void NameApplication();
+
 /// Where the window finds its files, and who answers its questions. Tests give
 /// their own executable path (the settings file and the help file lie beside
 /// it) and an answering double of the dialogs.
@@ -205,8 +210,12 @@ private:
     void BuildMenus();
     void BuildToolBar();
     void BuildControls();
+    void NameControls();
     void SetConnectedState(bool connected);
     void ShowDataStoreUsage(const std::string& alias);
+    /// True, after an error box, when `path` is a file of the connected
+    /// database: opening and closing it would drop the connection's locks.
+    bool RefuseDatabaseFile(const std::string& path);
     void InsertMemoLine(const std::string& line);
     void SetImportIdle();
     void ReleaseOwnedObjects();

@@ -133,7 +133,9 @@ void TfrmMain::BuildMenus() {
     Help1->addSeparator();
     Help1->addAction(HelpAbout1);
 
-    for (QMenu* menu : {File1, Database1, Options1, Help1}) menu->setToolTipsVisible(true);
+    // Menu items show no tooltips (one would repeat the caption and cover the
+    // next item): their hints go to the status bar only.
+    for (QMenu* menu : {File1, Database1, Options1, Help1}) menu->setToolTipsVisible(false);
 }
 
 void TfrmMain::BuildToolBar() {

@@ -51,7 +51,7 @@ void TfrmMain::OptionsImportExecute() {
     request.chosenStation = ToBytes(cbxStations->currentText());
     request.freeShare = FFreeShare;
     request.fastMode = FConnection.FFastImport;
-    if (!CheckImport(request, *dialogs_)) return;
+    if (RefuseDatabaseFile(request.logFile) || !CheckImport(request, *dialogs_)) return;
     if (!FDataQuery || !FSensorPairs) {
         dialogs_->ShowMessage(MessageKind::Error, "The ODBC driver manager is not available", MessageButtons::Ok);
         return;

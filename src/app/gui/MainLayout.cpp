@@ -192,6 +192,36 @@ void TfrmMain::BuildControls() {
     StatusBar1->addWidget(StatusPanel0);
     StatusBar1->addWidget(StatusPanel1, 1);
     setStatusBar(StatusBar1);
+
+    NameControls();
+}
+
+void TfrmMain::NameControls() {
+    // What a screen reader speaks for each control: the caption it stands
+    // under or beside, or the hint of a button without words.
+    const struct {
+        QWidget* widget;
+        const char* name;
+    } names[] = {
+        {edtLogfile, "Log File"},
+        {btnBrowse, "Browse..."},
+        {btnReadFile, "Read File for Sensors"},
+        {lbxLogSensors, "Sensors in Log File"},
+        {edtSensor, "Sensor"},
+        {btnSensorAdd, "Add a user-defined sensor name"},
+        {btnSensorDelete, "Delete a sensor name from Log file list"},
+        {cbxStations, "Select a Station in Database"},
+        {lbxSensors, "Sensors in Database"},
+        {BitBtnAdd, "Add Log sensor and database station/sensor pair to import list"},
+        {BitBtnDelete, "Delete Log sensor and database station/sensor pair from import list"},
+        {lbxImport, "Import to Database"},
+        {btnImport, "Start Importing"},
+        {lblDB, "Data Storage"},
+        {DBAvailSizePecent, "Available Size (%)"},
+        {Memo, "Status"},
+        {ProgressBar1, "Progress"},
+    };
+    for (const auto& row : names) row.widget->setAccessibleName(QString::fromLatin1(row.name));
 }
 
 }  // namespace vireo::gui

@@ -10,6 +10,8 @@
 #include "app/gui/Main.h"
 #include "app/gui/QtDialogs.h"
 #include "db/Catalogue.h"
+#include "db/Database.h"
+#include "db/StoreFiles.h"
 #include "import/ImportList.h"
 #include "import/ImportSettingsFile.h"
 #include "logfile/LogLineReader.h"
@@ -37,6 +39,16 @@ std::optional<std::string> FirstSelected(const QListWidget* list) {
     return std::nullopt;
 }
 
+/// The folder that holds `path`, made absolute.
+std::string FolderOf(const std::string& path) { return ToPath(QFileInfo(FromPath(path)).absolutePath()); }
+
+/// Where the Open Log File dialog starts: the remembered folder while it is
+/// still one, else the folder the program was started from.
+std::string StartFolder(const std::string& remembered) {
+    if (remembered.empty() || !QFileInfo(FromPath(remembered)).isDir()) return {};
+    return remembered;
+}
+
 int FirstSelectedRow(const QListWidget* list) {
     for (int i = 0; i < list->count(); ++i) {
         if (list->item(i)->isSelected()) return i;
@@ -45,6 +57,13 @@ int FirstSelectedRow(const QListWidget* list) {
 }
 
 }  // namespace
+
+bool TfrmMain::RefuseDatabaseFile(const std::string& path) {
+    if (!ImportDatabase || !ImportDatabase->Connected()) return false;
+    if (!IsFileOfDataSource(ImportDatabase->DatabaseName(), path)) return false;
+    dialogs_->ShowMessage(MessageKind::Error, DataSourceFileRefused(path), MessageButtons::Ok);
+    return true;
+}
 
 void TfrmMain::AddLogSensor(const std::string& name) {
     // Binary search for the first item that sorts after the name: equal names
@@ -62,8 +81,10 @@ void TfrmMain::AddLogSensor(const std::string& name) {
 }
 
 void TfrmMain::FileLogOpen1Execute() {
-    const std::optional<std::string> path = dialogs_->OpenFile({"Open Log File", kLogFileFilter, "log", {}});
+    const std::optional<std::string> path =
+        dialogs_->OpenFile({"Open Log File", kLogFileFilter, "log", StartFolder(FConnection.FLastLogFolder)});
     if (!path) return;
+    FConnection.FLastLogFolder = FolderOf(*path);
     edtLogfile->setText(FromPath(*path));
     btnReadFileClick();
 }
@@ -78,6 +99,7 @@ void TfrmMain::btnReadFileClick() {
         return;
     }
     const std::string path = ToPath(named);
+    if (RefuseDatabaseFile(path)) return;
     FPrnFile = IsPrnFile(path);
 
     lbxImport->clear();
@@ -102,6 +124,7 @@ void TfrmMain::btnReadFileClick() {
     }
     for (const std::string& name : collector.SortedNames()) AddLogSensor(name);
     FLastLogFile = path;
+    FConnection.FLastLogFolder = FolderOf(path);
 }
 
 void TfrmMain::SelectAdd1Execute() {
@@ -146,9 +169,10 @@ void TfrmMain::btnSensorDeleteClick() {
 void TfrmMain::FileOpenSensors1Execute() {
     const std::optional<std::string> path =
         dialogs_->OpenFile({"Open Sensor Import File", "Sensor Import Files(*.sfg)|*.sfg|All Files|*.*", "sfg", {}});
-    if (!path) return;
+    if (!path || RefuseDatabaseFile(*path)) return;
     std::vector<std::string> entries;
-    LoadImportSettings(*path, entries, *this, [] { QCoreApplication::processEvents(); });
+    // A file that cannot be read leaves the list as it is.
+    if (!LoadImportSettings(*path, entries, *this, [] { QCoreApplication::processEvents(); })) return;
     lbxImport->clear();
     for (const std::string& entry : entries) lbxImport->addItem(FromBytes(entry));
 }
@@ -156,7 +180,7 @@ void TfrmMain::FileOpenSensors1Execute() {
 void TfrmMain::FileSaveSensors1Execute() {
     const std::optional<std::string> path = dialogs_->SaveFile(
         {"Save Sensor selections", "Sensor Import Files (*.sfg)|*.sfg|All Files|*.*", "sfg", HomeDirectory});
-    if (!path) return;
+    if (!path || RefuseDatabaseFile(*path)) return;
     if (QFileInfo::exists(FromPath(*path))) {
         if (dialogs_->ShowMessage(MessageKind::Confirmation, *path + " exists.  Do you wish to overwrite file?",
                                   MessageButtons::YesNo) != MessageAnswer::Yes) {

@@ -74,7 +74,7 @@ void TfrmMain::OptionsLogMessagesExecute() {
     };
     const std::optional<std::string> path =
         dialogs_->SaveFile({"Log Status Messages", "Log Files|*.log|All Files|*.*", "log", HomeDirectory});
-    if (!path) {
+    if (!path || RefuseDatabaseFile(*path)) {
         logOff();
         return;
     }

@@ -1,8 +1,12 @@
 #include "app/gui/QtDialogs.h"
 
+#include <QAbstractFileIconProvider>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QStringList>
 #include <array>
 #include <vector>
@@ -51,9 +55,36 @@ QMessageBox::Icon IconOf(MessageKind kind) {
     return QMessageBox::NoIcon;
 }
 
+/// Icons and type names of the files a file dialog lists, from their names
+/// alone. Qt's own providers work out a file's type by reading its first bytes;
+/// closing the descriptor that read them drops every POSIX lock the process
+/// holds on the file, the SQLite library's locks for an open connection
+/// included, and the dialog lists the folder of the database as readily as any.
+class NameOnlyIconProvider : public QAbstractFileIconProvider {
+public:
+    using QAbstractFileIconProvider::icon;
+    QIcon icon(const QFileInfo& info) const override {
+        if (info.isRoot()) return icon(QAbstractFileIconProvider::Drive);
+        return icon(info.isDir() ? QAbstractFileIconProvider::Folder : QAbstractFileIconProvider::File);
+    }
+    QString type(const QFileInfo& info) const override {
+        if (!info.isFile()) return QAbstractFileIconProvider::type(info);  // reads no file
+        const QMimeType mime = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension);
+        return mime.comment().isEmpty() ? mime.name() : mime.comment();
+    }
+};
+
 std::optional<std::string> RunFileDialog(QWidget* owner, const FileDialogRequest& request,
                                          QFileDialog::AcceptMode mode) {
-    QFileDialog dialog(owner, FromBytes(request.title), FromPath(request.startFolder));
+    NameOnlyIconProvider icons;  // outlives the dialog that uses it
+    // No folder named: the current one, not the folder Qt remembers from the
+    // dialog shown last.
+    const QString folder = request.startFolder.empty() ? QDir::currentPath() : FromPath(request.startFolder);
+    QFileDialog dialog(owner, FromBytes(request.title), folder);
+    // A platform's own dialog would guess the types of the listed files by
+    // reading them, out of reach of the provider.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setIconProvider(&icons);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // Overwriting is asked by the program itself, with its own question.

@@ -7,8 +7,7 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("VireoImport"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tarnfold Log Import"));
+    vireo::gui::NameApplication();
 
     vireo::gui::TfrmMain frmMain;
     frmMain.CreateLoginForm();
