@@ -101,6 +101,8 @@ protected:
         window->CreateLoginForm();
         window->CreateAboutForm();
         window->show();
+        // The attempt comes from the event loop once the window is on screen.
+        EXPECT_TRUE(ProcessUntil([this] { return window->StartAttemptMade(); })) << "no connection attempt at start";
         EXPECT_TRUE(window->DBDisconnect1->isEnabled()) << "connected at start";
         return *window;
     }
