@@ -23,12 +23,12 @@
 #include <string>
 #include <vector>
 
-#include "app/StatusSink.h"
 #include "db/DataWriter.h"
 #include "db/Database.h"
 #include "db/DbError.h"
 #include "db/Session.h"
 #include "scan/Chronos.h"
+#include "status/StatusSink.h"
 #include "support/PostgresServer.h"
 #include "support/TestDataSource.h"
 

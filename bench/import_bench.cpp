@@ -68,7 +68,6 @@
 #include <vector>
 
 #include "BenchLogText.h"
-#include "app/StatusSink.h"
 #include "cli/Cli.h"
 #include "db/DataWriter.h"
 #include "db/Database.h"
@@ -79,6 +78,7 @@
 #include "logfile/LogLineReader.h"
 #include "logfile/LogRecord.h"
 #include "scan/Chronos.h"
+#include "status/StatusSink.h"
 #include "support/PostgresServer.h"
 #include "support/TestDataSource.h"
 

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "app/ProfileFile.h"
-#include "app/StatusSink.h"
 #include "import/ImportSettingsFile.h"
+#include "settings/ProfileFile.h"
+#include "status/StatusSink.h"
 
 namespace {
 

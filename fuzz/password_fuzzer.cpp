@@ -16,8 +16,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "app/Base64.h"
-#include "app/Encrypt.h"
+#include "settings/Base64.h"
+#include "settings/Encrypt.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     vireo::fuzz::FixSettings();

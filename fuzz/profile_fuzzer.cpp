@@ -12,7 +12,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "app/ProfileFile.h"
+#include "settings/ProfileFile.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "app/Registry.h"
+#include "settings/Registry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     FuzzedDataProvider data(bytes, size);

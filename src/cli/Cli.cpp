@@ -4,7 +4,7 @@
 #include <iostream>
 #include <map>
 
-#include "app/VersionInfo.h"
+#include "settings/VersionInfo.h"
 
 namespace vireo::cli {
 namespace {

@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/Encrypt.h"
-#include "app/Registry.h"
-#include "app/StatusMessages.h"
 #include "db/DbError.h"
 #include "db/TextEncoding.h"
 #include "import/StartConnection.h"
+#include "settings/Encrypt.h"
+#include "settings/Registry.h"
+#include "status/StatusMessages.h"
 
 namespace vireo::cli {
 

@@ -4,11 +4,11 @@
 #include <ostream>
 #include <string>
 
-#include "app/Params.h"
-#include "app/ProfileFile.h"
 #include "cli/CliOptions.h"
 #include "db/Database.h"
 #include "db/Session.h"
+#include "settings/Params.h"
+#include "settings/ProfileFile.h"
 
 namespace vireo::cli {
 

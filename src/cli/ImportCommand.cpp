@@ -15,7 +15,6 @@
 #include <optional>
 #include <sstream>
 
-#include "app/StatusMessages.h"
 #include "cli/Cli.h"
 #include "cli/CliConnection.h"
 #include "db/Capacity.h"
@@ -27,6 +26,7 @@
 #include "import/ImportSettingsFile.h"
 #include "import/StartConnection.h"
 #include "import/UnpairableEntries.h"
+#include "status/StatusMessages.h"
 
 namespace vireo::cli {
 namespace {

@@ -9,11 +9,11 @@
 #include <optional>
 #include <string>
 
-#include "app/Base64.h"
-#include "app/Encrypt.h"
-#include "app/Registry.h"
 #include "cli/Cli.h"
 #include "db/TextEncoding.h"
+#include "settings/Base64.h"
+#include "settings/Encrypt.h"
+#include "settings/Registry.h"
 
 namespace vireo::cli {
 namespace {

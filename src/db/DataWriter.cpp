@@ -2,11 +2,11 @@
 
 #include <utility>
 
-#include "app/StatusSink.h"
 #include "db/Catalogue.h"
 #include "db/Database.h"
 #include "db/DbError.h"
 #include "scan/Regional.h"
+#include "status/StatusSink.h"
 
 namespace vireo {
 

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/StatusSink.h"
-#include "app/UserDialogs.h"
+#include "status/StatusSink.h"
+#include "status/UserDialogs.h"
 
 namespace vireo {
 

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string_view>
 
-#include "app/ProfileFile.h"
 #include "scan/PScan.h"
+#include "settings/ProfileFile.h"
 
 namespace vireo {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/StatusSink.h"
+#include "status/StatusSink.h"
 
 namespace vireo {
 

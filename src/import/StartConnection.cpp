@@ -1,7 +1,7 @@
 #include "import/StartConnection.h"
 
-#include "app/Encrypt.h"
-#include "app/Registry.h"
+#include "settings/Encrypt.h"
+#include "settings/Registry.h"
 
 namespace vireo {
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/Params.h"
 #include "db/Capacity.h"
 #include "import/ImportRun.h"
+#include "settings/Params.h"
 
 namespace vireo {
 

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/Encrypt.h"
-#include "app/Registry.h"
 #include "cli/Cli.h"
+#include "settings/Encrypt.h"
+#include "settings/Registry.h"
 #include "support/LoginRole.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Base64.h"
-#include "app/Encrypt.h"
-#include "app/Registry.h"
 #include "cli/Cli.h"
+#include "settings/Base64.h"
+#include "settings/Encrypt.h"
+#include "settings/Registry.h"
 
 namespace vireo::cli {
 namespace {

@@ -9,12 +9,12 @@
 #include <QTextBrowser>
 #include <filesystem>
 
-#include "app/VersionInfo.h"
-#include "app/gui/AboutForm.h"
-#include "app/gui/HelpViewer.h"
-#include "app/gui/JpegPicture.h"
-#include "app/gui/QtDialogs.h"
+#include "gui/AboutForm.h"
 #include "gui/GuiTestSupport.h"
+#include "gui/HelpViewer.h"
+#include "gui/JpegPicture.h"
+#include "gui/QtDialogs.h"
+#include "settings/VersionInfo.h"
 
 namespace vireo::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/UserDialogs.h"
+#include "status/UserDialogs.h"
 
 namespace vireo::testing {
 

@@ -11,10 +11,10 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "app/Encrypt.h"
-#include "app/ProfileFile.h"
-#include "db/gui/MyLogin.h"
 #include "gui/GuiTestSupport.h"
+#include "gui/MyLogin.h"
+#include "settings/Encrypt.h"
+#include "settings/ProfileFile.h"
 #include "support/LoginRole.h"
 #include "support/TestDataSource.h"
 #include "support/TestOdbc.h"

@@ -7,9 +7,9 @@
 #include <QTimer>
 #include <cstdlib>
 
-#include "app/Encrypt.h"
-#include "app/Registry.h"
 #include "scan/Regional.h"
+#include "settings/Encrypt.h"
+#include "settings/Registry.h"
 #include "support/TestOdbc.h"
 
 namespace vireo::testing {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/gui/Main.h"
 #include "gui/AnsweringDialogs.h"
+#include "gui/Main.h"
 #include "support/TempDir.h"
 
 class QWidget;

@@ -8,8 +8,8 @@
 #include <QProgressBar>
 #include <QTimer>
 
-#include "app/ProfileFile.h"
 #include "gui/GuiTestSupport.h"
+#include "settings/ProfileFile.h"
 #include "support/TestDataSource.h"
 
 namespace vireo::testing {

@@ -3,9 +3,9 @@
 #include <QPlainTextEdit>
 #include <filesystem>
 
-#include "app/ProfileFile.h"
 #include "gui/GuiTestSupport.h"
 #include "scan/Chronos.h"
+#include "settings/ProfileFile.h"
 
 namespace vireo::testing {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 
-#include "app/Encrypt.h"
-#include "app/Registry.h"
+#include "settings/Encrypt.h"
+#include "settings/Registry.h"
 #include "support/TempDir.h"
 
 namespace vireo {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/StatusSink.h"
+#include "status/StatusSink.h"
 
 namespace vireo::testing {
 

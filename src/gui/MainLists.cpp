@@ -1,0 +1,194 @@
+// The log file and its sensor names, the import list and its settings file.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <cstdio>
+
+#include "db/Catalogue.h"
+#include "db/Database.h"
+#include "db/StoreFiles.h"
+#include "gui/Main.h"
+#include "gui/QtDialogs.h"
+#include "import/ImportList.h"
+#include "import/ImportSettingsFile.h"
+#include "logfile/LogLineReader.h"
+#include "logfile/LogSensorName.h"
+#include "logfile/SensorDiscovery.h"
+
+namespace vireo::gui {
+
+namespace {
+
+constexpr const char* kLogFileFilter = "Log Files (*.log;*.csv;*.prn)|*.log;*.csv;*.prn|All Files|*.*";
+constexpr const char* kNoFileName = "Error 106: Please enter a file name";
+
+/// The text of the first selected item, searching from the top; nothing when
+/// no item is selected.
+const QListWidgetItem* FirstSelectedItem(const QListWidget* list) {
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->isSelected()) return list->item(i);
+    }
+    return nullptr;
+}
+
+std::optional<std::string> FirstSelected(const QListWidget* list) {
+    if (const QListWidgetItem* item = FirstSelectedItem(list)) return ToBytes(item->text());
+    return std::nullopt;
+}
+
+/// The folder that holds `path`, made absolute.
+std::string FolderOf(const std::string& path) { return ToPath(QFileInfo(FromPath(path)).absolutePath()); }
+
+/// Where the Open Log File dialog starts: the remembered folder while it is
+/// still one, else the folder the program was started from.
+std::string StartFolder(const std::string& remembered) {
+    if (remembered.empty() || !QFileInfo(FromPath(remembered)).isDir()) return {};
+    return remembered;
+}
+
+int FirstSelectedRow(const QListWidget* list) {
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->isSelected()) return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool TfrmMain::RefuseDatabaseFile(const std::string& path) {
+    if (!ImportDatabase || !ImportDatabase->Connected()) return false;
+    if (!IsFileOfDataSource(ImportDatabase->DatabaseName(), path)) return false;
+    dialogs_->ShowMessage(MessageKind::Error, DataSourceFileRefused(path), MessageButtons::Ok);
+    return true;
+}
+
+void TfrmMain::AddLogSensor(const std::string& name) {
+    // Binary search for the first item that sorts after the name: equal names
+    // go after those already listed.
+    int low = 0;
+    int high = lbxLogSensors->count();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (LogSensorLess(name, ToBytes(lbxLogSensors->item(middle)->text())))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    lbxLogSensors->insertItem(low, FromBytes(name));
+}
+
+void TfrmMain::FileLogOpen1Execute() {
+    const std::optional<std::string> path =
+        dialogs_->OpenFile({"Open Log File", kLogFileFilter, "log", StartFolder(FConnection.FLastLogFolder)});
+    if (!path) return;
+    FConnection.FLastLogFolder = FolderOf(*path);
+    edtLogfile->setText(FromPath(*path));
+    btnReadFileClick();
+}
+
+void TfrmMain::btnReadFileClick() {
+    FPrnFile = false;
+    const QString named = edtLogfile->text();
+    // The same file (without regard to case) is not read again.
+    if (named.compare(FromPath(FLastLogFile), Qt::CaseInsensitive) == 0) return;
+    if (!QFileInfo(named).isFile()) {
+        dialogs_->ShowMessage(MessageKind::Error, kNoFileName, MessageButtons::Ok);
+        return;
+    }
+    const std::string path = ToPath(named);
+    if (RefuseDatabaseFile(path)) return;
+    FPrnFile = IsPrnFile(path);
+
+    lbxImport->clear();
+    lbxLogSensors->clear();
+    // A stop request of a running import is not lost by reading another file.
+    if (!ImportRunning()) FControl.stop = false;
+    ProgressBar1->setValue(0);
+
+    LogSensorCollector collector(FPrnFile);
+    try {
+        LogLineReader reader(path);
+        std::string_view line;
+        while (reader.ReadLine(line)) {
+            if (!collector.TakeLine(line)) break;
+        }
+    } catch (const std::exception& error) {
+        // The names found before the failure stay listed; the file is read
+        // again at the next click.
+        for (const std::string& name : collector.SortedNames()) AddLogSensor(name);
+        dialogs_->ShowMessage(MessageKind::Error, error.what(), MessageButtons::Ok);
+        return;
+    }
+    for (const std::string& name : collector.SortedNames()) AddLogSensor(name);
+    FLastLogFile = path;
+    FConnection.FLastLogFolder = FolderOf(path);
+}
+
+void TfrmMain::SelectAdd1Execute() {
+    const std::optional<std::string> logSensor = FirstSelected(lbxLogSensors);
+    const std::optional<std::string> sensorName = FirstSelected(lbxSensors);
+    const std::string stationId = ToBytes(cbxStations->currentText());
+    if (!logSensor || logSensor->empty() || !sensorName || sensorName->empty() || stationId.empty()) {
+        dialogs_->ShowMessage(MessageKind::Information, "Please select a log sensor and station sensor.",
+                              MessageButtons::Ok);
+        return;
+    }
+    if (const QListWidgetItem* chosen = FirstSelectedItem(lbxSensors); chosen->data(kUnpairableRole).toBool()) {
+        dialogs_->ShowMessage(MessageKind::Warning, UnpairableSensorText(stationId, *sensorName), MessageButtons::Ok);
+        return;
+    }
+    lbxImport->addItem(FromBytes(MakeImportEntry(*logSensor, stationId, *sensorName)));
+}
+
+void TfrmMain::SelectDelete1Execute() {
+    const int row = FirstSelectedRow(lbxImport);
+    if (row >= 0) delete lbxImport->takeItem(row);
+}
+
+void TfrmMain::btnSensorAddClick() {
+    const std::string name = ToBytes(edtSensor->text());
+    if (IsBlankSensorName(name)) {
+        dialogs_->ShowMessage(MessageKind::Warning, "Sensor name is blank!", MessageButtons::Ok);
+        return;
+    }
+    AddLogSensor(name);  // as typed, blanks included
+}
+
+void TfrmMain::btnSensorDeleteClick() {
+    if (dialogs_->ShowMessage(MessageKind::Confirmation, "Deleted selected Sensor in Log File list?",
+                              MessageButtons::YesNo) != MessageAnswer::Yes) {
+        return;
+    }
+    const int row = FirstSelectedRow(lbxLogSensors);
+    if (row >= 0) delete lbxLogSensors->takeItem(row);
+}
+
+void TfrmMain::FileOpenSensors1Execute() {
+    const std::optional<std::string> path =
+        dialogs_->OpenFile({"Open Sensor Import File", "Sensor Import Files(*.sfg)|*.sfg|All Files|*.*", "sfg", {}});
+    if (!path || RefuseDatabaseFile(*path)) return;
+    std::vector<std::string> entries;
+    // A file that cannot be read leaves the list as it is.
+    if (!LoadImportSettings(*path, entries, *this, [] { QCoreApplication::processEvents(); })) return;
+    lbxImport->clear();
+    for (const std::string& entry : entries) lbxImport->addItem(FromBytes(entry));
+}
+
+void TfrmMain::FileSaveSensors1Execute() {
+    const std::optional<std::string> path = dialogs_->SaveFile(
+        {"Save Sensor selections", "Sensor Import Files (*.sfg)|*.sfg|All Files|*.*", "sfg", HomeDirectory});
+    if (!path || RefuseDatabaseFile(*path)) return;
+    if (QFileInfo::exists(FromPath(*path))) {
+        if (dialogs_->ShowMessage(MessageKind::Confirmation, *path + " exists.  Do you wish to overwrite file?",
+                                  MessageButtons::YesNo) != MessageAnswer::Yes) {
+            return;
+        }
+        if (std::remove(path->c_str()) != 0) return;  // the old file stays; nothing is said
+    }
+    SaveImportSettings(*path, ImportEntries(), *this);
+}
+
+}  // namespace vireo::gui
