@@ -187,6 +187,7 @@ void PostgresServer::HandOver(const std::string& file, pid_t watched) {
 }
 
 void PostgresServer::EndShared(const std::string& file) {
+    if (!std::filesystem::exists(file)) return;  // ended already
     PostgresServer server(file);
     server.shared_ = false;
     server.Cleanup();

@@ -64,7 +64,8 @@ public:
     /// folder to `file`. The server stops and its folder goes when EndShared()
     /// is called or, at the latest, once process `watched` has ended.
     void HandOver(const std::string& file, pid_t watched);
-    /// Stops and removes the server a HandOver() wrote to `file`.
+    /// Stops and removes the server a HandOver() wrote to `file`; nothing when
+    /// the file is gone (the server was ended before).
     static void EndShared(const std::string& file);
     /// True when this program uses a server handed over by another.
     bool Shared() const noexcept { return shared_; }
