@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   qt6-base-dev libjpeg-dev
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql sqlite3 libsqlite3-dev libpq-dev
-  postgresql-15 xvfb
+  postgresql-15 xvfb xauth locales
 )
 
 missing=()

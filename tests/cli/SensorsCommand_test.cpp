@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "logfile/LogTestFiles.h"
 #include "logfile/MixedLogFile.h"
+#include "support/TempDir.h"
 
 namespace vireo::cli {
 namespace {
@@ -27,7 +27,7 @@ CommandRun Sensors(const std::vector<std::string>& args) {
 }
 
 TEST(SensorsCommand, ListsTheNamesOfAMixedFile) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const CommandRun run = Sensors({folder.Write("mixed.log", testing::MixedLogBytes())});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
@@ -35,15 +35,15 @@ TEST(SensorsCommand, ListsTheNamesOfAMixedFile) {
 }
 
 TEST(SensorsCommand, PrnHeadingNamesTheSensors) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const std::string lines = "\"DATE\" \"TIME\" \"STAGE\" \"BATT\"\r\n06/15/2005 12:30:00 1.5 12.9 7\r\n";
     EXPECT_EQ(Sensors({folder.Write("station.prn", lines)}).out, "BATT\nSTAGE\n");
     EXPECT_EQ(Sensors({folder.Write("station.log", lines)}).out, "0:1\n0:2\n0:3\n");
 }
 
 TEST(SensorsCommand, MissingFile) {
-    testing::TempFolder folder;
-    for (const std::string& path : {(folder.Path() / "none.log").string(), std::string()}) {
+    testing::TempDir folder;
+    for (const std::string& path : {(folder.path() / "none.log").string(), std::string()}) {
         const CommandRun run = Sensors({path});
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
@@ -52,8 +52,8 @@ TEST(SensorsCommand, MissingFile) {
 }
 
 TEST(SensorsCommand, UnreadableFileGivesTheSystemMessage) {
-    testing::TempFolder folder;
-    const std::string path = folder.Path().string();
+    testing::TempDir folder;
+    const std::string path = folder.path().string();
     const CommandRun run = Sensors({path});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "logfile/LogTestFiles.h"
 #include "logfile/MixedLogFile.h"
+#include "support/TempDir.h"
 
 namespace vireo::cli {
 namespace {
@@ -27,7 +27,7 @@ CommandRun Values(const std::vector<std::string>& args) {
 }
 
 TEST(ValuesCommand, PrintsEveryValueOfAMixedFile) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const CommandRun run = Values({folder.Write("mixed.log", testing::MixedLogBytes())});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
@@ -35,7 +35,7 @@ TEST(ValuesCommand, PrintsEveryValueOfAMixedFile) {
 }
 
 TEST(ValuesCommand, PrnHeadingsNameTheValueColumns) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const std::string lines =
         "06/15/2005 12:29:00 1.4\r\n"
         "\"Date\" \"Time\" \"Stage\" \"Batt\"\r\n"
@@ -69,7 +69,7 @@ TEST(ValuesCommand, PrnHeadingsNameTheValueColumns) {
 }
 
 TEST(ValuesCommand, ImpossibleDatesAndNumbersOutOfRangeAreLeftOut) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const CommandRun run = Values({folder.Write("bad.log",
                                                 "TEMP,02/30/2005,12:00:00,99,G\n"
                                                 "TEMP,13/45/2005,12:00:00,99,G\n"
@@ -92,7 +92,7 @@ TEST(ValuesCommand, ImpossibleDatesAndNumbersOutOfRangeAreLeftOut) {
 }
 
 TEST(ValuesCommand, CarriageReturnsAloneEndLines) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const CommandRun run = Values({folder.Write(
         "cr.log", "TEMP,06/15/2005,12:30:00,1,G\rTEMP,06/15/2005,12:31:00,2,G\r\r06/15/2005 12:32:00 3\r")});
     EXPECT_EQ(run.status, 0);
@@ -103,7 +103,7 @@ TEST(ValuesCommand, CarriageReturnsAloneEndLines) {
 }
 
 TEST(ValuesCommand, ShortestRoundTripValuesAndDayChanges) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const CommandRun run = Values(
         {folder.Write("d.log",
                       "A,12/31/2005,23:59:59,0.1,G\nA,01/01/2006,00:00:00,1e21,G\nA,02/29/2008,00:00:01,  -3.25E-5,G\n"
@@ -116,12 +116,12 @@ TEST(ValuesCommand, ShortestRoundTripValuesAndDayChanges) {
 }
 
 TEST(ValuesCommand, MissingAndUnreadableFiles) {
-    testing::TempFolder folder;
-    const CommandRun missing = Values({(folder.Path() / "none.log").string()});
+    testing::TempDir folder;
+    const CommandRun missing = Values({(folder.path() / "none.log").string()});
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.err, "Error 106: Please enter a file name\n");
 
-    const std::string path = folder.Path().string();
+    const std::string path = folder.path().string();
     const CommandRun unreadable = Values({path});
     EXPECT_EQ(unreadable.status, 1);
     EXPECT_EQ(unreadable.out, "");

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
@@ -121,10 +122,32 @@ TEST_F(DataStoreUsageTest, NoReadableFileGivesAnUnknownShare) {
 }
 
 TEST_F(DataStoreUsageTest, UnreadableFileGivesAnUnknownShare) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
     const std::string path = MakeFile(100);
     std::filesystem::permissions(path, std::filesystem::perms::none);
-    EXPECT_EQ(GetDataStoreUsage(Define({{"DBQ", path}}), kDefaultLimit), (DataStoreUsage{false, 0}));
+    const std::string alias = Define({{"DBQ", path}});
+    if (::geteuid() != 0) {
+        EXPECT_EQ(GetDataStoreUsage(alias, kDefaultLimit), (DataStoreUsage{false, 0}));
+        return;
+    }
+    // Root reads every file, so the reading runs in a child that has become
+    // user nobody. It may read the data source definitions (a readable file
+    // still gives its share) but not the file.
+    const std::string readable = Define({{"DBQ", MakeFile(100000000)}});
+    const std::string odbcFolder = std::filesystem::path(odbc_.File("odbc.ini")).parent_path().string();
+    ASSERT_EQ(::chmod(odbcFolder.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+    EXPECT_EXIT(
+        {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+            for (const std::string& name : {readable, alias}) {
+                const DataStoreUsage usage = GetDataStoreUsage(name, kDefaultLimit);
+                std::fprintf(stderr, "[%s %d]", usage.known ? "known" : "unknown", usage.usedPercent);
+            }
+            ::_exit(0);
+        },
+        ::testing::ExitedWithCode(0), "\\[known 5\\]\\[unknown 0\\]");
+    ::chmod(dir_.path().c_str(), 0700);
+    ::chmod(odbcFolder.c_str(), 0700);
 }
 
 TEST_F(DataStoreUsageTest, AFifoIsNoFileAndDoesNotBlock) {

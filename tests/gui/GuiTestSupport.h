@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "gui/AnsweringDialogs.h"
 #include "gui/Main.h"
+#include "support/AnsweringDialogs.h"
 #include "support/TempDir.h"
 
 class QWidget;

@@ -19,9 +19,9 @@
 #include "db/Database.h"
 #include "db/Session.h"
 #include "import/ImportRun.h"
-#include "import/ScriptedDialogs.h"
 #include "logfile/SensorDiscovery.h"
 #include "scan/Regional.h"
+#include "support/AnsweringDialogs.h"
 #include "support/FaultInjection.h"
 #include "support/StatusRecorder.h"
 #include "support/TempDir.h"
@@ -113,7 +113,7 @@ TEST_P(FaultImportRun, FileGoneOrAFolderAfterDiscoveryIsRefusedOrEndsTheRunWithI
     request.importList = {"TEMP||ST01.TEMP"};
     request.chosenStation = "ST01";
     request.freeShare.state = FreeShareShown::State::Unknown;
-    testing::ScriptedDialogs dialogs;
+    testing::AnsweringDialogs dialogs;
     EXPECT_FALSE(CheckImport(request, dialogs));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].text, "Error 106: Please enter a file name");
@@ -280,7 +280,7 @@ TEST(FaultImportStream, StreamedFileOf2GiBImportsItsRecordsWithFlatMemory) {
     request.importList = {"TEMP||ST01.TEMP"};
     request.chosenStation = "ST01";
     request.freeShare.state = FreeShareShown::State::Unknown;
-    testing::ScriptedDialogs dialogs;
+    testing::AnsweringDialogs dialogs;
     ASSERT_TRUE(CheckImport(request, dialogs));
 
     testing::ResetPeakMemory();

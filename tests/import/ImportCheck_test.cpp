@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "import/ImportRun.h"
-#include "import/ScriptedDialogs.h"
+#include "support/AnsweringDialogs.h"
 #include "support/TempDir.h"
 
 namespace vireo {
 namespace {
 
-using vireo::testing::ScriptedDialogs;
+using vireo::testing::AnsweringDialogs;
 using vireo::testing::TempDir;
 using vireo::testing::WriteFile;
 using Shown = FreeShareShown::State;
@@ -24,7 +24,7 @@ protected:
 
     TempDir dir_;
     ImportRequest request_;
-    ScriptedDialogs dialogs_;
+    AnsweringDialogs dialogs_;
 };
 
 TEST_F(ImportCheckTest, AllFourChecksPassWithoutAQuestion) {
@@ -35,7 +35,7 @@ TEST_F(ImportCheckTest, AllFourChecksPassWithoutAQuestion) {
 TEST_F(ImportCheckTest, MissingOrEmptyFileNameStops) {
     for (const std::string& name : {std::string(), dir_.File("missing.log"), dir_.path().string()}) {
         SCOPED_TRACE(name);
-        ScriptedDialogs dialogs;
+        AnsweringDialogs dialogs;
         request_.logFile = name;
         EXPECT_FALSE(CheckImport(request_, dialogs));
         ASSERT_EQ(dialogs.shown.size(), 1u);
@@ -58,7 +58,7 @@ TEST_F(ImportCheckTest, FreeShareBelowTenAsksAndYesCancels) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << "share " << row.share.percent << " state " << int(row.share.state));
-        ScriptedDialogs dialogs({row.answer});
+        AnsweringDialogs dialogs({row.answer});
         request_.freeShare = row.share;
         EXPECT_EQ(CheckImport(request_, dialogs), row.goesOn);
         if (row.asks) {
@@ -92,7 +92,7 @@ TEST_F(ImportCheckTest, OnlyTheFirstEntrysStationIsCompared) {
     EXPECT_TRUE(dialogs_.shown.empty());
 
     for (MessageAnswer answer : {MessageAnswer::Yes, MessageAnswer::No}) {
-        ScriptedDialogs dialogs({answer});
+        AnsweringDialogs dialogs({answer});
         request_.importList = {"BATT||ST02.BATT", "TEMP||ST01.AT"};
         EXPECT_EQ(CheckImport(request_, dialogs), answer == MessageAnswer::No);
         ASSERT_EQ(dialogs.shown.size(), 1u);

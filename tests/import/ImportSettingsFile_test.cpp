@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "support/StatusRecorder.h"
+#include "support/TempDir.h"
 
 namespace vireo {
 namespace {
@@ -16,15 +17,6 @@ using vireo::testing::StatusRecorder;
 
 class ImportSettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("vireo-sfg-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
     static std::string Contents(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
@@ -36,7 +28,8 @@ protected:
         std::ofstream(path, std::ios::binary) << text;
     }
 
-    fs::path dir_;
+    testing::TempDir temp_{"vireo-sfg"};
+    fs::path dir_ = temp_.path();
     StatusRecorder sink_;
 };
 

@@ -17,9 +17,9 @@
 #include "logfile/LogLineKind.h"
 #include "logfile/LogLineReader.h"
 #include "logfile/LogRecord.h"
-#include "logfile/LogTestFiles.h"
 #include "logfile/SensorDiscovery.h"
 #include "support/FaultInjection.h"
+#include "support/TempDir.h"
 
 namespace vireo {
 namespace {
@@ -51,7 +51,7 @@ std::vector<std::string> ReadAll(LogLineReader& reader) {
 }
 
 TEST(FaultLogFile, FileGoneOrFolderAfterDiscoveryGivesTheSystemsWords) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const std::string path = folder.Write("data.log", kRecords);
     ASSERT_EQ(ReadSensorNames(path, false), kRecordNames);
 
@@ -65,9 +65,9 @@ TEST(FaultLogFile, FileGoneOrFolderAfterDiscoveryGivesTheSystemsWords) {
 TEST(FaultLogFile, FileWithoutReadPermissionGivesTheSystemsWords) {
     // Root reads any file, so the reading runs in a child that has become an
     // ordinary user.
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const std::string path = folder.Write("data.log", kRecords);
-    ASSERT_EQ(::chmod(folder.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(folder.path().c_str(), 0755), 0);
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
     EXPECT_EXIT(
         {
@@ -79,7 +79,7 @@ TEST(FaultLogFile, FileWithoutReadPermissionGivesTheSystemsWords) {
 }
 
 TEST(FaultLogFile, FileRemovedWhileReadIsReadToItsEnd) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     std::string bytes;
     for (int i = 0; i < 200; ++i) bytes += kRecords;
     const std::string path = folder.Write("data.log", bytes);
@@ -92,7 +92,7 @@ TEST(FaultLogFile, FileRemovedWhileReadIsReadToItsEnd) {
 }
 
 TEST(FaultLogFile, FileThatShrinksOrGrowsWhileReadIsReadToItsNewEnd) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const std::string line = "TEMP,06/15/2005,12:30:00,21.5,G";
     std::string bytes;
     for (int i = 0; i < 100; ++i) bytes += line + "\r\n";
@@ -158,11 +158,11 @@ TEST(FaultLogFile, SparseFileOf2GiBIsReadWithFlatMemory) {
 
 TEST(FaultLogFile, StreamedFileOf2GiBIsReadWithFlatMemory) {
     // 2 GiB of 4 KiB comment lines through a pipe, then the records.
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const std::string comment = "\"" + std::string(4093, 'c') + "\r\n";
     std::uint64_t left = kTwoGiB;
     bool tailSent = false;
-    testing::StreamedFile stream((folder.Path() / "stream.log").string(), [&](std::string& chunk) {
+    testing::StreamedFile stream((folder.path() / "stream.log").string(), [&](std::string& chunk) {
         chunk.clear();
         while (left > 0 && chunk.size() < (1u << 20)) {
             chunk += comment;
@@ -183,7 +183,7 @@ TEST(FaultLogFile, StreamedFileOf2GiBIsReadWithFlatMemory) {
 }
 
 TEST(FaultLogFile, LineLongerThanTheLimitReadsAsEmptyAndIsMarkedCut) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     const std::string path = folder.Write(
         "long.log", std::string(100, 'x') + "\r" + std::string(50, 'y') + "\nshort\n" + std::string(40, 'z') + "\n");
     for (std::size_t bufferSize : {8u, 64u, 1u << 20}) {
@@ -233,7 +233,7 @@ TEST(FaultLogFile, DiscoveryTakesHostileLinesAndGoesOn) {
          "06/15/2005 12:30:00" + kMillionBlanks + "3.5" + kMillionBlanks + "4.5",
          {"0:1", "0:2"}},
     };
-    testing::TempFolder folder;
+    testing::TempDir folder;
     for (const HostileDiscoveryRow& row : rows) {
         SCOPED_TRACE(row.what);
         const std::string path = folder.Write("hostile.log", row.line + "\r\nTEMP,06/15/2005,12:30:00,21.5,G\r\n");

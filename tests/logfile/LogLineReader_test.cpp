@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "logfile/LogTestFiles.h"
+#include "support/TempDir.h"
 
 namespace vireo {
 namespace {
@@ -63,7 +63,7 @@ const std::vector<ReaderRow> kReaderRows = {
 };
 
 TEST(LogLineReader, SplitsLinesWithEveryBufferSize) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     for (const ReaderRow& row : kReaderRows) {
         const std::string path = folder.Write("rows.log", row.bytes);
         for (std::size_t bufferSize : {1u, 2u, 3u, 5u, 64u, 1u << 20}) {
@@ -85,7 +85,7 @@ TEST(LogLineReader, SplitsLinesWithEveryBufferSize) {
 }
 
 TEST(LogLineReader, ReportsProgressLineByLine) {
-    testing::TempFolder folder;
+    testing::TempDir folder;
     LogLineReader reader(folder.Write("p.log", "abc\r\nde\nf"), 4);
     std::string_view line;
     ASSERT_TRUE(reader.ReadLine(line));
@@ -102,7 +102,7 @@ TEST(LogLineReader, ReportsProgressLineByLine) {
 TEST(LogLineReader, CarriageReturnLastInTheBufferAndItsLineFeedAreOneLineEnd) {
     // With a buffer of 4 the CR of "abc\r" is the last byte read, its LF the
     // first of the next read.
-    testing::TempFolder folder;
+    testing::TempDir folder;
     LogLineReader reader(folder.Write("p.log", "abc\r\nde\r\rf"), 4);
     std::string_view line;
     ASSERT_TRUE(reader.ReadLine(line));
@@ -120,8 +120,8 @@ TEST(LogLineReader, CarriageReturnLastInTheBufferAndItsLineFeedAreOneLineEnd) {
 }
 
 TEST(LogLineReader, MissingFileThrowsWithSystemMessageAndPath) {
-    testing::TempFolder folder;
-    const std::string path = (folder.Path() / "none.log").string();
+    testing::TempDir folder;
+    const std::string path = (folder.path() / "none.log").string();
     try {
         LogLineReader reader(path);
         FAIL() << "no error";
@@ -133,8 +133,8 @@ TEST(LogLineReader, MissingFileThrowsWithSystemMessageAndPath) {
 }
 
 TEST(LogLineReader, UnreadableFileThrowsOnRead) {
-    testing::TempFolder folder;
-    const std::string path = folder.Path().string();  // a folder opens but cannot be read
+    testing::TempDir folder;
+    const std::string path = folder.path().string();  // a folder opens but cannot be read
     LogLineReader reader(path);
     std::string_view line;
     try {

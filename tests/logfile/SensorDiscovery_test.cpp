@@ -9,7 +9,7 @@
 
 #include "logfile/LogLineReader.h"
 #include "logfile/LogSensorName.h"
-#include "logfile/LogTestFiles.h"
+#include "support/TempDir.h"
 
 namespace vireo {
 namespace {
@@ -101,7 +101,7 @@ protected:
         const std::string path = folder_.WriteLines(name, lines);
         return ReadSensorNames(path, IsPrnFile(path));
     }
-    testing::TempFolder folder_;
+    testing::TempDir folder_;
 };
 
 TEST_F(ReadSensorNamesTest, DuplicatesInAnotherCaseKeepTheFirstSpelling) {
@@ -171,7 +171,7 @@ TEST_F(ReadSensorNamesTest, EveryLineEndEndsALine) {
 }
 
 TEST_F(ReadSensorNamesTest, MissingFileThrows) {
-    const std::string path = (folder_.Path() / "none.log").string();
+    const std::string path = (folder_.path() / "none.log").string();
     EXPECT_THROW(ReadSensorNames(path, false), LogFileError);
 }
 

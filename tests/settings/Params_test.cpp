@@ -25,17 +25,7 @@ public:
 
 class ParamsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "vireo-params-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        path_ = (folder_ / "VireoImport.VFG").string();
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
+    void SetUp() override { path_ = (folder_ / "VireoImport.VFG").string(); }
     void WriteSettingsFile(const std::string& content) const { std::ofstream(path_, std::ios::binary) << content; }
     std::string SettingsFileText() const {
         std::ifstream in(path_, std::ios::binary);
@@ -44,7 +34,8 @@ protected:
         return content.str();
     }
 
-    fs::path folder_;
+    testing::TempDir temp_{"vireo-params"};
+    fs::path folder_ = temp_.path();
     std::string path_;
     ProfileFile settings_;
     AppSettings values_;
@@ -206,7 +197,7 @@ TEST_F(ParamsTest, ExecutablePathNamesThisTestProgram) {
     const std::string path = ExecutablePath();
     EXPECT_TRUE(fs::path(path).is_absolute()) << path;
     EXPECT_TRUE(fs::is_regular_file(path)) << path;
-    EXPECT_EQ(fs::path(path).filename().string().rfind("test_app", 0), 0u) << path;
+    EXPECT_EQ(fs::path(path).filename().string().rfind("test_settings", 0), 0u) << path;
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <random>
 #include <sstream>
 
+#include "support/TempDir.h"
+
 namespace vireo {
 namespace {
 
@@ -20,16 +22,6 @@ namespace fs = std::filesystem;
 /// A fresh folder for one test, removed with everything in it afterwards.
 class ProfileFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "vireo-profile-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
     std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
 
     static void WriteFile(const std::string& path, const std::string& content) {
@@ -45,7 +37,8 @@ protected:
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
     }
 
-    fs::path folder_;
+    testing::TempDir temp_{"vireo-profile"};
+    fs::path folder_ = temp_.path();
 };
 
 TEST_F(ProfileFileTest, RewriteKeepsUnknownSectionsAndValuesInOrderButDropsBlanksAndComments) {

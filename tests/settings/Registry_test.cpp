@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "settings/Encrypt.h"
+#include "support/TempDir.h"
 
 namespace vireo {
 namespace {
@@ -18,17 +19,10 @@ const std::string kSettingsHeader = "[HKEY_LOCAL_MACHINE\\Software\\Quenta Corpo
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "vireo-registry-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
         path_ = (folder_ / "registry.ini").string();
         cwd_ = fs::current_path().string() + "/";
     }
-    void TearDown() override {
-        ::unsetenv(kRegistryVariable);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
+    void TearDown() override { ::unsetenv(kRegistryVariable); }
 
     void WriteRegistry(const std::string& content) const { std::ofstream(path_, std::ios::binary) << content; }
 
@@ -45,7 +39,8 @@ protected:
         return stored;
     }
 
-    fs::path folder_;
+    testing::TempDir temp_{"vireo-registry"};
+    fs::path folder_ = temp_.path();
     std::string path_;
     std::string cwd_;
 };

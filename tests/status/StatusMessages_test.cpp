@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "scan/Regional.h"
+#include "support/TempDir.h"
 
 namespace vireo {
 namespace {
@@ -27,15 +28,10 @@ protected:
         savedRegional_ = Regional();
         SetRegional(RegionalSettings{});
         SetClockForTesting([this] { return now_; });
-        std::string pattern = (fs::temp_directory_path() / "vireo-status-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
     }
     void TearDown() override {
         SetClockForTesting({});
         SetRegional(savedRegional_);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
     }
 
     std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
@@ -48,7 +44,8 @@ protected:
 
     RegionalSettings savedRegional_;
     SecondStamp now_ = StampOf(2005, 6, 15, 12, 30, 5);
-    fs::path folder_;
+    testing::TempDir temp_{"vireo-status"};
+    fs::path folder_ = temp_.path();
 };
 
 TEST_F(StatusMessagesTest, LineIsTimeTextFourBlanksTextAndAlwaysAFullStop) {

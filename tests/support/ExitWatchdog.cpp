@@ -1,6 +1,7 @@
 #include "support/ExitWatchdog.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,8 +40,21 @@ ExitWatchdog::ExitWatchdog(const std::string& command) : owner_(::getpid()) {
     watchdog_ = pid;
 }
 
+void ExitWatchdog::Disarm() noexcept {
+    if (::getpid() != owner_ || watchdog_ < 0) return;
+    ::kill(watchdog_, SIGKILL);
+    int status = 0;
+    while (::waitpid(watchdog_, &status, 0) < 0 && errno == EINTR) {
+    }
+    watchdog_ = -1;
+}
+
 ExitWatchdog::~ExitWatchdog() {
     if (::getpid() != owner_) return;  // a forked child leaves the watchdog to its parent
+    if (watchdog_ < 0) {
+        ::close(pipe_);
+        return;
+    }
     ::close(pipe_);
     int status = 0;
     while (::waitpid(watchdog_, &status, 0) < 0 && errno == EINTR) {

@@ -17,6 +17,9 @@ public:
     ExitWatchdog(const ExitWatchdog&) = delete;
     ExitWatchdog& operator=(const ExitWatchdog&) = delete;
 
+    /// Ends the watchdog without running its command.
+    void Disarm() noexcept;
+
 private:
     pid_t owner_;
     pid_t watchdog_ = -1;

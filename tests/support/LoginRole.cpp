@@ -1,12 +1,16 @@
 #include "support/LoginRole.h"
 
+#include <unistd.h>
+
 #include "support/TestDataSource.h"
 #include "support/TestOdbc.h"
 
 namespace vireo::testing {
 
 LoginRole::LoginRole(const TestDataSource& source, const std::string& windows1252Password)
-    : source_(source), name_(TestOdbc::Instance().UniqueName("vireo_login_")) {
+    // Roles belong to the whole server, which test programs may share: the
+    // name carries the program's process id.
+    : source_(source), name_(TestOdbc::Instance().UniqueName("vireo_login_" + std::to_string(::getpid()) + "_")) {
     std::string quoted;
     for (const char c : windows1252Password) {
         quoted += c;

@@ -1,6 +1,7 @@
 #include "support/PostgresServer.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -85,7 +87,14 @@ void Execute(const std::string& dsn, const std::string& user, const std::string&
 }  // namespace
 
 PostgresServer& PostgresServer::Instance() {
-    if (!g_server) g_server.reset(new PostgresServer());
+    if (!g_server) {
+        const char* shared = std::getenv(kSharedVariable);
+        if (shared != nullptr && *shared != '\0') {
+            g_server.reset(new PostgresServer(std::string(shared)));
+        } else {
+            g_server.reset(new PostgresServer());
+        }
+    }
     return *g_server;
 }
 
@@ -124,21 +133,73 @@ PostgresServer::PostgresServer() : owner_(::getpid()), bin_(FindBinaries()) {
                 " > " + Quoted(log) + " 2>&1",
             "initdb", log);
         StartOnFreePort();
-        adminDsn_ = "vireo_pg_admin";
-        TestOdbc::Instance().DefineDataSource(adminDsn_, {{"Driver", "PostgreSQL ANSI"},
-                                                          {"Servername", "127.0.0.1"},
-                                                          {"Port", std::to_string(port_)},
-                                                          {"Database", "postgres"}});
+        DefineAdminDataSource();
     } catch (...) {
         Cleanup();
         throw;
     }
 }
 
+PostgresServer::PostgresServer(const std::string& sharedFile) : owner_(::getpid()), bin_(FindBinaries()) {
+    TestOdbc::Instance();
+    std::ifstream in(sharedFile);
+    if (!(in >> port_) || !std::getline(in >> std::ws, base_) || base_.empty()) {
+        throw std::runtime_error("No shared PostgreSQL server is described in " + sharedFile);
+    }
+    data_ = base_ + "/data";
+    shared_ = true;
+    running_ = true;
+    DefineAdminDataSource();
+}
+
+void PostgresServer::DefineAdminDataSource() {
+    adminDsn_ = "vireo_pg_admin";
+    TestOdbc::Instance().DefineDataSource(adminDsn_, {{"Driver", "PostgreSQL ANSI"},
+                                                      {"Servername", "127.0.0.1"},
+                                                      {"Port", std::to_string(port_)},
+                                                      {"Database", "postgres"}});
+}
+
+void PostgresServer::HandOver(const std::string& file, pid_t watched) {
+    if (shared_) throw std::logic_error("A shared server belongs to the program that started it");
+    WriteFile(file, std::to_string(port_) + "\n" + base_ + "\n");
+    // A process of its own, in a session of its own, waits for `watched` to
+    // end or for the folder to go, then stops whatever is left.
+    const std::string command = "while kill -0 " + std::to_string(watched) + " 2>/dev/null && [ -d " + Quoted(base_) +
+                                " ]; do sleep 1; done; if [ -f " + Quoted(data_ + "/postmaster.pid") + " ]; then " +
+                                PgCtl("-m immediate -w stop") + "; fi >/dev/null 2>&1; rm -rf " + Quoted(base_);
+    const pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+    if (pid == 0) {
+        ::setsid();
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::close_range(3, ~0U, 0);
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // From here on this program neither stops the server nor removes its folder.
+    shared_ = true;
+    if (watchdog_) watchdog_->Disarm();
+    watchdog_.reset();
+}
+
+void PostgresServer::EndShared(const std::string& file) {
+    if (!std::filesystem::exists(file)) return;  // ended already
+    PostgresServer server(file);
+    server.shared_ = false;
+    server.Cleanup();
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+}
+
 PostgresServer::~PostgresServer() { Cleanup(); }
 
 void PostgresServer::Cleanup() noexcept {
     if (::getpid() != owner_) return;  // a forked child leaves the server to its parent
+    if (shared_) return;               // a shared server outlives the programs that use it
     if (running_) {
         try {
             Stop();
@@ -186,6 +247,7 @@ void PostgresServer::StartOnFreePort() {
 }
 
 void PostgresServer::Start() {
+    if (shared_) throw std::logic_error("A shared server is not started or stopped by one test");
     std::string options = "-p " + std::to_string(port_) + " -k " + base_ + " -c listen_addresses=127.0.0.1";
     if (!g_durable) options += " -c fsync=off -c synchronous_commit=off -c full_page_writes=off";
     const std::string log = base_ + "/server.log";
@@ -195,6 +257,7 @@ void PostgresServer::Start() {
 }
 
 void PostgresServer::Stop() {
+    if (shared_) throw std::logic_error("A shared server is not started or stopped by one test");
     if (!running_) return;
     const std::string log = base_ + "/server.log";
     running_ = false;
@@ -204,7 +267,8 @@ void PostgresServer::Stop() {
 std::string PostgresServer::ServerLog() const { return ReadFile(base_ + "/server.log"); }
 
 std::string PostgresServer::CreateDatabase() {
-    const std::string name = "vireo_" + std::to_string(++databases_);
+    // Programs sharing one server run at the same time: the name is theirs alone.
+    const std::string name = "vireo_" + std::to_string(::getpid()) + "_" + std::to_string(++databases_);
     Execute(adminDsn_, user_, password_,
             "CREATE DATABASE " + name + " ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0");
     return name;

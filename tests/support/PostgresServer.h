@@ -15,8 +15,18 @@ namespace vireo::testing {
 /// authentication over TCP. It starts on the first Instance() call and stops
 /// when the program ends: at the end of the tests, at exit, and, should the
 /// program die, through a watchdog process that notices it.
+///
+/// A whole test run may share one server instead: a program started before
+/// the run hands its server over (HandOver) and writes its port and folder to
+/// a file; every test program that finds that file named by the environment
+/// variable VIREO_TEST_PG uses the server without starting or stopping it.
+/// Each test still gets databases of its own; a program started after the run
+/// ends the server (EndShared).
 class PostgresServer {
 public:
+    /// The environment variable naming the file of a shared server.
+    static constexpr const char* kSharedVariable = "VIREO_TEST_PG";
+
     /// The running server; throws std::runtime_error (with initdb's or the
     /// server's log) when it cannot be started.
     static PostgresServer& Instance();
@@ -50,8 +60,20 @@ public:
 
     std::string ServerLog() const;
 
+    /// Leaves the running server to outlive this program: writes its port and
+    /// folder to `file`. The server stops and its folder goes when EndShared()
+    /// is called or, at the latest, once process `watched` has ended.
+    void HandOver(const std::string& file, pid_t watched);
+    /// Stops and removes the server a HandOver() wrote to `file`; nothing when
+    /// the file is gone (the server was ended before).
+    static void EndShared(const std::string& file);
+    /// True when this program uses a server handed over by another.
+    bool Shared() const noexcept { return shared_; }
+
 private:
     PostgresServer();
+    explicit PostgresServer(const std::string& sharedFile);
+    void DefineAdminDataSource();
     void Cleanup() noexcept;
     void StartOnFreePort();
     void StartWatchdog();
@@ -69,6 +91,7 @@ private:
     bool running_ = false;
     std::unique_ptr<ExitWatchdog> watchdog_;
     int databases_ = 0;
+    bool shared_ = false;
 };
 
 }  // namespace vireo::testing

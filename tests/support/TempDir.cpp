@@ -28,6 +28,18 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
+std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
+    const std::string path = File(name);
+    WriteFile(path, bytes);
+    return path;
+}
+
+std::string TempDir::WriteLines(const std::string& name, const std::vector<std::string>& lines) const {
+    std::string bytes;
+    for (const std::string& line : lines) bytes += line + "\r\n";
+    return Write(name, bytes);
+}
+
 void WriteFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace vireo::testing {
 
@@ -18,6 +19,10 @@ public:
     const std::filesystem::path& path() const noexcept { return path_; }
     /// The path of `name` inside the folder.
     std::string File(const std::string& name) const { return (path_ / name).string(); }
+    /// Writes `bytes` exactly as given into a file of that name; gives its path.
+    std::string Write(const std::string& name, const std::string& bytes) const;
+    /// Writes the lines, each followed by "\r\n"; gives the file's path.
+    std::string WriteLines(const std::string& name, const std::vector<std::string>& lines) const;
 
 private:
     pid_t owner_;

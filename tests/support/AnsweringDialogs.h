@@ -4,14 +4,15 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "status/UserDialogs.h"
 
 namespace vireo::testing {
 
-/// Answers the window's message boxes and file dialogs from a script and keeps
-/// what was shown. A box without a scripted answer gets the answer of its
+/// Answers the program's message boxes and file dialogs from a script and
+/// keeps what was shown. A box without a scripted answer gets the answer of its
 /// escape button (OK, No or Cancel); a file dialog without one is cancelled.
 class AnsweringDialogs : public UserDialogs {
 public:
@@ -20,6 +21,10 @@ public:
         std::string text;
         MessageButtons buttons;
     };
+
+    AnsweringDialogs() = default;
+    /// The answers of the first boxes, in order.
+    explicit AnsweringDialogs(std::deque<MessageAnswer> scripted) : answers(std::move(scripted)) {}
 
     MessageAnswer ShowMessage(MessageKind kind, const std::string& text, MessageButtons buttons) override {
         shown.push_back({kind, text, buttons});
