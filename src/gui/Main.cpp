@@ -131,7 +131,7 @@ void TfrmMain::FormCreate() {
     }
     if (ImportSession) {
         ImportDatabase = std::make_unique<Database>(*ImportSession);
-        FDataQuery = std::make_unique<DataWriter>(*ImportDatabase, *this);
+        FDataQuery = std::make_unique<DataWriter>(*ImportDatabase);
     }
     FSensorPairs = std::make_unique<SensorPairs>();
 
