@@ -124,7 +124,7 @@ void TfrmMain::FormCreate() {
     OptionsFastImport->setChecked(FConnection.FFastImport);
 
     try {
-        ImportSession = std::make_unique<Session>("VireoImport");
+        ImportSession = std::make_unique<Session>();
     } catch (const std::exception& error) {
         // Without a driver manager no connection can be made; the window still works.
         AddStatusMessage(error.what());
