@@ -1,4 +1,4 @@
-// Values per second through DataWriter::WriteDataValue on SQLite (WAL,
+// Values per second through DataWriter::WriteValue on SQLite (WAL,
 // NORMAL) and PostgreSQL (fsync on), first as new rows, then as a re-import of
 // the same rows, beside the same rows written by a bare prepared INSERT per
 // row (and a bare INSERT-then-UPDATE for the re-import) through the same
@@ -27,6 +27,7 @@
 #include "db/Database.h"
 #include "db/DbError.h"
 #include "db/Session.h"
+#include "import/ImportMessages.h"
 #include "scan/Chronos.h"
 #include "status/StatusSink.h"
 #include "support/PostgresServer.h"
@@ -179,21 +180,24 @@ void Measure(Backend backend, const char* label, const std::vector<Row>& rows, s
     writerSource.Connect(writerDatabase);
     bareSource.Connect(bareDatabase);
     CountingSink sink;
-    vireo::DataWriter writer(writerDatabase, sink);
+    vireo::DataWriter writer(writerDatabase);
     BareWriter bare(bareDatabase);
 
     for (int pass = 0; pass < 2; ++pass) {
         const bool reimport = pass == 1;
         const vireo::WriteOutcome expected = reimport ? vireo::WriteOutcome::Updated : vireo::WriteOutcome::Inserted;
         const double offset = reimport ? 1 : 0;
-        Result viaWriter{label, reimport ? "WriteDataValue, re-import" : "WriteDataValue, new rows"};
+        Result viaWriter{label, reimport ? "WriteValue, re-import" : "WriteValue, new rows"};
         Result viaBare{label, reimport ? "bare INSERT fails, UPDATE" : "bare INSERT"};
         for (std::size_t first = 0; first < rows.size(); first += kChunk) {
             const std::size_t last = std::min(rows.size(), first + kChunk);
             viaWriter.seconds += Time([&] {
                 for (std::size_t i = first; i < last; ++i) {
                     const Row& row = rows[i];
-                    if (writer.WriteDataValue("ST01", row.sensor, "", row.timeTag, row.value + offset) != expected) {
+                    const vireo::WriteResult written =
+                        writer.WriteValue("ST01", row.sensor, "", row.timeTag, row.value + offset);
+                    vireo::ReportWrite(sink, written, "ST01", row.sensor, row.timeTag, row.value + offset);
+                    if (written.outcome != expected) {
                         ++viaWriter.unexpected;
                     }
                 }

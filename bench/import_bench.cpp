@@ -73,6 +73,7 @@
 #include "db/Database.h"
 #include "db/DbError.h"
 #include "db/Session.h"
+#include "import/ImportMessages.h"
 #include "import/ImportRun.h"
 #include "logfile/LogLineKind.h"
 #include "logfile/LogLineReader.h"
@@ -461,7 +462,7 @@ Report RunEngineImport(const TestDataSource& source, const std::string& logFile,
     vireo::Database database(session);
     source.Connect(database);
     BenchSink sink(report);
-    vireo::DataWriter writer(database, sink);
+    vireo::DataWriter writer(database);
     vireo::ImportRequest request;
     request.logFile = logFile;
     request.importList = importList;
@@ -766,7 +767,7 @@ Report RunCopy(const std::string& conninfo, const std::string& rowsFile, long lo
 // ---------------------------------------------------------------------------
 // Batches of the fast mode, through the data writer
 
-/// The rows written through DataWriter::WriteDataValue in batches of `batch`
+/// The rows written through DataWriter::WriteValue in batches of `batch`
 /// values or half a second, whichever comes first, as the fast import does.
 Report RunWriterBatches(const TestDataSource& source, const std::string& rowsFile, long long values, std::size_t batch,
                         bool reimport) {
@@ -775,7 +776,7 @@ Report RunWriterBatches(const TestDataSource& source, const std::string& rowsFil
     vireo::Database database(session);
     source.Connect(database);
     BenchSink sink(report);
-    vireo::DataWriter writer(database, sink);
+    vireo::DataWriter writer(database);
     RowStream rows(rowsFile);
     const vireo::WriteOutcome expected = reimport ? vireo::WriteOutcome::Updated : vireo::WriteOutcome::Inserted;
     const std::string station = kStation;
@@ -787,7 +788,9 @@ Report RunWriterBatches(const TestDataSource& source, const std::string& rowsFil
     long long done = 0;
     while (const PackedRow* row = rows.Next()) {
         sensor.assign(row->sensor);
-        if (writer.WriteDataValue(station, sensor, "T", row->timeTag, row->value) == expected) ++done;
+        const vireo::WriteResult written = writer.WriteValue(station, sensor, "T", row->timeTag, row->value);
+        vireo::ReportWrite(sink, written, station, sensor, row->timeTag, row->value);
+        if (written.outcome == expected) ++done;
         if (++inBatch >= batch || Clock::now() - started >= std::chrono::milliseconds(500)) {
             writer.CommitBatch();
             writer.BeginBatch();
@@ -1204,7 +1207,7 @@ int BatchTable(const Options& options) {
     const std::vector<std::size_t>& sizes = options.batchSizes;
 
     std::printf(
-        "\nDataWriter::WriteDataValue, a commit after B values or half a second, whichever comes\n"
+        "\nDataWriter::WriteValue, a commit after B values or half a second, whichever comes\n"
         "first; medians of %d rounds; commits: of the last round. vs tx: against one bare transaction\n"
         "(the median of each round's own ratio).\n",
         options.rounds);

@@ -73,7 +73,7 @@ std::unique_ptr<CliConnection> OpenCliConnection(const CliOptions& options, std:
     }
 
     try {
-        connection->session = std::make_unique<Session>("VireoImport");
+        connection->session = std::make_unique<Session>();
         connection->session->Open();
         connection->database = std::make_unique<Database>(*connection->session);
         connection->database->SetDatabaseName(connection->alias);

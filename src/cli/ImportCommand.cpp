@@ -286,7 +286,7 @@ int RunImportCommand(CommandContext& context) {
     if (!CheckImport(request, dialogs)) return 2;
 
     ConsoleProgress progress(&context.err == &std::cerr && isatty(STDERR_FILENO) != 0);
-    DataWriter writer(*connection->database, sink);
+    DataWriter writer(*connection->database);
     SensorPairs pairs;
     // Also over the summary: a standard output closed at the very end must
     // not kill the program before it gives its status.

@@ -5,31 +5,8 @@
 #include "db/Catalogue.h"
 #include "db/Database.h"
 #include "db/DbError.h"
-#include "scan/Regional.h"
-#include "status/StatusSink.h"
 
 namespace vireo {
-
-std::string TimeTagText(DateTime timeTag) {
-    const CalendarStamp s = SplitDateTime(timeTag);
-    return DateTimeText(s.year, s.month, s.day, s.hours, s.minutes, s.seconds);
-}
-
-std::string WrittenValueText(WriteOutcome outcome, const std::string& station, const std::string& sensor,
-                             DateTime timeTag, double value) {
-    const char* verb = nullptr;
-    switch (outcome) {
-        case WriteOutcome::Inserted:
-            verb = "Inserted timetag data - ";
-            break;
-        case WriteOutcome::Updated:
-            verb = "Updated timetag data - ";
-            break;
-        case WriteOutcome::Failed:
-            return {};
-    }
-    return verb + station + "." + sensor + " @ " + TimeTagText(timeTag) + " - " + NumberText(value);
-}
 
 namespace {
 
@@ -42,8 +19,7 @@ bool IsKeyRefusal(const DbError& error) {
 
 }  // namespace
 
-DataWriter::DataWriter(Database& database, StatusSink& sink)
-    : database_(database), insert_(database), update_(database), sink_(sink) {}
+DataWriter::DataWriter(Database& database) : database_(database), insert_(database), update_(database) {}
 
 void DataWriter::BeginBatch() {
     database_.StartTransaction();
@@ -56,11 +32,26 @@ void DataWriter::CommitBatch() {
     database_.Commit();
 }
 
-std::optional<std::string> DataWriter::TakeLostBatch() { return std::exchange(lostBatch_, std::nullopt); }
+void DataWriter::RollbackBatch() noexcept {
+    inBatch_ = false;
+    if (!database_.InTransaction()) return;
+    try {
+        database_.Rollback();
+    } catch (const DbError&) {
+        // The connection is gone or broken: the server has ended the
+        // transaction, and closing the database forgets it.
+    }
+}
 
-void DataWriter::CheckBatchAfter(const std::string& error) {
+std::optional<DbError> DataWriter::TakeLostBatch() { return std::exchange(lostBatch_, std::nullopt); }
+
+void DataWriter::CheckBatchAfter(const DbError& error) {
     if (!inBatch_ || lostBatch_ || !database_.TransactionLost()) return;
-    lostBatch_ = database_.ConnectionLost() ? std::string(kTransactionNotCommitted) : error;
+    if (database_.ConnectionLost()) {
+        lostBatch_.emplace(kTransactionNotCommitted, error.sqlState(), error.nativeError());
+    } else {
+        lostBatch_ = error;
+    }
 }
 
 void DataWriter::PrepareStatements() {
@@ -76,21 +67,8 @@ void DataWriter::PrepareStatements() {
     }
 }
 
-void DataWriter::ReportFailure(const std::string& error, const std::string& station, const std::string& sensor,
-                               DateTime timeTag) {
-    sink_.AddStatusMessage(error + " - " + station + "." + sensor + " @ " + TimeTagText(timeTag));
-}
-
-WriteOutcome DataWriter::WriteDataValue(const std::string& station, const std::string& sensor,
-                                        const std::string& source, DateTime timeTag, double value) {
-    const WriteOutcome outcome = WriteValue(station, sensor, source, timeTag, value);
-    if (outcome != WriteOutcome::Failed && sink_.ShowDetails())
-        sink_.AddStatusMessage(WrittenValueText(outcome, station, sensor, timeTag, value));
-    return outcome;
-}
-
-WriteOutcome DataWriter::WriteValue(const std::string& station, const std::string& sensor, const std::string& source,
-                                    DateTime timeTag, double value) {
+WriteResult DataWriter::WriteValue(const std::string& station, const std::string& sensor, const std::string& source,
+                                   DateTime timeTag, double value) {
     const std::string mark = source.empty() ? std::string("T") : source;
     const std::string stationId = UpperCaseName(station);
     const std::string sensorName = UpperCaseName(sensor);
@@ -104,23 +82,23 @@ WriteOutcome DataWriter::WriteValue(const std::string& station, const std::strin
     insert_.SetDouble("ED_VALUE", value);
     // A refused insert most often means that the row exists: it is updated
     // then. Refusals come back without an exception (a re-import refuses
-    // every insert), and their text is read only if it is to be shown, or,
+    // every insert), and their error is read only if the value is lost, or,
     // inside a batch, to tell an existing row from a failure that may have
     // cost the batch its transaction.
     bool inserted = false;
-    std::optional<std::string> insertError;
+    std::optional<DbError> insertError;
     try {
         inserted = insert_.TryExecSql();
     } catch (const DbError& error) {
-        insertError = error.what();
-        CheckBatchAfter(*insertError);
+        insertError = error;
+        CheckBatchAfter(error);
     }
-    if (inserted) return WriteOutcome::Inserted;
+    if (inserted) return WriteResult{WriteOutcome::Inserted, std::nullopt};
     if (inBatch_ && !insertError) {
-        const DbError refusal = insert_.ExecError();
+        DbError refusal = insert_.ExecError();
         if (!IsKeyRefusal(refusal)) {
-            insertError = refusal.what();
-            CheckBatchAfter(*insertError);
+            CheckBatchAfter(refusal);
+            insertError = std::move(refusal);
         }
     }
 
@@ -132,18 +110,17 @@ WriteOutcome DataWriter::WriteValue(const std::string& station, const std::strin
     try {
         update_.ExecSql();
     } catch (const DbError& error) {
-        CheckBatchAfter(error.what());
-        ReportFailure(error.what(), station, sensor, timeTag);
-        return WriteOutcome::Failed;
+        CheckBatchAfter(error);
+        return WriteResult{WriteOutcome::Failed, error};
     }
     if (update_.RowsAffected() == 0) {
         // No row to update: the insert failed for another reason than an
         // existing row, and the value was not written. The insert's
         // diagnostics are still there: only the update ran since.
-        ReportFailure(insertError ? *insertError : insert_.ExecError().what(), station, sensor, timeTag);
-        return WriteOutcome::Failed;
+        if (!insertError) insertError = insert_.ExecError();
+        return WriteResult{WriteOutcome::Failed, std::move(insertError)};
     }
-    return WriteOutcome::Updated;
+    return WriteResult{WriteOutcome::Updated, std::nullopt};
 }
 
 }  // namespace vireo

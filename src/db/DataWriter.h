@@ -4,13 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "db/DbError.h"
 #include "db/Query.h"
 #include "scan/Chronos.h"
 
 namespace vireo {
 
 class Database;
-class StatusSink;
 
 inline constexpr std::string_view kInsertDataSql =
     "INSERT INTO TF_DATA1(             STATION_ID         ,       SENSORNAME         ,       TIME_TAG           ,      "
@@ -25,37 +25,31 @@ inline constexpr std::string_view kUpdateDataSql =
 
 enum class WriteOutcome { Inserted, Updated, Failed };
 
-/// The time tag as messages show it: the regional short date, a blank and the
-/// long time, the time left out at exactly midnight.
-std::string TimeTagText(DateTime timeTag);
+/// What one write did. A value that was not written carries the driver's
+/// error (its text, SQLSTATE and native code); a written one carries none.
+struct WriteResult {
+    WriteOutcome outcome = WriteOutcome::Failed;
+    std::optional<DbError> error;
 
-/// The detail line of a written value: "Inserted timetag data - " or
-/// "Updated timetag data - ", station and sensor as given, the time tag and
-/// the value. Empty for a failed write.
-std::string WrittenValueText(WriteOutcome outcome, const std::string& station, const std::string& sensor,
-                             DateTime timeTag, double value);
+    bool Written() const noexcept { return outcome != WriteOutcome::Failed; }
+};
 
 /// Writes imported values into TF_DATA1 through one open database: each value
 /// is inserted, or when the insert fails, its row (same station, sensor and
 /// time tag) is updated. The two statements are prepared once per connection
-/// and run again with new values.
+/// and run again with new values. The writer says what happened; it shows
+/// nothing itself.
 class DataWriter {
 public:
-    DataWriter(Database& database, StatusSink& sink);
+    explicit DataWriter(Database& database);
 
-    /// Writes one value and reports it to the sink: "Inserted timetag data - "
-    /// or "Updated timetag data - " when details are shown, and always a line
-    /// for a value that could not be written (the value is then lost and the
-    /// caller goes on). Station and sensor are written in upper case, and an
-    /// empty source as "T". A failure to prepare or bind the statements
-    /// throws DbError: the connection is not usable for writing.
-    WriteOutcome WriteDataValue(const std::string& station, const std::string& sensor, const std::string& source,
-                                DateTime timeTag, double value);
-    /// The same without the detail lines: only a value that could not be
-    /// written is reported. The caller reports what was written when it
-    /// knows it is kept (a batch's values after its commit).
-    WriteOutcome WriteValue(const std::string& station, const std::string& sensor, const std::string& source,
-                            DateTime timeTag, double value);
+    /// Writes one value. Station and sensor are written in upper case, and an
+    /// empty source as "T". A value that could not be written comes back as
+    /// Failed with the driver's error (the value is then lost and the caller
+    /// goes on). A failure to prepare or bind the statements throws DbError:
+    /// the connection is not usable for writing.
+    WriteResult WriteValue(const std::string& station, const std::string& sensor, const std::string& source,
+                           DateTime timeTag, double value);
 
     /// Fast imports: the values written from here on form one transaction,
     /// which CommitBatch ends. A failed insert inside it does not abort it:
@@ -65,25 +59,44 @@ public:
     /// Commits the batch; throws DbError when it cannot, and the values
     /// written since BeginBatch are then not in the database.
     void CommitBatch();
+    /// Rolls the batch back; harmless when none is open. Never throws: it is
+    /// the way out of a batch that is being given up.
+    void RollbackBatch() noexcept;
+    bool InBatch() const noexcept { return inBatch_; }
     /// Whether the batch's transaction was lost since the last call: a
     /// statement failed in a way that made the engine roll the batch back
     /// (a full disk). The values written in the batch before that statement
-    /// are then not in the database; the returned text is the failed
-    /// statement's error. The batch goes on in a new transaction.
-    std::optional<std::string> TakeLostBatch();
+    /// are then not in the database; the returned error is the failed
+    /// statement's. The batch goes on in a new transaction.
+    std::optional<DbError> TakeLostBatch();
 
 private:
     void PrepareStatements();
-    void CheckBatchAfter(const std::string& error);
-    void ReportFailure(const std::string& error, const std::string& station, const std::string& sensor,
-                       DateTime timeTag);
+    void CheckBatchAfter(const DbError& error);
 
     Database& database_;
     Query insert_;
     Query update_;
-    StatusSink& sink_;
     bool inBatch_ = false;
-    std::optional<std::string> lostBatch_;
+    std::optional<DbError> lostBatch_;
+};
+
+/// Ends the data writer's batch on every path: the owner commits it and
+/// reports what the commit did; a guard left without a commit (an exception
+/// on the way) rolls the batch back.
+class BatchGuard {
+public:
+    explicit BatchGuard(DataWriter& writer) : writer_(writer) { writer_.BeginBatch(); }
+    ~BatchGuard() { writer_.RollbackBatch(); }
+    BatchGuard(const BatchGuard&) = delete;
+    BatchGuard& operator=(const BatchGuard&) = delete;
+
+    /// Commits the batch; throws DbError when it cannot (the batch is then
+    /// ended all the same, nothing of it kept).
+    void Commit() { writer_.CommitBatch(); }
+
+private:
+    DataWriter& writer_;
 };
 
 }  // namespace vireo

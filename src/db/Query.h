@@ -42,7 +42,6 @@ public:
     /// Closes the query and replaces its statement text; it is prepared again
     /// before the next run.
     void SetSql(std::string_view text);
-    const std::string& Sql() const noexcept { return sql_; }
 
     /// Prepares the statement on the database, which must be open. Parameter
     /// values bound before are dropped.

@@ -10,7 +10,7 @@
 
 namespace vireo {
 
-Session::Session(std::string name) : name_(std::move(name)) {
+Session::Session() {
     env_ = OdbcHandle::Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     CheckOdbc(SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
               SQL_HANDLE_ENV, env_.get(), "SQLSetEnvAttr");

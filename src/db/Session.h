@@ -10,18 +10,17 @@ namespace vireo {
 class Database;
 
 /// The data-access session: the ODBC environment in which the program's
-/// connections live, named after the program. A session outlives nothing it
+/// connections live. A session outlives nothing it
 /// does not own: when it goes, its databases are closed and cut loose.
 class Session {
 public:
     /// Allocates the ODBC environment; throws DbError when the driver
     /// manager cannot give one.
-    explicit Session(std::string name = "VireoImport");
+    Session();
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    const std::string& SessionName() const noexcept { return name_; }
     bool Active() const noexcept { return active_; }
     void Open() noexcept { active_ = true; }
     /// Closes every database of the session and makes it inactive; harmless
@@ -36,7 +35,6 @@ public:
 
 private:
     friend class Database;
-    std::string name_;
     OdbcHandle env_;
     bool active_ = false;
     std::vector<Database*> databases_;

@@ -124,14 +124,14 @@ void TfrmMain::FormCreate() {
     OptionsFastImport->setChecked(FConnection.FFastImport);
 
     try {
-        ImportSession = std::make_unique<Session>("VireoImport");
+        ImportSession = std::make_unique<Session>();
     } catch (const std::exception& error) {
         // Without a driver manager no connection can be made; the window still works.
         AddStatusMessage(error.what());
     }
     if (ImportSession) {
         ImportDatabase = std::make_unique<Database>(*ImportSession);
-        FDataQuery = std::make_unique<DataWriter>(*ImportDatabase, *this);
+        FDataQuery = std::make_unique<DataWriter>(*ImportDatabase);
     }
     FSensorPairs = std::make_unique<SensorPairs>();
 

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <optional>
 
 #include "db/Catalogue.h"
 #include "db/DataWriter.h"
 #include "import/ImportList.h"
+#include "import/ImportMessages.h"
 #include "logfile/LogLineKind.h"
 #include "logfile/LogLineReader.h"
 #include "logfile/LogNumber.h"
@@ -98,19 +100,21 @@ public:
           prnFile_(IsPrnFile(request.logFile)) {}
 
     void Run() {
+        // Whatever ends the run, what was written is committed first. A
+        // failing commit was reported; the first error is the one that ends
+        // the run.
+        std::exception_ptr ended;
         try {
             ReadLines();
         } catch (...) {
-            // What was written before the error is committed before the error
-            // ends the run; a failing commit was reported, and the first
-            // error is the one that ends it.
-            try {
-                CommitBatch();
-            } catch (...) {
-            }
-            throw;
+            ended = std::current_exception();
         }
-        CommitBatch();
+        try {
+            CommitBatch();
+        } catch (...) {
+            if (!ended) ended = std::current_exception();
+        }
+        if (ended) std::rethrow_exception(ended);
     }
 
 private:
@@ -173,14 +177,17 @@ private:
                 }
                 return;
             }
-            const WriteOutcome outcome =
+            const WriteResult written =
                 writer_.WriteValue(pair->StationId, pair->SensorName, "T", record.timeTag, record.value);
-            Count(outcome);
             if (request_.fastMode) {
-                NextInBatch(pair, record, outcome);
-            } else if (outcome != WriteOutcome::Failed && sink_.ShowDetails()) {
-                sink_.AddStatusMessage(
-                    WrittenValueText(outcome, pair->StationId, pair->SensorName, record.timeTag, record.value));
+                // A written value is shown once its batch is committed.
+                if (!written.Written())
+                    ReportWrite(sink_, written, pair->StationId, pair->SensorName, record.timeTag, record.value);
+                Count(written.outcome);
+                NextInBatch(pair, record, written.outcome);
+            } else {
+                ReportWrite(sink_, written, pair->StationId, pair->SensorName, record.timeTag, record.value);
+                Count(written.outcome);
             }
             observer_.ValueWritten();
         };
@@ -229,7 +236,9 @@ private:
         WriteOutcome outcome;
     };
     struct Batch {
-        bool open = false;
+        // Ends the batch's transaction on every path: committed by
+        // CommitBatch, rolled back should the run leave it otherwise.
+        std::optional<BatchGuard> guard;
         // Written in this batch: reported as written once the commit has
         // kept them, as not written should the batch be lost.
         std::vector<BatchValue> values;
@@ -239,8 +248,7 @@ private:
     };
 
     void StartBatch() {
-        writer_.BeginBatch();
-        batch_.open = true;
+        batch_.guard.emplace(writer_);
         ForgetBatch();
         batch_.started = std::chrono::steady_clock::now();
     }
@@ -256,7 +264,7 @@ private:
             // before it are gone, this one went into the batch that follows.
             const bool kept = outcome != WriteOutcome::Failed;
             if (kept) UncountLast(outcome);
-            ReportBatchLost(*lost);
+            ReportBatchLost(lost->what());
             if (kept) Count(outcome);
         }
         if (outcome != WriteOutcome::Failed) batch_.values.push_back({pair, record.timeTag, record.value, outcome});
@@ -278,21 +286,24 @@ private:
         result_.counts.updated -= batch_.updated;
         result_.counts.failed += batch_.inserted + batch_.updated;
         for (const BatchValue& lost : batch_.values) {
-            sink_.AddStatusMessage(error + " - " + lost.pair->StationId + "." + lost.pair->SensorName + " @ " +
-                                   TimeTagText(lost.timeTag));
+            sink_.AddStatusMessage(NotWrittenText(error, lost.pair->StationId, lost.pair->SensorName, lost.timeTag));
         }
         ForgetBatch();
     }
 
     void CommitBatch() {
-        if (!batch_.open) return;
-        batch_.open = false;
+        if (!batch_.guard) return;
+        std::optional<DbError> failed;
         try {
-            writer_.CommitBatch();
-        } catch (const std::exception& error) {
+            batch_.guard->Commit();
+        } catch (const DbError& error) {
+            failed = error;
+        }
+        batch_.guard.reset();  // a batch whose commit failed is rolled back
+        if (failed) {
             // The batch is gone with its transaction.
-            ReportBatchLost(error.what());
-            throw;
+            ReportBatchLost(failed->what());
+            throw *failed;
         }
         // Only now are the batch's values kept whatever happens to the run.
         if (sink_.ShowDetails()) {
@@ -336,6 +347,9 @@ ImportResult RunImport(const ImportRequest& request, SensorPairs& pairs, DataWri
     try {
         pairs.BuildSensorPairs(request.importList);
         ImportLoop(request, pairs, writer, sink, observer, control, result).Run();
+    } catch (const DbError& error) {
+        result.error = error.what();
+        result.dbError = error;
     } catch (const std::exception& error) {
         result.error = error.what();
     } catch (...) {

@@ -2,12 +2,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "db/DbError.h"
 #include "status/StatusSink.h"
 #include "status/UserDialogs.h"
 
@@ -87,6 +89,9 @@ struct ImportCounts {
 struct ImportResult {
     bool stopped = false;
     std::string error;  // the text of the error that ended the run; empty when none
+    /// The database's error (SQLSTATE and native code with the text) when
+    /// that is what ended the run.
+    std::optional<DbError> dbError;
     ImportCounts counts;
 };
 

@@ -14,6 +14,7 @@
 #include "db/DataWriter.h"
 #include "db/Database.h"
 #include "db/Session.h"
+#include "import/ImportMessages.h"
 #include "scan/Chronos.h"
 #include "scan/Regional.h"
 #include "support/FaultInjection.h"
@@ -71,10 +72,15 @@ TEST_P(FaultDataWriter, ReadOnlyDatabaseReportsEveryValueAsNotWritten) {
     Database database(session);
     source_->Connect(database);
     StatusRecorder sink(true);
-    DataWriter writer(database, sink);
-    EXPECT_EQ(writer.WriteDataValue("ST01", "TEMP", "", SecondsToDateTime(kLater), 22), WriteOutcome::Failed);
-    EXPECT_EQ(writer.WriteDataValue("ST01", "TEMP", "", SecondsToDateTime(kNoonHalf), 30), WriteOutcome::Failed);
-    EXPECT_EQ(writer.WriteDataValue("ST02", "BATT", "", SecondsToDateTime(kLater), 13.2), WriteOutcome::Failed);
+    DataWriter writer(database);
+    auto write = [&](const std::string& station, const std::string& sensor, DateTime timeTag, double value) {
+        const WriteResult result = writer.WriteValue(station, sensor, "", timeTag, value);
+        ReportWrite(sink, result, station, sensor, timeTag, value);
+        return result.outcome;
+    };
+    EXPECT_EQ(write("ST01", "TEMP", SecondsToDateTime(kLater), 22), WriteOutcome::Failed);
+    EXPECT_EQ(write("ST01", "TEMP", SecondsToDateTime(kNoonHalf), 30), WriteOutcome::Failed);
+    EXPECT_EQ(write("ST02", "BATT", SecondsToDateTime(kLater), 13.2), WriteOutcome::Failed);
     EXPECT_EQ(sink.messages, (std::vector<std::string>{
                                  refused + " - ST01.TEMP @ 06/15/2005 12:45:00",
                                  refused + " - ST01.TEMP @ 06/15/2005 12:30:00",

@@ -92,7 +92,7 @@ TEST_P(FastModeReports, ValuesAreReportedAsWrittenOnlyOnceTheirBatchIsCommitted)
     TempDir dir;
     testing::WriteFile(dir.File("data.log"), SecondsLog(300));
     CommittedCheckSink sink(source);
-    DataWriter writer(database, sink);
+    DataWriter writer(database);
     ImportRequest request;
     request.logFile = dir.File("data.log");
     request.importList = {"TEMP||st01.Temp"};
@@ -167,7 +167,7 @@ TEST(FullDiskInFastMode, EveryValueIsARowOrAFailureLineAndTheCountsSayWhich) {
         testing::ExecuteScript(database, testing::SchemaText(Backend::Sqlite));
 
         StatusRecorder sink;
-        DataWriter writer(database, sink);
+        DataWriter writer(database);
         ImportRequest request;
         request.logFile = dir.File("data.log");
         request.importList = {"TEMP||ST01.TEMP"};

@@ -68,7 +68,7 @@ TEST_P(FaultImportDatabase, ServerStoppedMidRunLosesNoValueUnreported) {
     Database database(session);
     source.Connect(database);
     StatusRecorder sink;
-    DataWriter writer(database, sink);
+    DataWriter writer(database);
 
     // Value i is read at minute i of June 1, 2005, and is worth i + 0.5.
     constexpr int kValues = 400;
@@ -129,6 +129,8 @@ TEST_P(FaultImportDatabase, ServerStoppedMidRunLosesNoValueUnreported) {
     EXPECT_EQ(result.counts.failed, std::count(reported.begin(), reported.end(), 1));
     if (fastMode) {
         EXPECT_EQ(result.error, notCommitted) << "the failed commit ends the run";
+        ASSERT_TRUE(result.dbError);
+        EXPECT_EQ(result.dbError->sqlState(), "08S01");
     } else {
         EXPECT_EQ(result.error, "");
         EXPECT_EQ(observer.attempted, kValues) << "each value after the stop is tried and reported";

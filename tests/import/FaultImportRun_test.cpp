@@ -63,7 +63,7 @@ protected:
         SetRegional(RegionalSettings{});
         source_ = std::make_unique<TestDataSource>(GetParam());
         source_->Connect(database_);
-        writer_ = std::make_unique<DataWriter>(database_, sink_);
+        writer_ = std::make_unique<DataWriter>(database_);
     }
 
     ImportResult Run(const std::string& path, const std::vector<std::string>& pairs) {
@@ -259,7 +259,7 @@ TEST(FaultImportStream, StreamedFileOf2GiBImportsItsRecordsWithFlatMemory) {
     Database database(session);
     source.Connect(database);
     StatusRecorder sink;
-    DataWriter writer(database, sink);
+    DataWriter writer(database);
 
     TempDir dir;
     const std::string comment = "\"" + std::string(4093, 'c') + "\r\n";

@@ -72,7 +72,7 @@ protected:
         SetRegional(RegionalSettings{});
         source_ = std::make_unique<TestDataSource>(std::get<0>(GetParam()));
         source_->Connect(database_);
-        writer_ = std::make_unique<DataWriter>(database_, sink_);
+        writer_ = std::make_unique<DataWriter>(database_);
     }
 
     ImportResult Import(const std::string& content, const std::vector<std::string>& pairs,

@@ -73,7 +73,7 @@ void Run(const std::string& command, const std::string& what, const std::string&
 }
 
 void Execute(const std::string& dsn, const std::string& user, const std::string& password, const std::string& sql) {
-    Session session("VireoTestAdmin");
+    Session session;
     Database database(session);
     database.SetDatabaseName(dsn);
     database.AddParam("USER NAME=" + user);

@@ -109,14 +109,14 @@ void TestDataSource::Connect(Database& database) const {
 }
 
 void TestDataSource::Execute(std::string_view script) const {
-    Session session("VireoTest");
+    Session session;
     Database database(session);
     Connect(database);
     ExecuteScript(database, script);
 }
 
 std::vector<std::vector<std::optional<std::string>>> TestDataSource::Select(const std::string& sql) const {
-    Session session("VireoTest");
+    Session session;
     Database database(session);
     Connect(database);
     Query query(database);
