@@ -33,6 +33,14 @@ else
   failed=$((failed + 1))
 fi
 
+echo "== layers (docs/architecture.md)"
+if bash scripts/check-layers.sh; then
+  echo "layers: no folder includes one above it, and the core includes no Qt"
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+
 # Runs ctest in build tree $1 and adds its counts of test cases, read from
 # ctest's own summary, to passed and failed.
 run_ctest() {
