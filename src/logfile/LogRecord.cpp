@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "logfile/FieldWalk.h"
+#include "logfile/KeptTimeTag.h"
 #include "logfile/LineSplit.h"
 #include "logfile/LogNumber.h"
 #include "logfile/LogTimeTag.h"
 #include "scan/PScan.h"
-#include "scan/Regional.h"
 
 namespace vireo {
 namespace {
@@ -57,41 +57,9 @@ void ClearTexts(LogValueView& record) {
     record.flag = {};
 }
 
-/// Reads the date and the time of a record (see ReadLogTimeTag). Records of
-/// one file mostly come in runs of one time, so the last texts read and their
-/// time tag are kept (with the separators they were read with).
+/// The date and time of a record (see ReadLogTimeTag), through the kept last one.
 LogTimeTag ReadTimeTag(std::string_view dateText, std::string_view timeText) {
-    constexpr std::size_t kLongestKept = 32;
-    struct LastTimeTag {
-        bool valid = false;
-        char dateSeparator = 0;
-        char timeSeparator = 0;
-        LogTimeTag timeTag;
-        std::size_t dateSize = 0;
-        std::size_t timeSize = 0;
-        char text[kLongestKept];
-    };
-    thread_local LastTimeTag last;
-    const RegionalSettings& regional = Regional();
-    const std::size_t size = dateText.size() + timeText.size();
-    if (last.valid && last.dateSize == dateText.size() && last.timeSize == timeText.size() &&
-        last.dateSeparator == regional.dateSeparator && last.timeSeparator == regional.timeSeparator &&
-        (dateText.empty() || std::memcmp(last.text, dateText.data(), dateText.size()) == 0) &&
-        (timeText.empty() || std::memcmp(last.text + dateText.size(), timeText.data(), timeText.size()) == 0)) {
-        return last.timeTag;
-    }
-    const LogTimeTag timeTag = ReadLogTimeTag(dateText, timeText);
-    last.valid = size <= kLongestKept;
-    if (last.valid) {
-        if (!dateText.empty()) std::memcpy(last.text, dateText.data(), dateText.size());
-        if (!timeText.empty()) std::memcpy(last.text + dateText.size(), timeText.data(), timeText.size());
-        last.dateSize = dateText.size();
-        last.timeSize = timeText.size();
-        last.dateSeparator = regional.dateSeparator;
-        last.timeSeparator = regional.timeSeparator;
-        last.timeTag = timeTag;
-    }
-    return timeTag;
+    return logfile_detail::ReadKeptTimeTag(dateText, timeText);
 }
 
 /// The time tag of a one-value record: only a date text of exactly 10
