@@ -128,7 +128,7 @@ bool SplitOneValueLine(LogLineKind kind, std::string_view line, LogValueView& re
 
 /// The date, the time and the values of a multi-value line; as the patterns
 /// "%P%P%P%S" (date, time, label, rest) and "%s %_%s %_%s" (date, time, rest) split it.
-void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor) {
+void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor, bool withTimeTag = true) {
     std::string_view date;
     std::string_view time;
     std::string_view rest;
@@ -149,9 +149,14 @@ void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor) {
         Scan(line, "%s %_%s %_%s", {&date, &time, &rest});
         cursor.label = "0";
     }
+    Store(cursor.rest, rest);
+    cursor.position = 1;
+    cursor.length = cursor.rest.size();
+    cursor.counter = 0;
+    cursor.started = true;
+    if (!withTimeTag) return;
     Store(cursor.dateText, date);
     Store(cursor.timeText, time);
-    Store(cursor.rest, rest);
     // The value kinds take the date and time as they stand, whatever their lengths.
     cursor.stampText.assign(cursor.dateText);
     cursor.stampText.push_back(' ');
@@ -160,10 +165,6 @@ void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor) {
     cursor.stamp = timeTag.stamp;
     cursor.timeTag = SecondsToDateTime(cursor.stamp);
     cursor.hasTimeTag = timeTag.usable;
-    cursor.position = 1;
-    cursor.length = cursor.rest.size();
-    cursor.counter = 0;
-    cursor.started = true;
 }
 
 /// Takes the next value text of a multi-value line from the cursor; false (and
@@ -309,5 +310,27 @@ bool NextLogValue(LogLineKind kind, std::string_view line, ValueCursor& cursor, 
     record.value = ValueOf(record.valueText, isNumber);
     return isNumber;
 }
+
+namespace logfile_detail {
+
+std::string_view OneValueName(LogLineKind kind, std::string_view line) {
+    LogValueView record;
+    return SplitOneValueLine(kind, line, record) ? record.name : std::string_view();
+}
+
+bool NextValueName(LogLineKind kind, std::string_view line, ValueCursor& cursor, std::string_view& name) {
+    if (!IsMultiValueKind(kind)) {
+        cursor.started = false;
+        return false;
+    }
+    if (!cursor.started) StartLine(kind, line, cursor, false);
+    std::string_view valueText;
+    if (!TakeValueText(kind, cursor, valueText)) return false;
+    FormName(cursor.name, cursor.label, cursor.counter);
+    name = cursor.name;
+    return true;
+}
+
+}  // namespace logfile_detail
 
 }  // namespace vireo

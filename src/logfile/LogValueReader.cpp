@@ -28,22 +28,13 @@ void Take(const LogValueView& view, bool isNumber, LogValue& value) {
 
 }  // namespace
 
-void LineValueWalk::Start(LogLineKind kind, std::string_view line, const std::vector<std::string>* headings) {
-    kind_ = kind;
-    line_ = line;
-    oneValueLeft_ = IsOneValueKind(kind);
-    cursor_.started = false;
-    cursor_.headings = headings;
+bool LineValueWalk::TakeOneValue(LogValue& value) {
+    const bool isNumber = ParseLogRecord(kind_, line_, view_);
+    Take(view_, isNumber, value);
+    return true;
 }
 
-bool LineValueWalk::Next(LogValue& value) {
-    if (oneValueLeft_) {
-        oneValueLeft_ = false;
-        const bool isNumber = ParseLogRecord(kind_, line_, view_);
-        Take(view_, isNumber, value);
-        return true;
-    }
-    if (!IsMultiValueKind(kind_)) return false;
+bool LineValueWalk::TakeNextValue(LogValue& value) {
     const bool isNumber = NextLogValue(kind_, line_, cursor_, view_);
     if (!cursor_.started) {
         kind_ = LogLineKind::NotARecord;  // the line is done: further calls take nothing
@@ -51,6 +42,18 @@ bool LineValueWalk::Next(LogValue& value) {
     }
     Take(view_, isNumber, value);
     return true;
+}
+
+bool LineValueWalk::NextName(LogValue& value) {
+    value = LogValue{};
+    if (oneValueLeft_) {
+        oneValueLeft_ = false;
+        value.name = logfile_detail::OneValueName(kind_, line_);
+        return true;
+    }
+    if (logfile_detail::NextValueName(kind_, line_, cursor_, value.name)) return true;
+    kind_ = LogLineKind::NotARecord;  // the line is done: further calls take nothing
+    return false;
 }
 
 LogValueReader::LogValueReader(std::string path) : LogValueReader(path, IsPrnFile(path)) {}

@@ -59,20 +59,53 @@ struct LogValue {
 /// a line through it.
 class LineValueWalk {
 public:
+    /// What each value of the walk holds.
+    enum class Reads {
+        Everything,  ///< every field of LogValue
+        NamesOnly,   ///< the name only (no number, no time tag, no texts): what discovery lists
+    };
+
     /// Starts on a line of the given kind. `headings` (null when there are none)
     /// name the values of a blank-separated line; the caller keeps them alive,
     /// and the line, until the walk ends.
-    void Start(LogLineKind kind, std::string_view line, const std::vector<std::string>* headings);
+    void Start(LogLineKind kind, std::string_view line, const std::vector<std::string>* headings,
+               Reads reads = Reads::Everything);
     /// The next value of the line in `value`; false when the line holds no further value.
     bool Next(LogValue& value);
 
 private:
+    bool TakeOneValue(LogValue& value);
+    bool TakeNextValue(LogValue& value);
+    bool NextName(LogValue& value);
+
     LogLineKind kind_ = LogLineKind::NotARecord;
     std::string_view line_;
     bool oneValueLeft_ = false;
+    Reads reads_ = Reads::Everything;
     ValueCursor cursor_;
     LogValueView view_;
 };
+
+// Start and Next are inline: they run for every line and every value.
+
+inline void LineValueWalk::Start(LogLineKind kind, std::string_view line, const std::vector<std::string>* headings,
+                                 Reads reads) {
+    kind_ = kind;
+    reads_ = reads;
+    line_ = line;
+    oneValueLeft_ = IsOneValueKind(kind);
+    cursor_.started = false;
+    cursor_.headings = headings;
+}
+
+inline bool LineValueWalk::Next(LogValue& value) {
+    if (reads_ == Reads::NamesOnly) return NextName(value);
+    if (oneValueLeft_) {
+        oneValueLeft_ = false;
+        return TakeOneValue(value);
+    }
+    return IsMultiValueKind(kind_) && TakeNextValue(value);
+}
 
 /// What a comment line (see IsCommentLine) becomes.
 enum class CommentAction {
@@ -84,6 +117,8 @@ enum class CommentAction {
 /// The events of a reading, each a no-op here. A visitor derives from this and
 /// hides the ones it wants; they are called directly (no virtual call per value).
 struct LogValueVisitor {
+    /// True for a visitor that wants only the names of the values (LineValueWalk::Reads::NamesOnly).
+    static constexpr bool kNamesOnly = false;
     /// Asked before each line and before the file's size is checked at the end:
     /// false ends the reading.
     bool GoOn() { return true; }
@@ -159,7 +194,8 @@ void LogValueReader::Read(Visitor& visitor) {
             if (action == CommentAction::Stop) return;
         }
         line.kind = ClassifyLogLine(line.text);
-        walk_.Start(line.kind, line.text, hasHeadings_ ? &headings_ : nullptr);
+        walk_.Start(line.kind, line.text, hasHeadings_ ? &headings_ : nullptr,
+                    Visitor::kNamesOnly ? LineValueWalk::Reads::NamesOnly : LineValueWalk::Reads::Everything);
         while (walk_.Next(value_)) {
             if (!visitor.Value(value_, line)) return;
         }

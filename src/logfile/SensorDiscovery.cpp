@@ -61,8 +61,7 @@ std::optional<std::vector<std::string>> ParseColumnHeadings(std::string_view lin
 }
 
 void LogSensorCollector::Add(std::string_view name) {
-    name_.assign(name);
-    if (names_.find(name_) == names_.end()) names_.insert(name_);
+    if (names_.find(name) == names_.end()) names_.emplace(name);
 }
 
 bool LogSensorCollector::TakeLine(std::string_view line) {
@@ -76,7 +75,7 @@ bool LogSensorCollector::TakeLine(std::string_view line) {
         // A quoted line of a .PRN file that is no heading line is read as a record.
     }
     const LogLineKind kind = ClassifyLogLine(line);
-    walk_.Start(kind, line, nullptr);
+    walk_.Start(kind, line, nullptr, LineValueWalk::Reads::NamesOnly);
     while (walk_.Next(value_)) Add(value_.name);
     return kind != LogLineKind::BlankSeparatedValues;  // only the first line of this kind is read
 }
@@ -94,6 +93,8 @@ namespace {
 /// column heading line or the first blank-separated line.
 class DiscoveryVisitor : public LogValueVisitor {
 public:
+    static constexpr bool kNamesOnly = true;
+
     explicit DiscoveryVisitor(LogSensorCollector& collector, bool prnFile) : collector_(collector), prnFile_(prnFile) {}
 
     CommentAction CommentLine(const LogLine&, const std::vector<std::string>* headings) {

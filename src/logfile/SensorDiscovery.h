@@ -46,7 +46,6 @@ private:
     std::unordered_set<std::string, LogSensorHash, LogSensorEqual> names_;
     LineValueWalk walk_;
     LogValue value_;
-    std::string name_;  // the name being looked up, kept so that a known name allocates nothing
 };
 
 /// Discovery: reads the log file from top to bottom and gives every distinct

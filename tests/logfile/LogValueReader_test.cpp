@@ -144,6 +144,22 @@ TEST(LineValueWalk, EachValueSaysWhyItIsNoNumberOrHasNoTimeTag) {
     }
 }
 
+TEST(LineValueWalk, NamesOnlyGivesTheNamesOfTheFullWalk) {
+    LineValueWalk walk;
+    LogValue value;
+    for (const ValueRow& row : kValueRows) {
+        SCOPED_TRACE("line [" + row.line + "]");
+        walk.Start(ClassifyLogLine(row.line), row.line, nullptr, LineValueWalk::Reads::NamesOnly);
+        std::vector<std::string> names;
+        while (walk.Next(value)) {
+            names.emplace_back(value.name);
+            EXPECT_TRUE(value.valueText.empty());
+            EXPECT_EQ(value.stamp, 0);
+        }
+        EXPECT_EQ(names, row.names);
+    }
+}
+
 TEST(LogValueReader, PrnColumnHeadingsNameTheBlankSeparatedValues) {
     struct Row {
         std::string fileName;
