@@ -51,6 +51,7 @@ std::vector<std::string> ValueReaderLines(const std::string& path, std::size_t b
     struct Lines : vireo::LogValueVisitor {
         std::vector<std::string> texts;
         std::uint64_t end = 0;
+        std::uint64_t textSize = 0;
         void LineRead(const vireo::LogLine& line) {
             FUZZ_CHECK(line.number == texts.size() + 1);
             FUZZ_CHECK(line.start == end);
@@ -59,6 +60,7 @@ std::vector<std::string> ValueReaderLines(const std::string& path, std::size_t b
             texts.emplace_back(line.text);
         }
     } lines;
+    lines.textSize = textSize;
     vireo::LogValueReader reader(path, false, bufferSize);
     reader.Read(lines);
     FUZZ_CHECK(lines.end == textSize);

@@ -138,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             FUZZ_CHECK(vireo::IsMultiValueKind(kind));
             // Names run label:1, label:2, ... and all values share one stamp.
             const std::string suffix = ":" + std::to_string(steps);
-            FUZZ_CHECK(name.size() > suffix.size() &&
+            FUZZ_CHECK(name.size() >= suffix.size() &&
                        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0);
             if (steps == 1) {
                 stamp = value.stamp;
