@@ -75,9 +75,7 @@
 #include "db/Session.h"
 #include "import/ImportMessages.h"
 #include "import/ImportRun.h"
-#include "logfile/LogLineKind.h"
-#include "logfile/LogLineReader.h"
-#include "logfile/LogRecord.h"
+#include "logfile/LogValueReader.h"
 #include "scan/Chronos.h"
 #include "status/StatusSink.h"
 #include "support/PostgresServer.h"
@@ -209,9 +207,11 @@ long long WriteRowsFile(const std::string& logFile, const std::vector<std::strin
     pairs.BuildSensorPairs(importList);
     std::ofstream out(rowsFile, std::ios::binary);
     long long rows = 0;
-    auto add = [&](const vireo::LogRecord& record) {
-        if (!record.hasTimeTag) return;
-        const vireo::TDBSensor* pair = pairs.FindSensorPair(record.name);
+    auto add = [&](const vireo::LogValue& record) {
+        if (!record.IsNumber() || !record.HasTimeTag()) return;
+        const vireo::TDBSensor* pair = nullptr;
+        if (!record.headingName.empty()) pair = pairs.FindSensorPair(record.headingName);
+        if (pair == nullptr) pair = pairs.FindSensorPair(record.name);
         if (pair == nullptr) return;
         PackedRow row{};
         if (pair->SensorName.size() >= sizeof row.sensor) throw std::runtime_error("Sensor name too long");
@@ -229,24 +229,16 @@ long long WriteRowsFile(const std::string& logFile, const std::vector<std::strin
         out.write(reinterpret_cast<const char*>(&row), sizeof row);
         ++rows;
     };
-    vireo::LogLineReader reader(logFile);
-    vireo::LogRecord record;
-    vireo::ValueCursor cursor;
-    std::string_view line;
-    while (reader.ReadLine(line)) {
-        if (line.empty() || vireo::IsCommentLine(line)) continue;
-        const vireo::LogLineKind kind = vireo::ClassifyLogLine(line);
-        if (vireo::IsOneValueKind(kind)) {
-            if (vireo::ParseLogRecord(kind, line, record)) add(record);
-        } else if (vireo::IsMultiValueKind(kind)) {
-            cursor.started = false;
-            for (;;) {
-                const bool isNumber = vireo::NextLogValue(kind, line, cursor, record);
-                if (!cursor.started) break;
-                if (isNumber) add(record);
-            }
+    struct Rows : vireo::LogValueVisitor {
+        decltype(add)& take;
+        explicit Rows(decltype(add)& take) : take(take) {}
+        bool Value(const vireo::LogValue& record, const vireo::LogLine&) {
+            take(record);
+            return true;
         }
-    }
+    } each(add);
+    vireo::LogValueReader reader(logFile);
+    reader.Read(each);
     if (!out.flush()) throw std::runtime_error("Cannot write " + rowsFile);
     return rows;
 }

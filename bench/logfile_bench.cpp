@@ -32,6 +32,7 @@
 #include "logfile/LogLineKind.h"
 #include "logfile/LogLineReader.h"
 #include "logfile/LogRecord.h"
+#include "logfile/LogValueReader.h"
 #include "logfile/SensorDiscovery.h"
 
 namespace {
@@ -271,36 +272,23 @@ long long Discovery(const std::string& path) {
     return static_cast<long long>(vireo::ReadSensorNames(path, vireo::IsPrnFile(path)).size());
 }
 
-/// The value pass as an import run makes it, without writing anything.
+/// The value pass as an import run makes it (LogValueReader), without writing anything.
 long long ValuePass(const std::string& path) {
-    vireo::LogLineReader reader(path);
-    vireo::LogRecord record;
-    vireo::ValueCursor cursor;
-    std::string_view line;
-    long long values = 0;
-    double sum = 0;
-    while (reader.ReadLine(line)) {
-        if (line.empty() || vireo::IsCommentLine(line)) continue;
-        const vireo::LogLineKind kind = vireo::ClassifyLogLine(line);
-        if (vireo::IsOneValueKind(kind)) {
-            if (vireo::ParseLogRecord(kind, line, record) && record.hasTimeTag) {
+    struct Count : vireo::LogValueVisitor {
+        long long values = 0;
+        double sum = 0;
+        bool Value(const vireo::LogValue& value, const vireo::LogLine&) {
+            if (value.IsNumber() && value.HasTimeTag()) {
                 ++values;
-                sum += record.value;
+                sum += value.value;
             }
-        } else if (vireo::IsMultiValueKind(kind)) {
-            cursor.started = false;
-            for (;;) {
-                const bool isNumber = vireo::NextLogValue(kind, line, cursor, record);
-                if (!cursor.started) break;
-                if (isNumber && record.hasTimeTag) {
-                    ++values;
-                    sum += record.value;
-                }
-            }
+            return true;
         }
-    }
-    if (sum == 12345.678) std::puts("");  // keeps the sum alive
-    return values;
+    } count;
+    vireo::LogValueReader reader(path);
+    reader.Read(count);
+    if (count.sum == 12345.678) std::puts("");  // keeps the sum alive
+    return count.values;
 }
 
 /// The same with the records read as views into the line (no copies of texts).

@@ -6,6 +6,9 @@
 //   control-Z and their total length never exceeds the file size;
 // - a 16-byte buffer, a 1 MiB buffer and a fuzzed small buffer give the same
 //   lines, the same counters, and BytesConsumed() ends at the end of the text;
+// - LogValueReader meets the model's lines in order, numbered from 1, each
+//   starting where the one before ended, the last ending at the end of the
+//   text, whatever the buffer;
 // - ReadSensorNames gives what LogSensorCollector gives for the model's lines.
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -15,6 +18,7 @@
 
 #include "FuzzSupport.h"
 #include "logfile/LogLineReader.h"
+#include "logfile/LogValueReader.h"
 #include "logfile/SensorDiscovery.h"
 
 namespace {
@@ -40,6 +44,27 @@ Reading ReadAll(const std::string& path, std::size_t bufferSize) {
     reading.characters = reader.CharactersRead();
     reading.count = reader.LinesRead();
     return reading;
+}
+
+/// The lines a LogValueReader meets, checking their numbers and offsets.
+std::vector<std::string> ValueReaderLines(const std::string& path, std::size_t bufferSize, std::uint64_t textSize) {
+    struct Lines : vireo::LogValueVisitor {
+        std::vector<std::string> texts;
+        std::uint64_t end = 0;
+        std::uint64_t textSize = 0;
+        void LineRead(const vireo::LogLine& line) {
+            FUZZ_CHECK(line.number == texts.size() + 1);
+            FUZZ_CHECK(line.start == end);
+            FUZZ_CHECK(line.end > line.start || line.end == textSize);
+            end = line.end;
+            texts.emplace_back(line.text);
+        }
+    } lines;
+    lines.textSize = textSize;
+    vireo::LogValueReader reader(path, false, bufferSize);
+    reader.Read(lines);
+    FUZZ_CHECK(lines.end == textSize);
+    return lines.texts;
 }
 
 std::vector<std::string> ModelLines(std::string_view data, std::size_t& textSize) {
@@ -88,6 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     FUZZ_CHECK(big.bytes == textSize);
     FUZZ_CHECK(ReadAll(logFile.Path(), 16) == big);
     FUZZ_CHECK(ReadAll(logFile.Path(), smallBuffer) == big);
+    FUZZ_CHECK(ValueReaderLines(logFile.Path(), 1u << 20, textSize) == model);
+    FUZZ_CHECK(ValueReaderLines(logFile.Path(), smallBuffer, textSize) == model);
 
     // Discovery of the file equals discovery of the model's lines, for a .log
     // and for a .PRN file (where a heading line counts).

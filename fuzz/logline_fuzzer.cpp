@@ -1,8 +1,9 @@
-// ClassifyLogLine, ParseLogRecord and NextLogValue on one fuzzed line, and the
-// discovery of the same line.
+// ClassifyLogLine and the walk over the values of one fuzzed line
+// (LineValueWalk), and the discovery of the same line.
 // Properties:
 // - the kind is one of 0..6 and the same on a second call;
-// - a one-value record: the result is exactly "the value text is a number",
+// - a one-value record gives one value: its value state is exactly what
+//   ReadLogNumber says of the value text (number, not a number, out of range),
 //   the time tag is SecondsToDateTime(stamp), every text is a piece of the line;
 // - a multi-value line: the walk ends within length+1 steps, names run
 //   label:1, label:2, ... and all values share one stamp;
@@ -24,8 +25,8 @@
 #include "FuzzSupport.h"
 #include "logfile/LogLineKind.h"
 #include "logfile/LogNumber.h"
-#include "logfile/LogRecord.h"
 #include "logfile/LogSensorName.h"
+#include "logfile/LogValueReader.h"
 #include "logfile/SensorDiscovery.h"
 
 namespace {
@@ -106,44 +107,52 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     FUZZ_CHECK(vireo::ClassifyLogLine(line) == kind);
 
     std::set<std::string, CaseInsensitiveLess> recordNames;
-    vireo::LogRecord record;
-    if (vireo::IsOneValueKind(kind)) {
-        const bool ok = vireo::ParseLogRecord(kind, line, record);
-        double value = 0;
-        FUZZ_CHECK(ok == vireo::ParseLogNumber(record.valueText, value));
-        if (ok) FUZZ_CHECK(record.value == value || (record.value != record.value && value != value));
-        FUZZ_CHECK(record.timeTag == vireo::SecondsToDateTime(record.stamp));
-        CheckTimeTag(record.dateText, record.timeText, record.dateText.size() == 10 && record.timeText.size() == 8,
-                     record.stamp, record.hasTimeTag);
-        for (const std::string* text :
-             {&record.name, &record.dateText, &record.timeText, &record.valueText, &record.fifthField, &record.flag})
-            FUZZ_CHECK(PieceOf(line, *text));
-        recordNames.insert(record.name);
-    } else {
-        FUZZ_CHECK(!vireo::ParseLogRecord(kind, line, record));
-    }
-
-    vireo::ValueCursor cursor;
-    cursor.started = false;
+    vireo::LineValueWalk walk;
+    vireo::LogValue value;
+    walk.Start(kind, line, nullptr);
     std::size_t steps = 0;
-    bool first = true;
     vireo::SecondStamp stamp = 0;
-    for (;;) {
-        vireo::NextLogValue(kind, line, cursor, record);
-        if (!cursor.started) break;
-        FUZZ_CHECK(vireo::IsMultiValueKind(kind));
+    std::string label;
+    while (walk.Next(value)) {
         ++steps;
+        FUZZ_CHECK(kind != vireo::LogLineKind::NotARecord);
         FUZZ_CHECK(steps <= line.size() + 1);
-        FUZZ_CHECK(cursor.counter == steps);
-        FUZZ_CHECK(record.name == cursor.label + ":" + std::to_string(steps));
-        FUZZ_CHECK(PieceOf(line, record.valueText));
-        if (first) stamp = record.stamp;
-        FUZZ_CHECK(record.stamp == stamp);
-        FUZZ_CHECK(record.timeTag == vireo::SecondsToDateTime(stamp));
-        CheckTimeTag(record.dateText, record.timeText, true, record.stamp, record.hasTimeTag);
-        first = false;
-        recordNames.insert(record.name);
+        double number = 0;
+        const vireo::LogNumberRead read = vireo::ReadLogNumber(value.valueText, number);
+        FUZZ_CHECK(value.IsNumber() == (read == vireo::LogNumberRead::Number));
+        FUZZ_CHECK((value.valueState == vireo::ValueState::OutOfDoubleRange) ==
+                   (read == vireo::LogNumberRead::OutOfRange));
+        if (value.IsNumber()) FUZZ_CHECK(value.value == number || (value.value != value.value && number != number));
+        if (!value.IsNumber()) FUZZ_CHECK(value.value == 0);
+        FUZZ_CHECK(value.timeTag == vireo::SecondsToDateTime(value.stamp));
+        FUZZ_CHECK(PieceOf(line, std::string(value.valueText)));
+        FUZZ_CHECK(value.headingName.empty());
+        const std::string name(value.name);
+        if (vireo::IsOneValueKind(kind)) {
+            FUZZ_CHECK(steps == 1);
+            CheckTimeTag(value.dateText, value.timeText, value.dateText.size() == 10 && value.timeText.size() == 8,
+                         value.stamp, value.HasTimeTag());
+            for (const std::string_view text : {value.name, value.dateText, value.timeText, value.valueText})
+                FUZZ_CHECK(PieceOf(line, std::string(text)));
+        } else {
+            FUZZ_CHECK(vireo::IsMultiValueKind(kind));
+            // Names run label:1, label:2, ... and all values share one stamp.
+            const std::string suffix = ":" + std::to_string(steps);
+            FUZZ_CHECK(name.size() >= suffix.size() &&
+                       name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0);
+            if (steps == 1) {
+                stamp = value.stamp;
+                label = name.substr(0, name.size() - suffix.size());
+            }
+            FUZZ_CHECK(name == label + suffix);
+            FUZZ_CHECK(value.stamp == stamp);
+            CheckTimeTag(value.dateText, value.timeText, true, value.stamp, value.HasTimeTag());
+        }
+        recordNames.insert(name);
     }
+    FUZZ_CHECK(!walk.Next(value));
+    if (kind == vireo::LogLineKind::NotARecord) FUZZ_CHECK(steps == 0);
+    if (vireo::IsOneValueKind(kind)) FUZZ_CHECK(steps == 1);
 
     // Discovery of the line alone (a .log file: comment lines are skipped).
     if (!line.empty() && !vireo::IsCommentLine(line)) {

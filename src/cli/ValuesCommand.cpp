@@ -12,11 +12,8 @@
 
 #include "cli/Cli.h"
 #include "cli/LogFileArgument.h"
-#include "logfile/LogLineKind.h"
-#include "logfile/LogLineReader.h"
 #include "logfile/LogNumber.h"
-#include "logfile/LogRecord.h"
-#include "logfile/SensorDiscovery.h"
+#include "logfile/LogValueReader.h"
 #include "scan/Chronos.h"
 
 namespace vireo::cli {
@@ -185,7 +182,7 @@ class ValuePrinter {
 public:
     explicit ValuePrinter(std::ostream& out) : output_(out) {}
 
-    void Print(const LogValueView& record) {
+    void Print(const LogValue& record) {
         output_.Append(record.headingName.empty() ? record.name : record.headingName);
         output_.Append('\t');
         output_.Append(timeTag_.Of(record.stamp));
@@ -201,37 +198,24 @@ private:
     TimeTagText timeTag_;
 };
 
-void PrintValues(const std::string& path, std::ostream& out) {
-    LogLineReader reader(path);
-    const bool prnFile = IsPrnFile(path);
-    ValuePrinter printer(out);
-    std::vector<std::string> headings;
-    LogValueView record;
-    ValueCursor cursor;
-    std::string_view line;
-    while (reader.ReadLine(line)) {
-        if (line.empty()) continue;
-        if (IsCommentLine(line)) {
-            if (prnFile) {
-                if (auto names = ParseColumnHeadings(line)) {
-                    headings = std::move(*names);
-                    cursor.headings = &headings;
-                }
-            }
-            continue;
-        }
-        const LogLineKind kind = ClassifyLogLine(line);
-        if (IsOneValueKind(kind)) {
-            if (ParseLogRecord(kind, line, record) && record.hasTimeTag) printer.Print(record);
-        } else if (IsMultiValueKind(kind)) {
-            cursor.started = false;
-            for (;;) {
-                const bool isNumber = NextLogValue(kind, line, cursor, record);
-                if (!cursor.started) break;
-                if (isNumber && record.hasTimeTag) printer.Print(record);
-            }
-        }
+/// Prints every value with a number and a time tag, as the import writes them.
+class PrintedValues : public LogValueVisitor {
+public:
+    explicit PrintedValues(std::ostream& out) : printer_(out) {}
+
+    bool Value(const LogValue& value, const LogLine&) {
+        if (value.IsNumber() && value.HasTimeTag()) printer_.Print(value);
+        return true;
     }
+
+private:
+    ValuePrinter printer_;
+};
+
+void PrintValues(const std::string& path, std::ostream& out) {
+    LogValueReader reader(path);
+    PrintedValues printed(out);
+    reader.Read(printed);
 }
 
 int RunValues(CommandContext& context) {

@@ -11,10 +11,7 @@
 #include "db/DataWriter.h"
 #include "import/ImportList.h"
 #include "import/ImportMessages.h"
-#include "logfile/LogLineKind.h"
-#include "logfile/LogLineReader.h"
-#include "logfile/LogNumber.h"
-#include "logfile/LogRecord.h"
+#include "logfile/LogValueReader.h"
 #include "logfile/SensorDiscovery.h"
 
 namespace vireo {
@@ -118,50 +115,67 @@ public:
     }
 
 private:
+    /// The import's view of a reading: the line events it reports, and each value to the write step.
+    class LineEvents : public LogValueVisitor {
+    public:
+        explicit LineEvents(ImportLoop& loop) : loop_(loop) {}
+
+        bool GoOn() { return !loop_.control_.stop && !loop_.control_.closing; }
+        void LineRead(const LogLine& line) {
+            if (loop_.sink_.ShowDetails()) loop_.sink_.AddStatusMessage("Reading - " + std::string(line.text));
+        }
+        void LineTooLong(const LogLine& line) {
+            // Longer than any record: its text was not kept, so its values cannot be read.
+            loop_.sink_.AddStatusMessage("Line too long, not imported - line " + std::to_string(line.number));
+        }
+        // Comment lines are passed over; in a .PRN file the reader keeps the
+        // column headings, which name the blank-separated values after them.
+        bool Value(const LogValue& value, const LogLine& line) {
+            if (line.number != valuesOfLine_) {  // the first value of the line
+                valuesOfLine_ = line.number;
+                loop_.lineReported_ = loop_.rangeReported_ = false;
+            }
+            loop_.ImportValue(value, line.text);
+            return !loop_.control_.closing;
+        }
+        bool LineDone(const LogLine& line) {
+            if (loop_.control_.closing) return false;
+            loop_.ShowProgress(line.end, loop_.size_);
+            loop_.observer_.LineCounted(++loop_.result_.counts.lines);
+            return true;
+        }
+        void FileShrank() {
+            // A file cut short while it was read has lost lines that were there at the start.
+            loop_.sink_.AddStatusMessage("The log file became shorter during the import, its end was not read - " +
+                                         loop_.request_.logFile);
+        }
+
+    private:
+        ImportLoop& loop_;
+        std::uint64_t valuesOfLine_ = 0;  // number of the line whose values are being written
+    };
+
     void ReadLines() {
         if (request_.fastMode) StartBatch();
-        LogLineReader reader(request_.logFile);
-        const std::uint64_t size = reader.FileSize();
-        std::string_view line;
-        while (!control_.stop && !control_.closing && reader.ReadLine(line)) {
-            if (sink_.ShowDetails()) sink_.AddStatusMessage("Reading - " + std::string(line));
-            if (reader.LineCut()) {
-                // Longer than any record: its text was not kept, so its values cannot be read.
-                sink_.AddStatusMessage("Line too long, not imported - line " + std::to_string(reader.LinesRead()));
-                continue;
-            }
-            if (line.empty()) continue;
-            if (IsCommentLine(line)) {
-                // In a .PRN file a column heading line names the values of the
-                // blank-separated lines after it.
-                if (prnFile_) {
-                    if (auto names = ParseColumnHeadings(line)) headings_ = std::move(*names);
-                }
-                continue;
-            }
-            ImportLine(ClassifyLogLine(line), line);
-            if (control_.closing) break;
-            ShowProgress(reader.BytesConsumed(), size);
-            observer_.LineCounted(++result_.counts.lines);
-        }
-        // A file cut short while it was read has lost lines that were there at the start.
-        if (!control_.stop && !control_.closing && reader.BytesConsumed() < size && reader.CurrentFileSize() < size)
-            sink_.AddStatusMessage("The log file became shorter during the import, its end was not read - " +
-                                   request_.logFile);
+        LogValueReader reader(request_.logFile, prnFile_);
+        size_ = reader.FileSize();
+        LineEvents events(*this);
+        reader.Read(events);
     }
 
-    void ImportLine(LogLineKind kind, std::string_view line) {
-        bool lineReported = false;
-        bool rangeReported = false;
+    /// One value of a line reaches the write step.
+    void ImportValue(const LogValue& value, std::string_view line) {
+        bool& lineReported = lineReported_;
+        bool& rangeReported = rangeReported_;
         // `isNumber` false: a value text that is no number is passed over
         // silently, one written as a number too large for a double is reported.
-        auto write = [&](const LogRecord& record, bool isNumber) {
-            if (!isNumber && !IsLogNumberOutOfRange(record.valueText)) return;
+        auto write = [&](const LogValue& record, bool isNumber) {
+            if (record.valueState == ValueState::NotANumber) return;
             const TDBSensor* pair = nullptr;
             if (!record.headingName.empty()) pair = pairs_.FindSensorPair(record.headingName);
             if (pair == nullptr) pair = pairs_.FindSensorPair(record.name);
             if (pair == nullptr) return;
-            if (!record.hasTimeTag) {
+            if (!record.HasTimeTag()) {
                 ++result_.counts.withoutTimeTag;
                 if (!lineReported) {
                     sink_.AddStatusMessage("No valid date and time, line not imported - " + std::string(line));
@@ -191,22 +205,9 @@ private:
             }
             observer_.ValueWritten();
         };
-
-        if (IsOneValueKind(kind)) {
-            const bool isNumber = ParseLogRecord(kind, line, record_);
-            write(record_, isNumber);
-        } else if (IsMultiValueKind(kind)) {
-            // Every paired numeric value of the line is written; a value that is
-            // no number or has no pair is passed over, not the rest of the line.
-            cursor_.started = false;
-            cursor_.headings = headings_.empty() ? nullptr : &headings_;
-            for (;;) {
-                const bool isNumber = NextLogValue(kind, line, cursor_, record_);
-                if (!cursor_.started) break;
-                write(record_, isNumber);
-                if (control_.closing) break;
-            }
-        }
+        // Every paired numeric value of a line is written; a value that is no
+        // number or has no pair is passed over, not the rest of the line.
+        write(value, value.IsNumber());
     }
 
     void Count(WriteOutcome outcome) {
@@ -258,7 +259,7 @@ private:
         batch_.inserted = batch_.updated = 0;
     }
 
-    void NextInBatch(const TDBSensor* pair, const LogRecord& record, WriteOutcome outcome) {
+    void NextInBatch(const TDBSensor* pair, const LogValue& record, WriteOutcome outcome) {
         if (auto lost = writer_.TakeLostBatch()) {
             // The engine rolled the batch back before this value: the values
             // before it are gone, this one went into the batch that follows.
@@ -331,9 +332,10 @@ private:
     const RunControl& control_;
     ImportResult& result_;
     const bool prnFile_;
-    std::vector<std::string> headings_;
-    LogRecord record_;
-    ValueCursor cursor_;
+    std::uint64_t size_ = 0;  // of the log file when it was opened
+    // The line's "No valid date and time" and "Number out of range" reports, each made once a line.
+    bool lineReported_ = false;
+    bool rangeReported_ = false;
     int lastPercent_ = -1;
     Batch batch_;
 };

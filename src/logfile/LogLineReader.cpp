@@ -5,52 +5,22 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define VIREO_READER_SSE2 1
-#endif
+#include "logfile/LineBreakScan.h"
 
 namespace vireo {
 namespace {
+
+using logfile_detail::FirstLineBreak;
 
 constexpr char kEndOfText = 26;  // control-Z
 /// A carriage return and the byte after it must fit the buffer together.
 constexpr std::size_t kLeastBuffer = 2;
 
 std::string SystemMessage(int error) { return std::strerror(error); }
-
-/// The index of the first carriage return or line feed in [from, end) of
-/// `data`, or `end`. Reads only inside [data, data + end).
-std::size_t FirstLineBreak(const char* data, std::size_t from, std::size_t end) {
-#ifdef VIREO_READER_SSE2
-    if (end >= 16) {
-        const __m128i carriageReturn = _mm_set1_epi8('\r');
-        const __m128i lineFeed = _mm_set1_epi8('\n');
-        const auto breaks = [&](std::size_t at) {
-            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-            return static_cast<unsigned>(_mm_movemask_epi8(
-                _mm_or_si128(_mm_cmpeq_epi8(chunk, carriageReturn), _mm_cmpeq_epi8(chunk, lineFeed))));
-        };
-        for (; from + 16 <= end; from += 16) {
-            if (const unsigned mask = breaks(from); mask != 0)
-                return from + static_cast<std::size_t>(std::countr_zero(mask));
-        }
-        if (from < end) {
-            // The last 16 bytes, without those before `from`.
-            const unsigned mask = breaks(end - 16) >> (from - (end - 16));
-            return mask != 0 ? from + static_cast<std::size_t>(std::countr_zero(mask)) : end;
-        }
-        return end;
-    }
-#endif
-    while (from < end && data[from] != '\r' && data[from] != '\n') ++from;
-    return from;
-}
 
 }  // namespace
 

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "logfile/FieldWalk.h"
+#include "logfile/KeptTimeTag.h"
 #include "logfile/LineSplit.h"
 #include "logfile/LogNumber.h"
 #include "logfile/LogTimeTag.h"
 #include "scan/PScan.h"
-#include "scan/Regional.h"
 
 namespace vireo {
 namespace {
@@ -57,41 +57,9 @@ void ClearTexts(LogValueView& record) {
     record.flag = {};
 }
 
-/// Reads the date and the time of a record (see ReadLogTimeTag). Records of
-/// one file mostly come in runs of one time, so the last texts read and their
-/// time tag are kept (with the separators they were read with).
+/// The date and time of a record (see ReadLogTimeTag), through the kept last one.
 LogTimeTag ReadTimeTag(std::string_view dateText, std::string_view timeText) {
-    constexpr std::size_t kLongestKept = 32;
-    struct LastTimeTag {
-        bool valid = false;
-        char dateSeparator = 0;
-        char timeSeparator = 0;
-        LogTimeTag timeTag;
-        std::size_t dateSize = 0;
-        std::size_t timeSize = 0;
-        char text[kLongestKept];
-    };
-    thread_local LastTimeTag last;
-    const RegionalSettings& regional = Regional();
-    const std::size_t size = dateText.size() + timeText.size();
-    if (last.valid && last.dateSize == dateText.size() && last.timeSize == timeText.size() &&
-        last.dateSeparator == regional.dateSeparator && last.timeSeparator == regional.timeSeparator &&
-        (dateText.empty() || std::memcmp(last.text, dateText.data(), dateText.size()) == 0) &&
-        (timeText.empty() || std::memcmp(last.text + dateText.size(), timeText.data(), timeText.size()) == 0)) {
-        return last.timeTag;
-    }
-    const LogTimeTag timeTag = ReadLogTimeTag(dateText, timeText);
-    last.valid = size <= kLongestKept;
-    if (last.valid) {
-        if (!dateText.empty()) std::memcpy(last.text, dateText.data(), dateText.size());
-        if (!timeText.empty()) std::memcpy(last.text + dateText.size(), timeText.data(), timeText.size());
-        last.dateSize = dateText.size();
-        last.timeSize = timeText.size();
-        last.dateSeparator = regional.dateSeparator;
-        last.timeSeparator = regional.timeSeparator;
-        last.timeTag = timeTag;
-    }
-    return timeTag;
+    return logfile_detail::ReadKeptTimeTag(dateText, timeText);
 }
 
 /// The time tag of a one-value record: only a date text of exactly 10
@@ -160,7 +128,7 @@ bool SplitOneValueLine(LogLineKind kind, std::string_view line, LogValueView& re
 
 /// The date, the time and the values of a multi-value line; as the patterns
 /// "%P%P%P%S" (date, time, label, rest) and "%s %_%s %_%s" (date, time, rest) split it.
-void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor) {
+void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor, bool withTimeTag = true) {
     std::string_view date;
     std::string_view time;
     std::string_view rest;
@@ -181,9 +149,14 @@ void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor) {
         Scan(line, "%s %_%s %_%s", {&date, &time, &rest});
         cursor.label = "0";
     }
+    Store(cursor.rest, rest);
+    cursor.position = 1;
+    cursor.length = cursor.rest.size();
+    cursor.counter = 0;
+    cursor.started = true;
+    if (!withTimeTag) return;
     Store(cursor.dateText, date);
     Store(cursor.timeText, time);
-    Store(cursor.rest, rest);
     // The value kinds take the date and time as they stand, whatever their lengths.
     cursor.stampText.assign(cursor.dateText);
     cursor.stampText.push_back(' ');
@@ -192,10 +165,6 @@ void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor) {
     cursor.stamp = timeTag.stamp;
     cursor.timeTag = SecondsToDateTime(cursor.stamp);
     cursor.hasTimeTag = timeTag.usable;
-    cursor.position = 1;
-    cursor.length = cursor.rest.size();
-    cursor.counter = 0;
-    cursor.started = true;
 }
 
 /// Takes the next value text of a multi-value line from the cursor; false (and
@@ -341,5 +310,27 @@ bool NextLogValue(LogLineKind kind, std::string_view line, ValueCursor& cursor, 
     record.value = ValueOf(record.valueText, isNumber);
     return isNumber;
 }
+
+namespace logfile_detail {
+
+std::string_view OneValueName(LogLineKind kind, std::string_view line) {
+    LogValueView record;
+    return SplitOneValueLine(kind, line, record) ? record.name : std::string_view();
+}
+
+bool NextValueName(LogLineKind kind, std::string_view line, ValueCursor& cursor, std::string_view& name) {
+    if (!IsMultiValueKind(kind)) {
+        cursor.started = false;
+        return false;
+    }
+    if (!cursor.started) StartLine(kind, line, cursor, false);
+    std::string_view valueText;
+    if (!TakeValueText(kind, cursor, valueText)) return false;
+    FormName(cursor.name, cursor.label, cursor.counter);
+    name = cursor.name;
+    return true;
+}
+
+}  // namespace logfile_detail
 
 }  // namespace vireo

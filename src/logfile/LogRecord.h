@@ -119,4 +119,15 @@ bool NextLogValue(LogLineKind kind, std::string_view line, ValueCursor& cursor, 
 /// The same as views into `line` and `cursor`.
 bool NextLogValue(LogLineKind kind, std::string_view line, ValueCursor& cursor, LogValueView& record);
 
+namespace logfile_detail {
+
+/// The name of the value of a line of a one-value kind, without reading its
+/// number or time tag; empty for other kinds.
+std::string_view OneValueName(LogLineKind kind, std::string_view line);
+/// The name of the next value of a line of a multi-value kind, without reading
+/// numbers or time tags: the walk of NextLogValue, true while it takes a value.
+bool NextValueName(LogLineKind kind, std::string_view line, ValueCursor& cursor, std::string_view& name);
+
+}  // namespace logfile_detail
+
 }  // namespace vireo

@@ -18,9 +18,11 @@ bool SameLogSensor(std::string_view a, std::string_view b) noexcept;
 
 /// Hash and equality of names without regard to case, for hashed sets and maps.
 struct LogSensorHash {
+    using is_transparent = void;  // a name is looked up as a view, without a copy
     std::size_t operator()(std::string_view name) const noexcept;
 };
 struct LogSensorEqual {
+    using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const noexcept { return SameLogSensor(a, b); }
 };
 

@@ -1,12 +1,11 @@
 #include "logfile/SensorDiscovery.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "logfile/FieldWalk.h"
 #include "logfile/LogLineKind.h"
 #include "logfile/LogLineReader.h"
-#include "scan/PScan.h"
+#include "logfile/LogValueReader.h"
 
 namespace vireo {
 namespace {
@@ -25,12 +24,6 @@ std::size_t FindUpper(std::string_view text, std::string_view word) {
 }
 
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-void AppendDecimal(std::string& text, std::size_t number) {
-    char digits[24];
-    const auto written = std::to_chars(digits, digits + sizeof digits, number);
-    text.append(digits, written.ptr);
-}
 
 }  // namespace
 
@@ -67,8 +60,8 @@ std::optional<std::vector<std::string>> ParseColumnHeadings(std::string_view lin
     return names;
 }
 
-void LogSensorCollector::Add(const std::string& name) {
-    if (names_.find(name) == names_.end()) names_.insert(name);
+void LogSensorCollector::Add(std::string_view name) {
+    if (names_.find(name) == names_.end()) names_.emplace(name);
 }
 
 bool LogSensorCollector::TakeLine(std::string_view line) {
@@ -81,50 +74,10 @@ bool LogSensorCollector::TakeLine(std::string_view line) {
         }
         // A quoted line of a .PRN file that is no heading line is read as a record.
     }
-    std::string* f = fields_;
-    std::size_t position = 1;
-    switch (ClassifyLogLine(line)) {
-        case LogLineKind::NotARecord:
-            return true;
-        case LogLineKind::NameDateTime:
-            Scan(line, "%P%P%P%P%P", {&f[0], &f[1], &f[2], &f[3], &f[4]});
-            Add(f[0]);
-            return true;
-        case LogLineKind::NameStamp:
-            Scan(line, "%P%P%P%P", {&f[0], &f[1], &f[2], &f[3]});
-            Add(f[0]);
-            return true;
-        case LogLineKind::DateTimeName:
-            Scan(line, "%P%P%P%P%P%P", {&f[0], &f[1], &f[2], &f[3], &f[4], &f[5]});
-            Add(f[2]);
-            return true;
-        case LogLineKind::StampName:
-            Scan(line, "%P%P%P%P%P", {&f[0], &f[1], &f[2], &f[3], &f[4]});
-            Add(f[1]);
-            return true;
-        case LogLineKind::DateTimeLabelValues: {
-            Scan(line, "%P%P%P%S", {&f[0], &f[1], &f[2], &f[3]});
-            for (std::size_t counter = 1; position <= f[3].size(); ++counter) {
-                logfile_detail::WalkStep(f[3], position, "%P", f[4]);
-                name_.assign(f[2]);
-                name_.push_back(':');
-                AppendDecimal(name_, counter);
-                Add(name_);
-            }
-            return true;
-        }
-        case LogLineKind::BlankSeparatedValues: {
-            Scan(line, "%s %_%s %_%s", {&f[0], &f[1], &f[2]});
-            for (std::size_t counter = 1; position <= f[2].size(); ++counter) {
-                logfile_detail::WalkStep(f[2], position, "%s %_", f[4]);
-                name_.assign("0:");
-                AppendDecimal(name_, counter);
-                Add(name_);
-            }
-            return false;  // only the first line of this kind is read
-        }
-    }
-    return true;
+    const LogLineKind kind = ClassifyLogLine(line);
+    walk_.Start(kind, line, nullptr, LineValueWalk::Reads::NamesOnly);
+    while (walk_.Next(value_)) Add(value_.name);
+    return kind != LogLineKind::BlankSeparatedValues;  // only the first line of this kind is read
 }
 
 std::vector<std::string> LogSensorCollector::SortedNames() const {
@@ -134,13 +87,40 @@ std::vector<std::string> LogSensorCollector::SortedNames() const {
     return sorted;
 }
 
-std::vector<std::string> ReadSensorNames(const std::string& path, bool prnFile) {
-    LogLineReader reader(path);
-    LogSensorCollector collector(prnFile);
-    std::string_view line;
-    while (reader.ReadLine(line)) {
-        if (!collector.TakeLine(line)) break;
+namespace {
+
+/// Discovery's view of a reading: the names of every value, until a .PRN
+/// column heading line or the first blank-separated line.
+class DiscoveryVisitor : public LogValueVisitor {
+public:
+    static constexpr bool kNamesOnly = true;
+
+    explicit DiscoveryVisitor(LogSensorCollector& collector, bool prnFile) : collector_(collector), prnFile_(prnFile) {}
+
+    CommentAction CommentLine(const LogLine&, const std::vector<std::string>* headings) {
+        if (!prnFile_) return CommentAction::Skip;
+        if (headings == nullptr) return CommentAction::ReadAsRecord;
+        for (const std::string& name : *headings) collector_.Add(name);
+        return CommentAction::Stop;
     }
+    bool Value(const LogValue& value, const LogLine&) {
+        collector_.Add(value.name);
+        return true;
+    }
+    bool LineDone(const LogLine& line) { return line.kind != LogLineKind::BlankSeparatedValues; }
+
+private:
+    LogSensorCollector& collector_;
+    bool prnFile_;
+};
+
+}  // namespace
+
+std::vector<std::string> ReadSensorNames(const std::string& path, bool prnFile) {
+    LogValueReader reader(path, prnFile);
+    LogSensorCollector collector(prnFile);
+    DiscoveryVisitor visitor(collector, prnFile);
+    reader.Read(visitor);
     return collector.SortedNames();
 }
 

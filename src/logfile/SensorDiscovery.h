@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "logfile/LogSensorName.h"
+#include "logfile/LogValueReader.h"
 
 namespace vireo {
 
@@ -37,15 +38,14 @@ public:
     /// The names found, in the order of the log sensor list (LogSensorLess).
     std::vector<std::string> SortedNames() const;
 
-private:
-    void Add(const std::string& name);
+    /// Takes one name (kept once, in the spelling met first).
+    void Add(std::string_view name);
 
+private:
     bool prnFile_;
     std::unordered_set<std::string, LogSensorHash, LogSensorEqual> names_;
-    // Fields of the line being read, kept so that reading allocates nothing once
-    // they have grown to the file's field sizes.
-    std::string fields_[6];
-    std::string name_;
+    LineValueWalk walk_;
+    LogValue value_;
 };
 
 /// Discovery: reads the log file from top to bottom and gives every distinct
