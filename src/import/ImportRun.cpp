@@ -163,51 +163,45 @@ private:
         reader.Read(events);
     }
 
-    /// One value of a line reaches the write step.
+    /// One value of a line reaches the write step. Every paired numeric value
+    /// of a line is written; a value that is no number or has no pair is passed
+    /// over, not the rest of the line. A value text that is no number is passed
+    /// over silently, one written as a number too large for a double is reported.
     void ImportValue(const LogValue& value, std::string_view line) {
-        bool& lineReported = lineReported_;
-        bool& rangeReported = rangeReported_;
-        // `isNumber` false: a value text that is no number is passed over
-        // silently, one written as a number too large for a double is reported.
-        auto write = [&](const LogValue& record, bool isNumber) {
-            if (record.valueState == ValueState::NotANumber) return;
-            const TDBSensor* pair = nullptr;
-            if (!record.headingName.empty()) pair = pairs_.FindSensorPair(record.headingName);
-            if (pair == nullptr) pair = pairs_.FindSensorPair(record.name);
-            if (pair == nullptr) return;
-            if (!record.HasTimeTag()) {
-                ++result_.counts.withoutTimeTag;
-                if (!lineReported) {
-                    sink_.AddStatusMessage("No valid date and time, line not imported - " + std::string(line));
-                    lineReported = true;
-                }
-                return;
+        if (value.valueState == ValueState::NotANumber) return;
+        const TDBSensor* pair = nullptr;
+        if (!value.headingName.empty()) pair = pairs_.FindSensorPair(value.headingName);
+        if (pair == nullptr) pair = pairs_.FindSensorPair(value.name);
+        if (pair == nullptr) return;
+        if (!value.HasTimeTag()) {
+            ++result_.counts.withoutTimeTag;
+            if (!lineReported_) {
+                sink_.AddStatusMessage("No valid date and time, line not imported - " + std::string(line));
+                lineReported_ = true;
             }
-            if (!isNumber) {
-                ++result_.counts.outOfRange;
-                if (!rangeReported) {
-                    sink_.AddStatusMessage("Number out of range, value not imported - " + std::string(line));
-                    rangeReported = true;
-                }
-                return;
+            return;
+        }
+        if (!value.IsNumber()) {
+            ++result_.counts.outOfRange;
+            if (!rangeReported_) {
+                sink_.AddStatusMessage("Number out of range, value not imported - " + std::string(line));
+                rangeReported_ = true;
             }
-            const WriteResult written =
-                writer_.WriteValue(pair->StationId, pair->SensorName, "T", record.timeTag, record.value);
-            if (request_.fastMode) {
-                // A written value is shown once its batch is committed.
-                if (!written.Written())
-                    ReportWrite(sink_, written, pair->StationId, pair->SensorName, record.timeTag, record.value);
-                Count(written.outcome);
-                NextInBatch(pair, record, written.outcome);
-            } else {
-                ReportWrite(sink_, written, pair->StationId, pair->SensorName, record.timeTag, record.value);
-                Count(written.outcome);
-            }
-            observer_.ValueWritten();
-        };
-        // Every paired numeric value of a line is written; a value that is no
-        // number or has no pair is passed over, not the rest of the line.
-        write(value, value.IsNumber());
+            return;
+        }
+        const WriteResult written =
+            writer_.WriteValue(pair->StationId, pair->SensorName, "T", value.timeTag, value.value);
+        if (request_.fastMode) {
+            // A written value is shown once its batch is committed.
+            if (!written.Written())
+                ReportWrite(sink_, written, pair->StationId, pair->SensorName, value.timeTag, value.value);
+            Count(written.outcome);
+            NextInBatch(pair, value, written.outcome);
+        } else {
+            ReportWrite(sink_, written, pair->StationId, pair->SensorName, value.timeTag, value.value);
+            Count(written.outcome);
+        }
+        observer_.ValueWritten();
     }
 
     void Count(WriteOutcome outcome) {
