@@ -206,7 +206,7 @@ TEST_F(ParamsTest, ExecutablePathNamesThisTestProgram) {
     const std::string path = ExecutablePath();
     EXPECT_TRUE(fs::path(path).is_absolute()) << path;
     EXPECT_TRUE(fs::is_regular_file(path)) << path;
-    EXPECT_EQ(fs::path(path).filename().string().rfind("test_app", 0), 0u) << path;
+    EXPECT_EQ(fs::path(path).filename().string().rfind("test_settings", 0), 0u) << path;
 }
 
 }  // namespace
