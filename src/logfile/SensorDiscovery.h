@@ -6,7 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "logfile/LogSensorName.h"
+#include "scan/AsciiCase.h"
 
 namespace vireo {
 
@@ -34,14 +34,14 @@ public:
     /// blank-separated line.
     bool TakeLine(std::string_view line);
 
-    /// The names found, in the order of the log sensor list (LogSensorLess).
+    /// The names found, in the order of the log sensor list (NameLess).
     std::vector<std::string> SortedNames() const;
 
 private:
     void Add(const std::string& name);
 
     bool prnFile_;
-    std::unordered_set<std::string, LogSensorHash, LogSensorEqual> names_;
+    std::unordered_set<std::string, NameHash, NameEqual> names_;
     // Fields of the line being read, kept so that reading allocates nothing once
     // they have grown to the file's field sizes.
     std::string fields_[6];
