@@ -25,9 +25,9 @@
 #include "FuzzSupport.h"
 #include "logfile/LogLineKind.h"
 #include "logfile/LogNumber.h"
-#include "logfile/LogSensorName.h"
 #include "logfile/LogValueReader.h"
 #include "logfile/SensorDiscovery.h"
+#include "scan/AsciiCase.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ bool PieceOf(std::string_view line, const std::string& text) {
 }
 
 struct CaseInsensitiveLess {
-    bool operator()(const std::string& a, const std::string& b) const { return vireo::LogSensorLess(a, b); }
+    bool operator()(const std::string& a, const std::string& b) const { return vireo::NameLess(a, b); }
 };
 
 /// The numbers of a date or time text: runs of digits between separators,

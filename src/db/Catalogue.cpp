@@ -4,14 +4,6 @@
 
 namespace vireo {
 
-std::string UpperCaseName(std::string_view name) {
-    std::string upper(name);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return upper;
-}
-
 void ReadStations(Database& database, std::vector<std::string>& stations) {
     Query query(database);
     query.SetSql(kStationsSql);
@@ -21,12 +13,6 @@ void ReadStations(Database& database, std::vector<std::string>& stations) {
         const QueryField& field = query.FieldByName("Station_Id");
         if (!field.IsNull()) stations.push_back(UpperCaseName(field.AsString()));
     }
-}
-
-std::vector<std::string> ListStations(Database& database) {
-    std::vector<std::string> stations;
-    ReadStations(database, stations);
-    return stations;
 }
 
 namespace {
@@ -63,21 +49,9 @@ void ReadStationSensorNames(Database& database, std::string_view stationId, std:
         });
 }
 
-std::vector<StationSensorName> ListStationSensorNames(Database& database, std::string_view stationId) {
-    std::vector<StationSensorName> sensors;
-    ReadStationSensorNames(database, stationId, sensors);
-    return sensors;
-}
-
 std::string UnpairableSensorText(std::string_view stationId, std::string_view sensorName) {
     return "Station sensor " + std::string(stationId) + "." + std::string(sensorName) +
            " cannot be paired: its name holds characters that Windows-1252 cannot hold.";
-}
-
-std::vector<std::string> ListStationSensors(Database& database, std::string_view stationId) {
-    std::vector<std::string> sensors;
-    ReadStationSensors(database, stationId, sensors);
-    return sensors;
 }
 
 std::string StationListErrorText() {

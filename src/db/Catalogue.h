@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/AsciiCase.h"
+
 namespace vireo {
 
 class Database;
@@ -14,15 +16,13 @@ inline constexpr std::string_view kStationSensorsSql =
     "SELECT DISTINCT SENSORNAME FROM TF_SITESENSORS WHERE TF_SITESENSORS.STE_STATION_ID = :StationID AND "
     "(TF_SITESENSORS.ENABLED = 'Y')";
 
-/// Station identifiers and station sensor names are upper-cased when listed
-/// and when written: ASCII letters only, every other byte stays as it is.
-std::string UpperCaseName(std::string_view name);
+// Station identifiers and station sensor names are upper-cased (UpperCaseName)
+// when listed and when written.
 
 /// Appends the identifiers of the enabled stations, upper-cased, in the order
 /// the database gives them; a null identifier is left out. Throws DbError;
 /// what was appended before the error stays in `stations`.
 void ReadStations(Database& database, std::vector<std::string>& stations);
-std::vector<std::string> ListStations(Database& database);
 
 /// The enabled sensors of `stationId` (asked for in upper case), upper-cased,
 /// in database order, nulls left out. Once the query is open `sensors` is
@@ -30,7 +30,6 @@ std::vector<std::string> ListStations(Database& database);
 /// error came (the old content when the query did not open, else the names
 /// read so far).
 void ReadStationSensors(Database& database, std::string_view stationId, std::vector<std::string>& sensors);
-std::vector<std::string> ListStationSensors(Database& database, std::string_view stationId);
 
 /// A station sensor name as listed. `name` is its Windows-1252 text,
 /// upper-cased. When the database's name holds characters that Windows-1252
@@ -46,7 +45,6 @@ struct StationSensorName {
 
 /// ReadStationSensors, keeping what each name is (same order, same rules).
 void ReadStationSensorNames(Database& database, std::string_view stationId, std::vector<StationSensorName>& sensors);
-std::vector<StationSensorName> ListStationSensorNames(Database& database, std::string_view stationId);
 
 /// The message when a station sensor that cannot be paired is chosen or named.
 std::string UnpairableSensorText(std::string_view stationId, std::string_view sensorName);

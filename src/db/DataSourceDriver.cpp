@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "scan/AsciiCase.h"
+
 namespace vireo {
 namespace {
 
@@ -16,12 +18,8 @@ std::string Value(const std::string& section, const char* key, const char* file)
     return std::string(buffer.data(), std::min<std::size_t>(static_cast<std::size_t>(length), buffer.size() - 1));
 }
 
-bool Holds(std::string text, std::string_view part) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text.find(part) != std::string::npos;
-}
+/// True when `text` holds `part` (upper case) without regard to case.
+bool Holds(std::string_view text, std::string_view part) { return UpperCaseName(text).find(part) != std::string::npos; }
 
 }  // namespace
 
@@ -31,8 +29,8 @@ bool DataSourceUsesPostgres(const std::string& alias) {
     // path of its library.
     const std::string driver = Value(alias, "Driver", "odbc.ini");
     if (driver.empty()) return false;
-    if (Holds(driver, "postgres") || Holds(driver, "psqlodbc")) return true;
-    return Holds(Value(driver, "Driver", "odbcinst.ini"), "psqlodbc");
+    if (Holds(driver, "POSTGRES") || Holds(driver, "PSQLODBC")) return true;
+    return Holds(Value(driver, "Driver", "odbcinst.ini"), "PSQLODBC");
 }
 
 }  // namespace vireo

@@ -14,7 +14,21 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-char32_t CodePointOf(unsigned char byte) { return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte; }
+}  // namespace
+
+char32_t Windows1252CodePoint(unsigned char byte) {
+    return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte;
+}
+
+std::optional<char> Windows1252Byte(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
+        if (kHighControls[i] == c) return static_cast<char>(0x80 + i);
+    }
+    return std::nullopt;
+}
+
+namespace {
 
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
@@ -27,15 +41,6 @@ void AppendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
-}
-
-/// The byte of `c`, or nothing when Windows-1252 has none for it.
-std::optional<char> ByteOf(char32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == c) return static_cast<char>(0x80 + i);
-    }
-    return std::nullopt;
 }
 
 /// The conversion of Utf8ToWindows1252; `exact` becomes false at the first
@@ -74,7 +79,7 @@ std::string ConvertUtf8(std::string_view text, bool& exact) {
             i += length == 0 ? 1 : taken;  // a broken sequence counts once
             continue;
         }
-        const std::optional<char> byte = ByteOf(c);
+        const std::optional<char> byte = Windows1252Byte(c);
         if (!byte) exact = false;
         out += byte.value_or('?');
         i += length;
@@ -87,7 +92,7 @@ std::string ConvertUtf8(std::string_view text, bool& exact) {
 std::string Windows1252ToUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size() + text.size() / 4);
-    for (char ch : text) AppendUtf8(out, CodePointOf(static_cast<unsigned char>(ch)));
+    for (char ch : text) AppendUtf8(out, Windows1252CodePoint(static_cast<unsigned char>(ch)));
     return out;
 }
 
@@ -101,12 +106,6 @@ std::optional<std::string> Utf8ToWindows1252Exact(std::string_view text) {
     std::string out = ConvertUtf8(text, exact);
     if (!exact) return std::nullopt;
     return out;
-}
-
-bool Windows1252Holds(std::string_view utf8) {
-    bool exact = true;
-    ConvertUtf8(utf8, exact);
-    return exact;
 }
 
 }  // namespace vireo

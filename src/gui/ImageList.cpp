@@ -165,8 +165,7 @@ const char* ThemeName(ActionImage image) {
     return "";
 }
 
-}  // namespace
-
+/// The drawn picture alone (what shows where the theme has none).
 QIcon DrawnActionIcon(ActionImage image) {
     QImage canvas(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
@@ -177,6 +176,8 @@ QIcon DrawnActionIcon(ActionImage image) {
     }
     return QIcon(QPixmap::fromImage(canvas));
 }
+
+}  // namespace
 
 QIcon ActionIcon(ActionImage image) {
     return QIcon::fromTheme(QLatin1String(ThemeName(image)), DrawnActionIcon(image));

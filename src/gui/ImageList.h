@@ -15,7 +15,4 @@ constexpr int kActionImageCount = 9;
 QIcon ActionIcon(ActionImage image);
 QIcon ActionIcon(int index);
 
-/// The drawn picture alone (what shows where the theme has none).
-QIcon DrawnActionIcon(ActionImage image);
-
 }  // namespace vireo::gui

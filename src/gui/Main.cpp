@@ -77,14 +77,14 @@ void WhenOnScreen(QWidget* window, std::function<void()> action) {
 void NameApplication() { QCoreApplication::setApplicationName(QStringLiteral("VireoImport")); }
 
 TfrmMain::TfrmMain(MainWindowOptions options)
-    : FStatus([this](const std::string& line) { InsertMemoLine(line); }), options_(std::move(options)) {
-    if (options_.dialogs != nullptr) {
-        dialogs_ = options_.dialogs;
+    : FStatus([this](const std::string& line) { InsertMemoLine(line); }), FOptions(std::move(options)) {
+    if (FOptions.dialogs != nullptr) {
+        FDialogs = FOptions.dialogs;
     } else {
-        ownDialogs_ = std::make_unique<QtUserDialogs>(this);
-        dialogs_ = ownDialogs_.get();
+        FOwnDialogs = std::make_unique<QtUserDialogs>(this);
+        FDialogs = FOwnDialogs.get();
     }
-    if (options_.executablePath.empty()) options_.executablePath = ExecutablePath();
+    if (FOptions.executablePath.empty()) FOptions.executablePath = ExecutablePath();
 
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QLatin1String(kCaption));
@@ -119,8 +119,8 @@ void TfrmMain::FormCreate() {
     lblDB->clear();
     FLastLogFile.clear();
     FStatus.SetLogToFile(false);
-    FHelpFile = HelpPathFor(options_.executablePath, ".html");
-    LoadSettings(SettingsPathFor(options_.executablePath), FSettings, FConnection, *this);
+    FHelpFile = HelpPathFor(FOptions.executablePath, ".html");
+    LoadSettings(SettingsPathFor(FOptions.executablePath), FSettings, FConnection, *this);
     OptionsFastImport->setChecked(FConnection.FFastImport);
 
     try {
@@ -151,7 +151,7 @@ void TfrmMain::CreateLoginForm() {
             AddStatusMessage(error.what());
         }
     }
-    FLoginForm = new TMyLoginForm(aliases, *dialogs_, this);
+    FLoginForm = new TMyLoginForm(aliases, *FDialogs, this);
 }
 
 TMyLoginForm* TfrmMain::MyLoginForm() const { return FLoginForm.data(); }

@@ -221,9 +221,9 @@ private:
     void ReleaseOwnedObjects();
     std::vector<std::string> ListItems(const QListWidget* list) const;
 
-    MainWindowOptions options_;
-    std::unique_ptr<UserDialogs> ownDialogs_;
-    UserDialogs* dialogs_ = nullptr;
+    MainWindowOptions FOptions;
+    std::unique_ptr<UserDialogs> FOwnDialogs;
+    UserDialogs* FDialogs = nullptr;
     QPointer<TMyLoginForm> FLoginForm;
     QPointer<TfmAbout> FAboutForm;
     std::unique_ptr<THelpViewer> FHelpViewer;

@@ -93,7 +93,7 @@ bool TfrmMain::ConnectDatabase(const std::string& alias, const std::string& user
     } catch (const std::exception& error) {
         if (ImportDatabase) ImportDatabase->Close();
         if (ImportSession) ImportSession->Close();
-        dialogs_->ShowMessage(MessageKind::Error, ConnectFailureText(alias, error.what()), MessageButtons::Ok);
+        FDialogs->ShowMessage(MessageKind::Error, ConnectFailureText(alias, error.what()), MessageButtons::Ok);
         return false;
     }
 }
@@ -101,7 +101,7 @@ bool TfrmMain::ConnectDatabase(const std::string& alias, const std::string& user
 void TfrmMain::ConnectAtStart() {
     StartConnection chosen;
     if (!ChooseStartConnection(FConnection, chosen)) {
-        dialogs_->ShowMessage(MessageKind::Error, InstallationValuesErrorText(), MessageButtons::Ok);
+        FDialogs->ShowMessage(MessageKind::Error, InstallationValuesErrorText(), MessageButtons::Ok);
         SetConnectedState(false);
         return;
     }

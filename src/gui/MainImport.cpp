@@ -51,9 +51,9 @@ void TfrmMain::OptionsImportExecute() {
     request.chosenStation = ToBytes(cbxStations->currentText());
     request.freeShare = FFreeShare;
     request.fastMode = FConnection.FFastImport;
-    if (RefuseDatabaseFile(request.logFile) || !CheckImport(request, *dialogs_)) return;
+    if (RefuseDatabaseFile(request.logFile) || !CheckImport(request, *FDialogs)) return;
     if (!FDataQuery || !FSensorPairs) {
-        dialogs_->ShowMessage(MessageKind::Error, "The ODBC driver manager is not available", MessageButtons::Ok);
+        FDialogs->ShowMessage(MessageKind::Error, "The ODBC driver manager is not available", MessageButtons::Ok);
         return;
     }
 
@@ -75,11 +75,11 @@ void TfrmMain::OptionsImportExecute() {
         if (FReleasePending && FRunDepth == 0) ReleaseOwnedObjects();
         return;
     }
-    if (!result.error.empty()) dialogs_->ShowMessage(MessageKind::Error, result.error, MessageButtons::Ok);
+    if (!result.error.empty()) FDialogs->ShowMessage(MessageKind::Error, result.error, MessageButtons::Ok);
 }
 
 void TfrmMain::OptionsStopExecute() {
-    if (dialogs_->ShowMessage(MessageKind::Confirmation, "Stop import process?", MessageButtons::YesNo) ==
+    if (FDialogs->ShowMessage(MessageKind::Confirmation, "Stop import process?", MessageButtons::YesNo) ==
         MessageAnswer::Yes) {
         FControl.stop = true;  // seen by the run before its next line
     }

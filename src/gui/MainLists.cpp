@@ -15,8 +15,8 @@
 #include "import/ImportList.h"
 #include "import/ImportSettingsFile.h"
 #include "logfile/LogLineReader.h"
-#include "logfile/LogSensorName.h"
 #include "logfile/SensorDiscovery.h"
+#include "scan/AsciiCase.h"
 
 namespace vireo::gui {
 
@@ -61,7 +61,7 @@ int FirstSelectedRow(const QListWidget* list) {
 bool TfrmMain::RefuseDatabaseFile(const std::string& path) {
     if (!ImportDatabase || !ImportDatabase->Connected()) return false;
     if (!IsFileOfDataSource(ImportDatabase->DatabaseName(), path)) return false;
-    dialogs_->ShowMessage(MessageKind::Error, DataSourceFileRefused(path), MessageButtons::Ok);
+    FDialogs->ShowMessage(MessageKind::Error, DataSourceFileRefused(path), MessageButtons::Ok);
     return true;
 }
 
@@ -72,7 +72,7 @@ void TfrmMain::AddLogSensor(const std::string& name) {
     int high = lbxLogSensors->count();
     while (low < high) {
         const int middle = low + (high - low) / 2;
-        if (LogSensorLess(name, ToBytes(lbxLogSensors->item(middle)->text())))
+        if (NameLess(name, ToBytes(lbxLogSensors->item(middle)->text())))
             high = middle;
         else
             low = middle + 1;
@@ -82,7 +82,7 @@ void TfrmMain::AddLogSensor(const std::string& name) {
 
 void TfrmMain::FileLogOpen1Execute() {
     const std::optional<std::string> path =
-        dialogs_->OpenFile({"Open Log File", kLogFileFilter, "log", StartFolder(FConnection.FLastLogFolder)});
+        FDialogs->OpenFile({"Open Log File", kLogFileFilter, "log", StartFolder(FConnection.FLastLogFolder)});
     if (!path) return;
     FConnection.FLastLogFolder = FolderOf(*path);
     edtLogfile->setText(FromPath(*path));
@@ -95,7 +95,7 @@ void TfrmMain::btnReadFileClick() {
     // The same file (without regard to case) is not read again.
     if (named.compare(FromPath(FLastLogFile), Qt::CaseInsensitive) == 0) return;
     if (!QFileInfo(named).isFile()) {
-        dialogs_->ShowMessage(MessageKind::Error, kNoFileName, MessageButtons::Ok);
+        FDialogs->ShowMessage(MessageKind::Error, kNoFileName, MessageButtons::Ok);
         return;
     }
     const std::string path = ToPath(named);
@@ -119,7 +119,7 @@ void TfrmMain::btnReadFileClick() {
         // The names found before the failure stay listed; the file is read
         // again at the next click.
         for (const std::string& name : collector.SortedNames()) AddLogSensor(name);
-        dialogs_->ShowMessage(MessageKind::Error, error.what(), MessageButtons::Ok);
+        FDialogs->ShowMessage(MessageKind::Error, error.what(), MessageButtons::Ok);
         return;
     }
     for (const std::string& name : collector.SortedNames()) AddLogSensor(name);
@@ -132,12 +132,12 @@ void TfrmMain::SelectAdd1Execute() {
     const std::optional<std::string> sensorName = FirstSelected(lbxSensors);
     const std::string stationId = ToBytes(cbxStations->currentText());
     if (!logSensor || logSensor->empty() || !sensorName || sensorName->empty() || stationId.empty()) {
-        dialogs_->ShowMessage(MessageKind::Information, "Please select a log sensor and station sensor.",
+        FDialogs->ShowMessage(MessageKind::Information, "Please select a log sensor and station sensor.",
                               MessageButtons::Ok);
         return;
     }
     if (const QListWidgetItem* chosen = FirstSelectedItem(lbxSensors); chosen->data(kUnpairableRole).toBool()) {
-        dialogs_->ShowMessage(MessageKind::Warning, UnpairableSensorText(stationId, *sensorName), MessageButtons::Ok);
+        FDialogs->ShowMessage(MessageKind::Warning, UnpairableSensorText(stationId, *sensorName), MessageButtons::Ok);
         return;
     }
     lbxImport->addItem(FromBytes(MakeImportEntry(*logSensor, stationId, *sensorName)));
@@ -151,14 +151,14 @@ void TfrmMain::SelectDelete1Execute() {
 void TfrmMain::btnSensorAddClick() {
     const std::string name = ToBytes(edtSensor->text());
     if (IsBlankSensorName(name)) {
-        dialogs_->ShowMessage(MessageKind::Warning, "Sensor name is blank!", MessageButtons::Ok);
+        FDialogs->ShowMessage(MessageKind::Warning, "Sensor name is blank!", MessageButtons::Ok);
         return;
     }
     AddLogSensor(name);  // as typed, blanks included
 }
 
 void TfrmMain::btnSensorDeleteClick() {
-    if (dialogs_->ShowMessage(MessageKind::Confirmation, "Deleted selected Sensor in Log File list?",
+    if (FDialogs->ShowMessage(MessageKind::Confirmation, "Deleted selected Sensor in Log File list?",
                               MessageButtons::YesNo) != MessageAnswer::Yes) {
         return;
     }
@@ -168,7 +168,7 @@ void TfrmMain::btnSensorDeleteClick() {
 
 void TfrmMain::FileOpenSensors1Execute() {
     const std::optional<std::string> path =
-        dialogs_->OpenFile({"Open Sensor Import File", "Sensor Import Files(*.sfg)|*.sfg|All Files|*.*", "sfg", {}});
+        FDialogs->OpenFile({"Open Sensor Import File", "Sensor Import Files(*.sfg)|*.sfg|All Files|*.*", "sfg", {}});
     if (!path || RefuseDatabaseFile(*path)) return;
     std::vector<std::string> entries;
     // A file that cannot be read leaves the list as it is.
@@ -178,11 +178,11 @@ void TfrmMain::FileOpenSensors1Execute() {
 }
 
 void TfrmMain::FileSaveSensors1Execute() {
-    const std::optional<std::string> path = dialogs_->SaveFile(
+    const std::optional<std::string> path = FDialogs->SaveFile(
         {"Save Sensor selections", "Sensor Import Files (*.sfg)|*.sfg|All Files|*.*", "sfg", HomeDirectory});
     if (!path || RefuseDatabaseFile(*path)) return;
     if (QFileInfo::exists(FromPath(*path))) {
-        if (dialogs_->ShowMessage(MessageKind::Confirmation, *path + " exists.  Do you wish to overwrite file?",
+        if (FDialogs->ShowMessage(MessageKind::Confirmation, *path + " exists.  Do you wish to overwrite file?",
                                   MessageButtons::YesNo) != MessageAnswer::Yes) {
             return;
         }

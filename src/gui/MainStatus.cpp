@@ -73,13 +73,13 @@ void TfrmMain::OptionsLogMessagesExecute() {
         FStatus.SetLogToFile(false);
     };
     const std::optional<std::string> path =
-        dialogs_->SaveFile({"Log Status Messages", "Log Files|*.log|All Files|*.*", "log", HomeDirectory});
+        FDialogs->SaveFile({"Log Status Messages", "Log Files|*.log|All Files|*.*", "log", HomeDirectory});
     if (!path || RefuseDatabaseFile(*path)) {
         logOff();
         return;
     }
     if (QFileInfo::exists(FromPath(*path))) {
-        if (dialogs_->ShowMessage(MessageKind::Confirmation, *path + " exists.  Do you wish to overwrite file?",
+        if (FDialogs->ShowMessage(MessageKind::Confirmation, *path + " exists.  Do you wish to overwrite file?",
                                   MessageButtons::YesNo) != MessageAnswer::Yes ||
             std::remove(path->c_str()) != 0) {
             logOff();
@@ -99,7 +99,7 @@ void TfrmMain::HelpAbout1Execute() {
 void TfrmMain::HelpContents1Execute() {
     if (!FHelpViewer) FHelpViewer = std::make_unique<THelpViewer>();
     if (!FHelpViewer->ShowContents(FromPath(FHelpFile))) {
-        dialogs_->ShowMessage(MessageKind::Information, "The help file " + FHelpFile + " could not be found.",
+        FDialogs->ShowMessage(MessageKind::Information, "The help file " + FHelpFile + " could not be found.",
                               MessageButtons::Ok);
     }
 }

@@ -8,27 +8,13 @@
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QStringList>
-#include <array>
 #include <vector>
+
+#include "db/TextEncoding.h"
 
 namespace vireo::gui {
 
 namespace {
-
-// Windows-1252 characters 0x80..0x9F; the five unassigned bytes keep their
-// Latin-1 code points so that they survive a round trip.
-constexpr std::array<char16_t, 32> kHighControls = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char ByteOf(char16_t c) {
-    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] == c) return static_cast<char>(0x80 + i);
-    }
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-    return '?';
-}
 
 std::vector<std::string> SplitAtBars(const std::string& text) {
     std::vector<std::string> parts;
@@ -53,6 +39,21 @@ QMessageBox::Icon IconOf(MessageKind kind) {
             return QMessageBox::Question;
     }
     return QMessageBox::NoIcon;
+}
+
+/// The caption of a message box of `kind`.
+QString MessageCaption(MessageKind kind) {
+    switch (kind) {
+        case MessageKind::Error:
+            return QStringLiteral("Error");
+        case MessageKind::Warning:
+            return QStringLiteral("Warning");
+        case MessageKind::Information:
+            return QStringLiteral("Information");
+        case MessageKind::Confirmation:
+            return QStringLiteral("Confirm");
+    }
+    return {};
 }
 
 /// Icons and type names of the files a file dialog lists, from their names
@@ -100,17 +101,15 @@ std::optional<std::string> RunFileDialog(QWidget* owner, const FileDialogRequest
 QString FromBytes(const std::string& text) {
     QString result;
     result.reserve(static_cast<qsizetype>(text.size()));
-    for (const char ch : text) {
-        const auto byte = static_cast<unsigned char>(ch);
-        result.append(byte >= 0x80 && byte < 0xA0 ? QChar(kHighControls[byte - 0x80]) : QChar(byte));
-    }
+    for (const char ch : text)
+        result.append(QChar(static_cast<char16_t>(Windows1252CodePoint(static_cast<unsigned char>(ch)))));
     return result;
 }
 
 std::string ToBytes(const QString& text) {
     std::string result;
     result.reserve(static_cast<std::size_t>(text.size()));
-    for (const QChar ch : text) result.push_back(ByteOf(ch.unicode()));
+    for (const QChar ch : text) result.push_back(Windows1252Byte(ch.unicode()).value_or('?'));
     return result;
 }
 
@@ -132,20 +131,6 @@ QString QtNameFilters(const std::string& filter) {
         filters << description + QStringLiteral(" (") + patterns.join(u' ') + u')';
     }
     return filters.join(QStringLiteral(";;"));
-}
-
-QString MessageCaption(MessageKind kind) {
-    switch (kind) {
-        case MessageKind::Error:
-            return QStringLiteral("Error");
-        case MessageKind::Warning:
-            return QStringLiteral("Warning");
-        case MessageKind::Information:
-            return QStringLiteral("Information");
-        case MessageKind::Confirmation:
-            return QStringLiteral("Confirm");
-    }
-    return {};
 }
 
 MessageAnswer QtUserDialogs::ShowMessage(MessageKind kind, const std::string& text, MessageButtons buttons) {

@@ -30,9 +30,6 @@ private:
 ///     -> "Log Files (*.log *.csv);;All Files (*.*)"
 QString QtNameFilters(const std::string& filter);
 
-/// The caption of a message box of `kind`.
-QString MessageCaption(MessageKind kind);
-
 /// The program's texts (sensor names, messages, station names) are single-byte
 /// Windows-1252 like the log files; these convert them to and from Qt strings.
 /// Every byte survives the round trip; a character that Windows-1252 cannot

@@ -17,11 +17,6 @@
 namespace vireo {
 namespace {
 
-// Log sensor names are matched without regard to case.
-std::string MatchKey(std::string_view name) { return UpperCaseName(name); }
-
-bool SameStation(std::string_view a, std::string_view b) { return MatchKey(a) == MatchKey(b); }
-
 bool IsExistingFile(const std::string& path) {
     struct stat info {};
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
@@ -39,14 +34,14 @@ void SensorPairs::BuildSensorPairs(const std::vector<std::string>& importList) {
     for (const std::string& entry : importList) {
         ImportEntryParts parts = SplitImportEntry(entry);
         if (parts.stationId.empty() || parts.sensorName.empty()) continue;
-        firstByUpperName_.emplace(MatchKey(parts.logSensor), pairs_.size());
+        firstByUpperName_.emplace(UpperCaseName(parts.logSensor), pairs_.size());
         pairs_.emplace_back(std::move(parts.logSensor),
                             TDBSensor{std::move(parts.stationId), std::move(parts.sensorName)});
     }
 }
 
 const TDBSensor* SensorPairs::FindSensorPair(std::string_view logSensor) const {
-    auto found = firstByUpperName_.find(MatchKey(logSensor));
+    auto found = firstByUpperName_.find(UpperCaseName(logSensor));
     return found == firstByUpperName_.end() ? nullptr : &pairs_[found->second].second;
 }
 
@@ -73,7 +68,7 @@ bool CheckImport(const ImportRequest& request, UserDialogs& dialogs) {
         dialogs.ShowMessage(MessageKind::Error, "The import list is empty!", MessageButtons::Cancel);
         return false;
     }
-    if (!SameStation(SplitImportEntry(request.importList.front()).stationId, request.chosenStation) &&
+    if (!SameName(SplitImportEntry(request.importList.front()).stationId, request.chosenStation) &&
         dialogs.ShowMessage(MessageKind::Warning, "The station name does not matching with the database, cancel?",
                             MessageButtons::YesNo) == MessageAnswer::Yes)
         return false;

@@ -32,10 +32,12 @@ public:
     void BuildSensorPairs(const std::vector<std::string>& importList);
     /// The pair of `logSensor`, or nullptr.
     const TDBSensor* FindSensorPair(std::string_view logSensor) const;
-    std::size_t size() const { return pairs_.size(); }
+    std::size_t PairCount() const { return pairs_.size(); }
 
 private:
     std::vector<std::pair<std::string, TDBSensor>> pairs_;
+    // Keyed by the upper-cased name: for these short names a copy and the
+    // standard hash are quicker than hashing without regard to case.
     std::unordered_map<std::string, std::size_t> firstByUpperName_;
 };
 

@@ -4,13 +4,18 @@
 #include "settings/Registry.h"
 
 namespace vireo {
+namespace {
 
+/// True when nothing is left of `text` once blanks, tabs and other control
+/// characters are cut off.
 bool IsBlankConnectionText(std::string_view text) {
     for (const char c : text) {
         if (static_cast<unsigned char>(c) > ' ') return false;
     }
     return true;
 }
+
+}  // namespace
 
 bool ChooseStartConnection(const AppSettings& settings, StartConnection& chosen) {
     chosen = StartConnection{};

@@ -9,10 +9,6 @@
 
 namespace vireo {
 
-/// True when nothing is left of `text` once blanks, tabs and other control
-/// characters are cut off.
-bool IsBlankConnectionText(std::string_view text);
-
 /// The connection a front end tries when it starts: the data source, the user
 /// name and the clear password (Windows-1252 bytes).
 struct StartConnection {

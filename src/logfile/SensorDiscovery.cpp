@@ -10,14 +10,12 @@
 namespace vireo {
 namespace {
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c; }
-
 /// Position of `word` (upper case) in `text` compared without regard to case.
 std::size_t FindUpper(std::string_view text, std::string_view word) {
     if (word.size() > text.size()) return std::string_view::npos;
     for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
         std::size_t k = 0;
-        while (k < word.size() && Upper(text[i + k]) == word[k]) ++k;
+        while (k < word.size() && UpperAscii(text[i + k]) == word[k]) ++k;
         if (k == word.size()) return i;
     }
     return std::string_view::npos;
@@ -31,9 +29,7 @@ bool IsPrnFile(std::string_view path) {
     const std::size_t dot = path.rfind('.');
     const std::size_t slash = path.rfind('/');
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return false;
-    const std::string_view extension = path.substr(dot);
-    return extension.size() == 4 && Upper(extension[1]) == 'P' && Upper(extension[2]) == 'R' &&
-           Upper(extension[3]) == 'N';
+    return SameName(path.substr(dot), ".PRN");
 }
 
 std::optional<std::vector<std::string>> ParseColumnHeadings(std::string_view line) {
@@ -82,8 +78,7 @@ bool LogSensorCollector::TakeLine(std::string_view line) {
 
 std::vector<std::string> LogSensorCollector::SortedNames() const {
     std::vector<std::string> sorted(names_.begin(), names_.end());
-    std::sort(sorted.begin(), sorted.end(),
-              [](const std::string& a, const std::string& b) { return LogSensorLess(a, b); });
+    std::sort(sorted.begin(), sorted.end(), [](const std::string& a, const std::string& b) { return NameLess(a, b); });
     return sorted;
 }
 

@@ -6,8 +6,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "logfile/LogSensorName.h"
 #include "logfile/LogValueReader.h"
+#include "scan/AsciiCase.h"
 
 namespace vireo {
 
@@ -35,7 +35,7 @@ public:
     /// blank-separated line.
     bool TakeLine(std::string_view line);
 
-    /// The names found, in the order of the log sensor list (LogSensorLess).
+    /// The names found, in the order of the log sensor list (NameLess).
     std::vector<std::string> SortedNames() const;
 
     /// Takes one name (kept once, in the spelling met first).
@@ -43,7 +43,7 @@ public:
 
 private:
     bool prnFile_;
-    std::unordered_set<std::string, LogSensorHash, LogSensorEqual> names_;
+    std::unordered_set<std::string, NameHash, NameEqual> names_;
     LineValueWalk walk_;
     LogValue value_;
 };

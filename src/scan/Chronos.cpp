@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "scan/AsciiCase.h"
 #include "scan/Regional.h"
 
 namespace vireo {
@@ -172,11 +173,7 @@ private:
 
 std::string UpperTrimmed(std::string_view text) {
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return upper;
+    return UpperCaseName(text);
 }
 
 /// What a keyword does: values set (-1 keeps) and amounts added to the offsets.

@@ -27,7 +27,6 @@ namespace {
 
 using pattern::IsDigit;
 using pattern::IsUpperLetter;
-using pattern::UpperAscii;
 
 /// The caller's variable one directive stores into. No target means "read the
 /// field, store nothing": no argument was left, or the caller passed a null

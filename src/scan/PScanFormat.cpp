@@ -136,7 +136,7 @@ std::int32_t Formatter::ReadCount(std::string_view pattern, std::size_t& index) 
 }
 
 void Formatter::Directive(char letter) {
-    const char directive = pattern::UpperAscii(letter);
+    const char directive = UpperAscii(letter);
     if (directive == 'N') {
         out_ += "\r\n";
         return;

@@ -9,12 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "scan/AsciiCase.h"
+
 namespace vireo::pattern {
 
 constexpr bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
-
-/// Upper case for ASCII letters only; every other byte stays as it is.
-constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 

@@ -56,12 +56,18 @@ bool WriteSettings(ProfileFile& settings, const AppSettings& values, StatusSink&
     }
 }
 
+namespace {
+
+/// `path` with its extension (the text after the last '.' of the file name,
+/// if any) replaced by `extension`, which begins with '.'.
 std::string ChangeFileExtension(const std::string& path, std::string_view extension) {
     const std::size_t nameStart = path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1;
     const std::size_t dot = path.find_last_of('.');
     const std::size_t stem = (dot != std::string::npos && dot > nameStart) ? dot : path.size();
     return path.substr(0, stem) + std::string(extension);
 }
+
+}  // namespace
 
 std::string SettingsPathFor(const std::string& executablePath) { return ChangeFileExtension(executablePath, ".VFG"); }
 

@@ -64,10 +64,6 @@ bool LoadSettings(const std::string& path, ProfileFile& settings, AppSettings& v
 /// returns false; the file on disk keeps its old content.
 bool WriteSettings(ProfileFile& settings, const AppSettings& values, StatusSink& sink);
 
-/// `path` with its extension (the text after the last '.' of the file name,
-/// if any) replaced by `extension`, which begins with '.'.
-std::string ChangeFileExtension(const std::string& path, std::string_view extension);
-
 /// The settings file beside the executable: its path with the extension ".VFG".
 std::string SettingsPathFor(const std::string& executablePath);
 

@@ -95,8 +95,9 @@ std::string TemporaryNameFor(const std::string& target) {
     return target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
 }
 
-}  // namespace
-
+/// The integer a profile value holds: an optional sign, then decimal digits or
+/// "0x" and hexadecimal digits; nothing else. False (and `result` untouched)
+/// when the text is no integer or does not fit 64 bits.
 bool ParseProfileInteger(std::string_view text, std::int64_t& result) {
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
@@ -127,6 +128,8 @@ bool ParseProfileInteger(std::string_view text, std::int64_t& result) {
         result = static_cast<std::int64_t>(magnitude);
     return true;
 }
+
+}  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     // O_NONBLOCK: opening a FIFO must not wait for a writer that never comes.

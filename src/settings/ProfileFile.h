@@ -105,11 +105,6 @@ private:
     std::vector<Section> sections_;
 };
 
-/// The integer a profile value holds: an optional sign, then decimal digits or
-/// "0x" and hexadecimal digits; nothing else. False (and `result` untouched)
-/// when the text is no integer or does not fit 64 bits.
-bool ParseProfileInteger(std::string_view text, std::int64_t& result);
-
 /// The whole content of a file; nothing when it does not exist. A file that
 /// exists but cannot be read throws ProfileError with the system's reason; so
 /// does a FIFO or a device, without waiting on it.

@@ -3,6 +3,7 @@
 #include "Version.h"
 
 namespace vireo {
+namespace {
 
 std::string VersionLine(const std::string& fileVersion, const std::string& productVersion) {
     std::string build;
@@ -14,6 +15,8 @@ std::string VersionLine(const std::string& fileVersion, const std::string& produ
     if (dot != std::string::npos) build = fileVersion.substr(dot + 1);
     return "Version " + productVersion + " (Build " + build + ")";
 }
+
+}  // namespace
 
 std::string ThisVersionLine() { return VersionLine(VIREO_FILE_VERSION, VIREO_PRODUCT_VERSION); }
 

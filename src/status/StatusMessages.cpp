@@ -80,11 +80,11 @@ bool AppendStatusLog(const std::string& fileName, std::string_view line) {
     return written && closed;
 }
 
-StatusMessenger::StatusMessenger(Output output) : output_(std::move(output)) {}
+StatusMessenger::StatusMessenger(Output output) : FOutput(std::move(output)) {}
 
 void StatusMessenger::AddStatusMessage(const std::string& text) {
     const std::string line = StatusLineText(text);
-    if (output_) output_(line);
+    if (FOutput) FOutput(line);
     if (!FLogToFile) return;
     if (AppendStatusLog(FLogFileName, line)) return;
     // Off first, so the report below does not try the failing file again.

@@ -65,7 +65,7 @@ public:
     void SetLogStoppedHandler(std::function<void()> handler) { logStopped_ = std::move(handler); }
 
 private:
-    Output output_;
+    Output FOutput;
     std::function<void()> logStopped_;
     bool FShowDetails = false;
     bool FLogToFile = false;

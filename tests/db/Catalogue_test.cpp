@@ -12,6 +12,24 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+Names ListStations(Database& database) {
+    Names stations;
+    ReadStations(database, stations);
+    return stations;
+}
+
+Names ListStationSensors(Database& database, std::string_view stationId) {
+    Names sensors;
+    ReadStationSensors(database, stationId, sensors);
+    return sensors;
+}
+
+std::vector<StationSensorName> ListStationSensorNames(Database& database, std::string_view stationId) {
+    std::vector<StationSensorName> sensors;
+    ReadStationSensorNames(database, stationId, sensors);
+    return sensors;
+}
+
 class CatalogueTest : public BackendTest {
 protected:
     void AddStations() const {

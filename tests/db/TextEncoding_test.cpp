@@ -71,7 +71,9 @@ TEST(TextEncoding, ExactConversionRefusesWhatWouldBecomeAQuestionMark) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.utf8);
         EXPECT_EQ(Utf8ToWindows1252Exact(c.utf8), c.single);
-        EXPECT_EQ(Windows1252Holds(c.utf8), c.single.has_value());
+        if (c.single) {
+            EXPECT_EQ(Utf8ToWindows1252(c.utf8), *c.single);
+        }
     }
 }
 

@@ -93,7 +93,7 @@ TEST_F(ImportRunTest, ImportsThePairedValuesAndCountsTheLines) {
     EXPECT_TRUE(w.OptionsImport->isEnabled());
     EXPECT_FALSE(w.OptionsStop->isEnabled());
     EXPECT_EQ(w.ProgressBar1->value(), 0);
-    EXPECT_EQ(w.FSensorPairs->size(), 2u) << "the pairing table stays until the next run";
+    EXPECT_EQ(w.FSensorPairs->PairCount(), 2u) << "the pairing table stays until the next run";
 
     // Again, with detail messages: the same rows are updated, the count is the same.
     w.OptionsShowDetailsExecute();

@@ -104,7 +104,7 @@ TEST(SensorPairTable, FirstPairOfANameWinsWithoutRegardToCase) {
     SensorPairs pairs;
     pairs.BuildSensorPairs(
         {"TEMP||ST01.AT", "temp||ST01.AT2", "BAD", "NOSTATION||.X", "NOSENSOR||ST01.", "||ST01.EMPTY"});
-    EXPECT_EQ(pairs.size(), 3u);
+    EXPECT_EQ(pairs.PairCount(), 3u);
     for (const char* name : {"TEMP", "temp", "Temp"}) {
         SCOPED_TRACE(name);
         const TDBSensor* pair = pairs.FindSensorPair(name);
@@ -118,7 +118,7 @@ TEST(SensorPairTable, FirstPairOfANameWinsWithoutRegardToCase) {
     EXPECT_EQ(pairs.FindSensorPair("NOSENSOR"), nullptr);
 
     pairs.BuildSensorPairs({"X||S.T"});  // building again starts afresh
-    EXPECT_EQ(pairs.size(), 1u);
+    EXPECT_EQ(pairs.PairCount(), 1u);
     EXPECT_EQ(pairs.FindSensorPair("TEMP"), nullptr);
 }
 

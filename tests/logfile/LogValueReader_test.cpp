@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "LogTestFiles.h"
+#include "support/TempDir.h"
 
 namespace vireo {
 namespace {
 
-using testing::TempFolder;
+using testing::TempDir;
 
 constexpr SecondStamp kJune15 = 645539400;  // 2005-06-15 12:30:00
 
@@ -56,7 +56,7 @@ private:
 };
 
 TEST(LogValueReader, EveryLineGivesItsEventsInFileOrder) {
-    TempFolder folder;
+    TempDir folder;
     const std::string longLine(100, 'x');
     // Line ends of every kind: CR LF, LF, CR, and none after the last line.
     const std::string path = folder.Write("events.log",
@@ -173,7 +173,7 @@ TEST(LogValueReader, PrnColumnHeadingsNameTheBlankSeparatedValues) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.fileName);
-        TempFolder folder;
+        TempDir folder;
         const std::string path =
             folder.WriteLines(row.fileName, {"\"DATE\" \"TIME\" \"T1\" \"T2\"", "06/15/2005 12:30:00 1 2 3"});
         LogValueReader reader(path);
@@ -186,7 +186,7 @@ TEST(LogValueReader, PrnColumnHeadingsNameTheBlankSeparatedValues) {
 }
 
 TEST(LogValueReader, TheVisitorDecidesWhatACommentLineIsAndWhenReadingEnds) {
-    TempFolder folder;
+    TempDir folder;
     const std::string path = folder.WriteLines(
         "visitor.log", {"'TEMP,06/15/2005,12:30:00,1,G", "TEMP,06/15/2005,12:30:00,2,G", "06/15/2005 12:30:00 3 4 5"});
     struct Row {
@@ -216,7 +216,7 @@ TEST(LogValueReader, TheVisitorDecidesWhatACommentLineIsAndWhenReadingEnds) {
 }
 
 TEST(LogValueReader, GoOnFalseReadsNothing) {
-    TempFolder folder;
+    TempDir folder;
     const std::string path = folder.WriteLines("stop.log", {"TEMP,06/15/2005,12:30:00,1,G"});
     struct Stopped : Recorder {
         bool GoOn() { return false; }
@@ -227,7 +227,7 @@ TEST(LogValueReader, GoOnFalseReadsNothing) {
 }
 
 TEST(LogValueReader, TheOffsetAfterALineIsWhereTheNextOneStarts) {
-    TempFolder folder;
+    TempDir folder;
     std::string bytes;
     for (int k = 0; k < 500; ++k)
         bytes += "TEMP,06/15/2005,12:30:00," + std::to_string(k) + ",G" + (k % 2 ? "\r\n" : "\n");
@@ -250,7 +250,7 @@ TEST(LogValueReader, TheOffsetAfterALineIsWhereTheNextOneStarts) {
 }
 
 TEST(LogValueReader, AFileCutShortWhileReadIsTold) {
-    TempFolder folder;
+    TempDir folder;
     std::string bytes;
     for (int k = 0; k < 2000; ++k) bytes += "TEMP,06/15/2005,12:30:00," + std::to_string(k) + ",G\r\n";
     const std::string path = folder.Write("shrinks.log", bytes);
@@ -278,8 +278,8 @@ TEST(LogValueReader, AFileCutShortWhileReadIsTold) {
 }
 
 TEST(LogValueReader, AFileThatCannotBeOpenedThrows) {
-    TempFolder folder;
-    EXPECT_THROW(LogValueReader((folder.Path() / "missing.log").string()), LogFileError);
+    TempDir folder;
+    EXPECT_THROW(LogValueReader((folder.path() / "missing.log").string()), LogFileError);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "logfile/LogLineReader.h"
-#include "logfile/LogSensorName.h"
+#include "scan/AsciiCase.h"
 #include "support/TempDir.h"
 
 namespace vireo {
@@ -84,15 +84,14 @@ TEST(IsPrnFile, ExtensionInAnyCase) {
     }
 }
 
-TEST(LogSensorLess, OrdersLikeStrcasecmp) {
+TEST(NameLess, OrdersLikeStrcasecmp) {
     Names names = {"b", "A", "_x", "a1", "[", "B2", "\xe9", "a"};
-    std::sort(names.begin(), names.end(),
-              [](const std::string& x, const std::string& y) { return LogSensorLess(x, y); });
+    std::sort(names.begin(), names.end(), [](const std::string& x, const std::string& y) { return NameLess(x, y); });
     EXPECT_EQ(names, (Names{"[", "_x", "A", "a", "a1", "b", "B2", "\xe9"}));
-    EXPECT_TRUE(SameLogSensor("Temp", "tEMP"));
-    EXPECT_FALSE(SameLogSensor("Temp", "Temp "));
-    EXPECT_FALSE(SameLogSensor("\xe9", "\xc9"));  // only ASCII letters fold
-    EXPECT_EQ(LogSensorHash{}("Temp"), LogSensorHash{}("TEMP"));
+    EXPECT_TRUE(SameName("Temp", "tEMP"));
+    EXPECT_FALSE(SameName("Temp", "Temp "));
+    EXPECT_FALSE(SameName("\xe9", "\xc9"));  // only ASCII letters fold
+    EXPECT_EQ(NameHash{}("Temp"), NameHash{}("TEMP"));
 }
 
 class ReadSensorNamesTest : public ::testing::Test {
@@ -151,7 +150,7 @@ TEST_F(ReadSensorNamesTest, ManyNamesManyLines) {
     EXPECT_EQ(names[1], "Sensor1");
     EXPECT_EQ(names[2], "Sensor10");
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end(),
-                               [](const std::string& a, const std::string& b) { return LogSensorLess(a, b); }));
+                               [](const std::string& a, const std::string& b) { return NameLess(a, b); }));
 }
 
 TEST_F(ReadSensorNamesTest, EveryLineEndEndsALine) {
