@@ -5,7 +5,9 @@
 #include <QDialog>
 #include <QListWidget>
 #include <QTimer>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "scan/Regional.h"
 #include "settings/Encrypt.h"
@@ -81,9 +83,13 @@ void WhenModalShown(std::function<void(QWidget*)> action) {
 }
 
 bool ProcessUntil(const std::function<bool()>& done, int rounds) {
-    for (int i = 0; i < rounds; ++i) {
+    // A round is 10 ms of wall time: processEvents returns at once when nothing
+    // is pending, and a loaded machine may deliver the awaited event late.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(10) * rounds;
+    while (std::chrono::steady_clock::now() < deadline) {
         if (done()) return true;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return done();
 }

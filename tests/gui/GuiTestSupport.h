@@ -43,7 +43,7 @@ protected:
 /// what the action types is not replaced by the dialog's own refill).
 void WhenModalShown(std::function<void(QWidget*)> action);
 
-/// Lets pending events through until `done` holds (at most `rounds` rounds).
+/// Lets events through until `done` holds, for at most `rounds` times 10 ms.
 bool ProcessUntil(const std::function<bool()>& done, int rounds = 500);
 
 /// The texts of a list widget's or combo box's items.
