@@ -520,11 +520,13 @@ TEST(ImportCommandLocks, AnotherProcessSeesEveryRowWhileTheImportRuns) {
         // Rows are coming in, so the capacity check is over and the import runs.
         if (rows > 0 && rows < static_cast<std::size_t>(kLines)) {
             const int locks = testing::PosixLocksHeld(child, source.FilePath());
-            if (::waitpid(child, &status, WNOHANG) == 0) {  // still running when the locks were read
+            // Rows still missing after the locks were read: the import had not
+            // written its last row then, so it had not closed its connection.
+            const std::size_t rowsAfter =
+                std::stoul(source.Select("SELECT COUNT(*) FROM TF_DATA1")[0][0].value_or("0"));
+            if (rowsAfter < static_cast<std::size_t>(kLines)) {
                 ++readsWhileRunning;
                 if (locks == 0) ++readsWithoutLock;
-            } else {
-                break;
             }
         }
     }
