@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "settings/Encrypt.h"
 #include "settings/Registry.h"
 #include "support/LoginRole.h"
@@ -19,19 +20,8 @@
 namespace vireo::testing {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCommand(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = cli::RunCli(args, in, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing::CliRun;
+using testing::RunCommand;
 
 constexpr const char* kStation = "INSERT INTO TF_SITES (STATION_ID, ENABLED) VALUES ('ST01', 'Y');\n";
 

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "scan/Regional.h"
 #include "support/ProcessLocks.h"
 #include "support/TempDir.h"
@@ -27,19 +28,8 @@ using testing::TempDir;
 using testing::TestDataSource;
 using testing::WriteFile;
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunCommand(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
-    int status = cli::RunCli(args, in, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing::CliRun;
+using testing::RunCommand;
 
 /// Status lines without their time text (everything up to the four blanks).
 std::vector<std::string> Messages(const std::string& out) {

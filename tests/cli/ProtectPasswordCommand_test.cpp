@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "settings/Base64.h"
 #include "settings/Encrypt.h"
 #include "settings/Registry.h"
@@ -12,19 +13,10 @@
 namespace vireo::cli {
 namespace {
 
-struct CommandRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using testing::CliRun;
 
-CommandRun ProtectPassword(const std::vector<std::string>& args, const std::string& input) {
-    std::vector<std::string> all{"protect-password"};
-    all.insert(all.end(), args.begin(), args.end());
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int status = RunCli(all, in, out, err);
-    return {status, out.str(), err.str()};
+CliRun ProtectPassword(const std::vector<std::string>& args, const std::string& input) {
+    return testing::RunCommand("protect-password", args, input);
 }
 
 TEST(ProtectPasswordCommandTest, PrintsBothFormsThatReadBackAsThePassword) {
@@ -44,7 +36,7 @@ TEST(ProtectPasswordCommandTest, PrintsBothFormsThatReadBackAsThePassword) {
         for (const std::string lineEnd : {"\n", "\r\n", ""}) {
             if (lineEnd.empty() && password.empty()) continue;  // no input at all is refused
             const std::string input = lineEnd.empty() ? typed : typed + lineEnd + "ignored second line\n";
-            const CommandRun run = ProtectPassword({}, input);
+            const CliRun run = ProtectPassword({}, input);
             ASSERT_EQ(run.status, 0) << run.err;
             EXPECT_EQ(run.err, "");
 
@@ -99,7 +91,7 @@ TEST(ProtectPasswordCommandTest, RefusesWhatCannotBeStoredOrRead) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.input);
-        const CommandRun run = ProtectPassword(row.args, row.input);
+        const CliRun run = ProtectPassword(row.args, row.input);
         EXPECT_EQ(run.status, row.status);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err.substr(0, row.errStart.size()), row.errStart);
@@ -107,7 +99,7 @@ TEST(ProtectPasswordCommandTest, RefusesWhatCannotBeStoredOrRead) {
 }
 
 TEST(ProtectPasswordCommandTest, HelpDescribesTheCommand) {
-    const CommandRun run = ProtectPassword({"--help"}, "");
+    const CliRun run = ProtectPassword({"--help"}, "");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.rfind("usage: vireo-import protect-password [--help]\n", 0), 0u) << run.out;
     EXPECT_NE(run.out.find("HKEY_LOCAL_MACHINE\\Software\\Quenta Corporation\\Tarnfold\\Settings"), std::string::npos);

@@ -5,30 +5,20 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "logfile/MixedLogFile.h"
 #include "support/TempDir.h"
 
 namespace vireo::cli {
 namespace {
 
-struct CommandRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using testing::CliRun;
 
-CommandRun Sensors(const std::vector<std::string>& args) {
-    std::vector<std::string> all{"sensors"};
-    all.insert(all.end(), args.begin(), args.end());
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int status = RunCli(all, in, out, err);
-    return {status, out.str(), err.str()};
-}
+CliRun Sensors(const std::vector<std::string>& args) { return testing::RunCommand("sensors", args); }
 
 TEST(SensorsCommand, ListsTheNamesOfAMixedFile) {
     testing::TempDir folder;
-    const CommandRun run = Sensors({folder.Write("mixed.log", testing::MixedLogBytes())});
+    const CliRun run = Sensors({folder.Write("mixed.log", testing::MixedLogBytes())});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, testing::kMixedLogSensors);
@@ -44,7 +34,7 @@ TEST(SensorsCommand, PrnHeadingNamesTheSensors) {
 TEST(SensorsCommand, MissingFile) {
     testing::TempDir folder;
     for (const std::string& path : {(folder.path() / "none.log").string(), std::string()}) {
-        const CommandRun run = Sensors({path});
+        const CliRun run = Sensors({path});
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, "Error 106: Please enter a file name\n");
@@ -54,20 +44,20 @@ TEST(SensorsCommand, MissingFile) {
 TEST(SensorsCommand, UnreadableFileGivesTheSystemMessage) {
     testing::TempDir folder;
     const std::string path = folder.path().string();
-    const CommandRun run = Sensors({path});
+    const CliRun run = Sensors({path});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "vireo-import sensors: " + path + ": Is a directory\n");
 }
 
 TEST(SensorsCommand, HelpAndBadArguments) {
-    const CommandRun help = Sensors({"--help"});
+    const CliRun help = Sensors({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: vireo-import sensors LOGFILE\n", 0), 0u) << help.out;
 
     const std::vector<std::vector<std::string>> bad = {{}, {"a.log", "b.log"}, {"--verbose"}};
     for (const auto& args : bad) {
-        const CommandRun run = Sensors(args);
+        const CliRun run = Sensors(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.out, "");
         EXPECT_NE(run.err.find("usage: vireo-import sensors LOGFILE\n"), std::string::npos) << run.err;

@@ -5,30 +5,20 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "logfile/MixedLogFile.h"
 #include "support/TempDir.h"
 
 namespace vireo::cli {
 namespace {
 
-struct CommandRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using testing::CliRun;
 
-CommandRun Values(const std::vector<std::string>& args) {
-    std::vector<std::string> all{"values"};
-    all.insert(all.end(), args.begin(), args.end());
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int status = RunCli(all, in, out, err);
-    return {status, out.str(), err.str()};
-}
+CliRun Values(const std::vector<std::string>& args) { return testing::RunCommand("values", args); }
 
 TEST(ValuesCommand, PrintsEveryValueOfAMixedFile) {
     testing::TempDir folder;
-    const CommandRun run = Values({folder.Write("mixed.log", testing::MixedLogBytes())});
+    const CliRun run = Values({folder.Write("mixed.log", testing::MixedLogBytes())});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, testing::kMixedLogValues);
@@ -70,19 +60,19 @@ TEST(ValuesCommand, PrnHeadingsNameTheValueColumns) {
 
 TEST(ValuesCommand, ImpossibleDatesAndNumbersOutOfRangeAreLeftOut) {
     testing::TempDir folder;
-    const CommandRun run = Values({folder.Write("bad.log",
-                                                "TEMP,02/30/2005,12:00:00,99,G\n"
-                                                "TEMP,13/45/2005,12:00:00,99,G\n"
-                                                "TEMP,06/14/2005,25:61:61,99,G\n"
-                                                "TEMP,06/15/2005,10:0x:00,99,G\n"
-                                                "-06/15/2005,10:00:00,ST01,99\n"
-                                                "06/15/2005,-10:00:00,ST01,99\n"
-                                                "99999999999/15/2005,10:00:00,ST01,99\n"
-                                                "06/15/2140 09:30:00 99\n"
-                                                "TEMP,06/15/2005,12:30:00,1e309,G\n"
-                                                "06/15/2005 12:30:00 -1e309 2\n"
-                                                "TEMP,02/28/2005,23:59:59,1,G\n"
-                                                "06/15/2005,,ST01,2\n")});
+    const CliRun run = Values({folder.Write("bad.log",
+                                            "TEMP,02/30/2005,12:00:00,99,G\n"
+                                            "TEMP,13/45/2005,12:00:00,99,G\n"
+                                            "TEMP,06/14/2005,25:61:61,99,G\n"
+                                            "TEMP,06/15/2005,10:0x:00,99,G\n"
+                                            "-06/15/2005,10:00:00,ST01,99\n"
+                                            "06/15/2005,-10:00:00,ST01,99\n"
+                                            "99999999999/15/2005,10:00:00,ST01,99\n"
+                                            "06/15/2140 09:30:00 99\n"
+                                            "TEMP,06/15/2005,12:30:00,1e309,G\n"
+                                            "06/15/2005 12:30:00 -1e309 2\n"
+                                            "TEMP,02/28/2005,23:59:59,1,G\n"
+                                            "06/15/2005,,ST01,2\n")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
@@ -93,7 +83,7 @@ TEST(ValuesCommand, ImpossibleDatesAndNumbersOutOfRangeAreLeftOut) {
 
 TEST(ValuesCommand, CarriageReturnsAloneEndLines) {
     testing::TempDir folder;
-    const CommandRun run = Values({folder.Write(
+    const CliRun run = Values({folder.Write(
         "cr.log", "TEMP,06/15/2005,12:30:00,1,G\rTEMP,06/15/2005,12:31:00,2,G\r\r06/15/2005 12:32:00 3\r")});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
@@ -104,7 +94,7 @@ TEST(ValuesCommand, CarriageReturnsAloneEndLines) {
 
 TEST(ValuesCommand, ShortestRoundTripValuesAndDayChanges) {
     testing::TempDir folder;
-    const CommandRun run = Values(
+    const CliRun run = Values(
         {folder.Write("d.log",
                       "A,12/31/2005,23:59:59,0.1,G\nA,01/01/2006,00:00:00,1e21,G\nA,02/29/2008,00:00:01,  -3.25E-5,G\n"
                       "A,01/01/1985,00:00:00,1,G\nA,12/31/1984,23:59:59,1,G\n")});
@@ -117,25 +107,25 @@ TEST(ValuesCommand, ShortestRoundTripValuesAndDayChanges) {
 
 TEST(ValuesCommand, MissingAndUnreadableFiles) {
     testing::TempDir folder;
-    const CommandRun missing = Values({(folder.path() / "none.log").string()});
+    const CliRun missing = Values({(folder.path() / "none.log").string()});
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.err, "Error 106: Please enter a file name\n");
 
     const std::string path = folder.path().string();
-    const CommandRun unreadable = Values({path});
+    const CliRun unreadable = Values({path});
     EXPECT_EQ(unreadable.status, 1);
     EXPECT_EQ(unreadable.out, "");
     EXPECT_EQ(unreadable.err, "vireo-import values: " + path + ": Is a directory\n");
 }
 
 TEST(ValuesCommand, HelpAndBadArguments) {
-    const CommandRun help = Values({"-h"});
+    const CliRun help = Values({"-h"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: vireo-import values LOGFILE\n", 0), 0u) << help.out;
 
     const std::vector<std::vector<std::string>> bad = {{}, {"a.log", "--help"}, {"-x"}};
     for (const auto& args : bad) {
-        const CommandRun run = Values(args);
+        const CliRun run = Values(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_NE(run.err.find("usage: vireo-import values LOGFILE\n"), std::string::npos) << run.err;
     }
