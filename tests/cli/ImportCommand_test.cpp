@@ -219,54 +219,22 @@ TEST_P(ImportCommandTest, CatalogueCommandsListStationsAndSensors) {
 /// Ctrl-C in the middle of a long file: the run stops before its next line,
 /// says it completed, and what was written stays.
 TEST_P(ImportCommandTest, InterruptStopsTheRunAndKeepsTheValues) {
-    std::string big;
-    char line[64];
-    for (int second = 0; second < 200000; ++second) {  // one value a second, every time tag once
-        std::snprintf(line, sizeof line, "TEMP,06/%02d/2005,%02d:%02d:%02d,1.5,G\n", 10 + second / 86400,
-                      second / 3600 % 24, second / 60 % 60, second % 60);
-        big += line;
-    }
-    WriteFile(dir_.File("big.log"), big);
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    const std::string program = std::string(VIREO_BINARY_DIR) + "/bin/vireo-import";
-    std::vector<std::string> args{program, "import", dir_.File("big.log"), "--pair", "TEMP||ST01.TEMP", "--details"};
+    WriteFile(dir_.File("big.log"), BigLog(200000));
+    std::vector<std::string> args{"import", dir_.File("big.log"), "--pair", "TEMP||ST01.TEMP", "--details"};
     for (const auto& a : Connection()) args.push_back(a);
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::close(pipeFds[0]);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
-    std::string output;
-    char buffer[4096];
     bool interrupted = false;
-    for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
-        output.append(buffer, static_cast<std::size_t>(got));
+    const ProgramRun run = RunProgram(args, [&](pid_t child, const std::string& output) {
         if (!interrupted && output.find("Inserted timetag data") != std::string::npos) {
             ::kill(child, SIGINT);
             interrupted = true;
         }
-    }
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(interrupted) << output;
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
-    EXPECT_NE(output.find("Import process completed.."), std::string::npos);
-    EXPECT_NE(output.find("(stopped)"), std::string::npos);
-    const std::vector<std::string> messages = Messages(output);
-    const auto inserted =
-        static_cast<std::size_t>(std::count_if(messages.begin(), messages.end(), [](const std::string& m) {
-            return m.rfind("Inserted timetag data", 0) == 0;
-        }));
+        return true;
+    });
+    ASSERT_TRUE(interrupted) << run.out;
+    EXPECT_EQ(run.status, 130);
+    EXPECT_NE(run.out.find("Import process completed.."), std::string::npos);
+    EXPECT_NE(run.out.find("(stopped)"), std::string::npos);
+    const std::size_t inserted = CountStartingWith(Messages(run.out), "Inserted timetag data");
     const std::size_t rows = RowCount();
     EXPECT_GE(rows, 1u);
     EXPECT_LT(rows, 200000u);
