@@ -90,7 +90,8 @@ TEST(DataStoreUsageLocks, MeasuringTheFileKeepsTheConnectionsLocks) {
     ASSERT_GT(before, 0) << "an open connection holds a lock on its database file";
     const DataStoreUsage usage = GetDataStoreUsage(source.Name(), 2097152);
     EXPECT_TRUE(usage.known);
-    EXPECT_EQ(PosixLocksHeld(::getpid(), source.FilePath()), before);
+    // Closing any descriptor of the file would drop every lock the process holds on it.
+    EXPECT_GT(PosixLocksHeld(::getpid(), source.FilePath()), 0) << "it held " << before;
     database.Close();
 }
 
