@@ -27,18 +27,6 @@ constexpr const char* kCatalogue =
     "INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('ST01', 'Y');\n"
     "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'TEMP', 'Y');\n";
 
-/// `count` one-value lines of TEMP, one minute apart.
-std::string TempLines(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        char line[64];
-        std::snprintf(line, sizeof line, "TEMP,06/%02d/2005,%02d:%02d:00,%d.5,G\n", 1 + i / 1440, i / 60 % 24, i % 60,
-                      i);
-        text += line;
-    }
-    return text;
-}
-
 /// The output of the sqlite3 program (another process) running `sql` on
 /// `database`; its error output follows, so that a failure shows in the text.
 std::string Sqlite3(const std::string& database, const std::string& sql) {

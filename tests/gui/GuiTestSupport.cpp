@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QTimer>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -80,6 +81,17 @@ void WhenModalShown(std::function<void(QWidget*)> action) {
             if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
         }
     });
+}
+
+std::string TempLines(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "TEMP,06/%02d/2005,%02d:%02d:00,%d.5,G\r\n", 1 + i / 1440, i / 60 % 24, i % 60,
+                      i);
+        text += line;
+    }
+    return text;
 }
 
 bool ProcessUntil(const std::function<bool()>& done, int rounds) {

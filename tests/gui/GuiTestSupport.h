@@ -43,6 +43,9 @@ protected:
 /// what the action types is not replaced by the dialog's own refill).
 void WhenModalShown(std::function<void(QWidget*)> action);
 
+/// `count` one-value lines of TEMP, one minute apart, each ended by CR LF.
+std::string TempLines(int count);
+
 /// Lets events through until `done` holds, for at most `rounds` times 10 ms.
 bool ProcessUntil(const std::function<bool()>& done, int rounds = 500);
 

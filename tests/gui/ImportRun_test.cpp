@@ -23,18 +23,6 @@ constexpr const char* kCatalogue =
     "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'TEMP', 'Y');\n"
     "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'BATT', 'Y');\n";
 
-/// `count` one-value lines of TEMP, one minute apart.
-std::string ManyLines(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        char line[64];
-        std::snprintf(line, sizeof line, "TEMP,06/%02d/2005,%02d:%02d:00,%d.5,G\r\n", 1 + i / 1440, i / 60 % 24, i % 60,
-                      i);
-        text += line;
-    }
-    return text;
-}
-
 class ImportRunTest : public GuiTest {
 protected:
     ImportRunTest() {
@@ -142,7 +130,7 @@ TEST_F(ImportRunTest, ASmallFreeShareIsAskedAboutAndAnUnknownOneIsNot) {
 }
 
 TEST_F(ImportRunTest, StopAnsweredYesEndsTheRunBeforeTheNextLine) {
-    TfrmMain& w = StartWithLog(ManyLines(400), {"TEMP||ST01.TEMP"});
+    TfrmMain& w = StartWithLog(TempLines(400), {"TEMP||ST01.TEMP"});
     QString timeDuringRun;
     QTimer::singleShot(0, &w, [&] {
         // Runs at the first value written: the window handles events during the run.
@@ -165,7 +153,7 @@ TEST_F(ImportRunTest, StopAnsweredYesEndsTheRunBeforeTheNextLine) {
 }
 
 TEST_F(ImportRunTest, StopAnsweredNoLetsTheRunGoOn) {
-    TfrmMain& w = StartWithLog(ManyLines(20), {"TEMP||ST01.TEMP"});
+    TfrmMain& w = StartWithLog(TempLines(20), {"TEMP||ST01.TEMP"});
     QTimer::singleShot(0, &w, [&] { w.OptionsStopExecute(); });  // answered No
     w.OptionsImportExecute();
     EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Stop import process?"});
@@ -173,7 +161,7 @@ TEST_F(ImportRunTest, StopAnsweredNoLetsTheRunGoOn) {
 }
 
 TEST_F(ImportRunTest, ClosingTheWindowDuringARunEndsItCleanly) {
-    TfrmMain& w = StartWithLog(ManyLines(3000), {"TEMP||ST01.TEMP"});
+    TfrmMain& w = StartWithLog(TempLines(3000), {"TEMP||ST01.TEMP"});
     QTimer::singleShot(0, &w, [&] { w.close(); });
     w.OptionsImportExecute();  // the window closes at the first value written
 
@@ -213,7 +201,7 @@ namespace vireo::testing {
 namespace {
 
 TEST_F(ImportRunTest, FastImportIsAnOptionThatTheSettingsFileKeeps) {
-    TfrmMain& w = StartWithLog(ManyLines(300), {"TEMP||ST01.TEMP"});
+    TfrmMain& w = StartWithLog(TempLines(300), {"TEMP||ST01.TEMP"});
     EXPECT_FALSE(w.OptionsFastImport->isChecked());
     w.OptionsFastImport->trigger();  // the menu item
     EXPECT_TRUE(w.OptionsFastImport->isChecked());
@@ -228,7 +216,7 @@ TEST_F(ImportRunTest, FastImportIsAnOptionThatTheSettingsFileKeeps) {
 
 TEST_F(ImportRunTest, ClosingDuringAFastRunCommitsWhatWasWritten) {
     WriteFile(SettingsPath(), "[Application]\nFastImport=1\n");
-    TfrmMain& w = StartWithLog(ManyLines(3000), {"TEMP||ST01.TEMP"});
+    TfrmMain& w = StartWithLog(TempLines(3000), {"TEMP||ST01.TEMP"});
     ASSERT_TRUE(w.OptionsFastImport->isChecked());
     QTimer::singleShot(0, &w, [&] { w.close(); });
     w.OptionsImportExecute();  // the window closes at the first value written
