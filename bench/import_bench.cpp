@@ -207,7 +207,7 @@ long long WriteRowsFile(const std::string& logFile, const std::vector<std::strin
     pairs.BuildSensorPairs(importList);
     std::ofstream out(rowsFile, std::ios::binary);
     long long rows = 0;
-    auto add = [&](const vireo::LogValue& record) {
+    auto add = [&](const vireo::LogRecord& record) {
         if (!record.IsNumber() || !record.HasTimeTag()) return;
         const vireo::TDBSensor* pair = nullptr;
         if (!record.headingName.empty()) pair = pairs.FindSensorPair(record.headingName);
@@ -232,7 +232,7 @@ long long WriteRowsFile(const std::string& logFile, const std::vector<std::strin
     struct Rows : vireo::LogValueVisitor {
         decltype(add)& take;
         explicit Rows(decltype(add)& take) : take(take) {}
-        bool Value(const vireo::LogValue& record, const vireo::LogLine&) {
+        bool Value(const vireo::LogRecord& record, const vireo::LogLine&) {
             take(record);
             return true;
         }

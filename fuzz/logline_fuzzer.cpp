@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
 
     std::set<std::string, CaseInsensitiveLess> recordNames;
     vireo::LineValueWalk walk;
-    vireo::LogValue value;
+    vireo::LogRecord value;
     walk.Start(kind, line, nullptr);
     std::size_t steps = 0;
     vireo::SecondStamp stamp = 0;

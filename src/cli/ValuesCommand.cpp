@@ -182,7 +182,7 @@ class ValuePrinter {
 public:
     explicit ValuePrinter(std::ostream& out) : output_(out) {}
 
-    void Print(const LogValue& record) {
+    void Print(const LogRecord& record) {
         output_.Append(record.headingName.empty() ? record.name : record.headingName);
         output_.Append('\t');
         output_.Append(timeTag_.Of(record.stamp));
@@ -203,7 +203,7 @@ class PrintedValues : public LogValueVisitor {
 public:
     explicit PrintedValues(std::ostream& out) : printer_(out) {}
 
-    bool Value(const LogValue& value, const LogLine&) {
+    bool Value(const LogRecord& value, const LogLine&) {
         if (value.IsNumber() && value.HasTimeTag()) printer_.Print(value);
         return true;
     }

@@ -125,7 +125,7 @@ private:
         }
         // Comment lines are passed over; in a .PRN file the reader keeps the
         // column headings, which name the blank-separated values after them.
-        bool Value(const LogValue& value, const LogLine& line) {
+        bool Value(const LogRecord& value, const LogLine& line) {
             if (line.number != valuesOfLine_) {  // the first value of the line
                 valuesOfLine_ = line.number;
                 loop_.lineReported_ = loop_.rangeReported_ = false;
@@ -162,7 +162,7 @@ private:
     /// of a line is written; a value that is no number or has no pair is passed
     /// over, not the rest of the line. A value text that is no number is passed
     /// over silently, one written as a number too large for a double is reported.
-    void ImportValue(const LogValue& value, std::string_view line) {
+    void ImportValue(const LogRecord& value, std::string_view line) {
         if (value.valueState == ValueState::NotANumber) return;
         const TDBSensor* pair = nullptr;
         if (!value.headingName.empty()) pair = pairs_.FindSensorPair(value.headingName);
@@ -248,7 +248,7 @@ private:
         batch_.inserted = batch_.updated = 0;
     }
 
-    void NextInBatch(const TDBSensor* pair, const LogValue& record, WriteOutcome outcome) {
+    void NextInBatch(const TDBSensor* pair, const LogRecord& record, WriteOutcome outcome) {
         if (auto lost = writer_.TakeLostBatch()) {
             // The engine rolled the batch back before this value: the values
             // before it are gone, this one went into the batch that follows.

@@ -1,6 +1,5 @@
 #include "logfile/LogRecord.h"
 
-#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -20,42 +19,6 @@ using logfile_detail::SplitSixFields;
 
 constexpr std::size_t kDateLength = 10;
 constexpr std::size_t kTimeLength = 8;
-constexpr std::size_t kTimeTextLength = kDateLength + 1 + kTimeLength;
-
-void Store(std::string& text, std::string_view field) {
-    if (field.empty()) {
-        text.clear();
-    } else {
-        text.assign(field.data(), field.size());
-    }
-}
-
-/// Copies `from` unless `text` holds it already: the values of one line share
-/// their date and time texts.
-void StoreIfChanged(std::string& text, const std::string& from) {
-    if (text.size() != from.size() || std::memcmp(text.data(), from.data(), from.size()) != 0) text.assign(from);
-}
-
-void ClearTexts(LogRecord& record) {
-    record.dateText.clear();
-    record.timeText.clear();
-    record.name.clear();
-    record.headingName.clear();
-    record.valueText.clear();
-    record.stampText.clear();
-    record.fifthField.clear();
-    record.flag.clear();
-}
-
-void ClearTexts(LogValueView& record) {
-    record.dateText = {};
-    record.timeText = {};
-    record.name = {};
-    record.headingName = {};
-    record.valueText = {};
-    record.fifthField = {};
-    record.flag = {};
-}
 
 /// The date and time of a record (see ReadLogTimeTag), through the kept last one.
 LogTimeTag ReadTimeTag(std::string_view dateText, std::string_view timeText) {
@@ -69,25 +32,24 @@ LogTimeTag OneValueTimeTag(std::string_view dateText, std::string_view timeText)
     return ReadTimeTag(dateText, timeText);
 }
 
-/// BuildTimeText into `buffer`.
-std::string_view TimeTextIn(std::string_view dateText, std::string_view timeText,
-                            std::array<char, kTimeTextLength>& buffer) {
-    if (dateText.size() != kDateLength || timeText.size() != kTimeLength) return {};
-    std::memcpy(buffer.data(), dateText.data(), kDateLength);
-    buffer[kDateLength] = ' ';
-    std::memcpy(buffer.data() + kDateLength + 1, timeText.data(), kTimeLength);
-    return {buffer.data(), buffer.size()};
+TimeTagState StateOf(const LogTimeTag& timeTag) {
+    return timeTag.usable ? TimeTagState::Usable : TimeTagState::NoUsableDateTime;
 }
 
-/// The value text read as a number; 0 when it is none.
-double ValueOf(std::string_view valueText, bool& isNumber) {
+/// The value text read as a number into the record, and whether it is one.
+void ReadValue(LogRecord& record) {
     double value = 0;
-    isNumber = ParseLogNumber(valueText, value);
-    return isNumber ? value : 0.0;
+    if (ParseLogNumber(record.valueText, value)) {
+        record.value = value;
+        record.valueState = ValueState::Number;
+        return;
+    }
+    record.value = 0;
+    record.valueState = IsLogNumberOutOfRange(record.valueText) ? ValueState::OutOfDoubleRange : ValueState::NotANumber;
 }
 
 /// Splits a line of a one-value kind into views; false for another kind.
-bool SplitOneValueLine(LogLineKind kind, std::string_view line, LogValueView& record) {
+bool SplitOneValueLine(LogLineKind kind, std::string_view line, LogRecord& record) {
     // The splits are those of the patterns "%P%P%P%P%P" (name, date, time, value,
     // flag), "%P%P%P%P" (name, date and time, value, flag), "%P%P%P%P%P%P" and
     // "%s %P%P%P%P%P" (date, time, name, value, fifth field, flag): the first
@@ -141,7 +103,7 @@ void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor, boo
         SplitSixFields(line, SixFieldSplit::CommaFields, v);
         date = v[0];
         time = v[1];
-        Store(cursor.label, v[2]);
+        cursor.label = v[2];
         std::size_t restStart = static_cast<std::size_t>(v[2].data() - line.data()) + v[2].size();
         if (restStart < line.size() && line[restStart] == ',') ++restStart;
         rest = line.substr(restStart);
@@ -149,28 +111,24 @@ void StartLine(LogLineKind kind, std::string_view line, ValueCursor& cursor, boo
         Scan(line, "%s %_%s %_%s", {&date, &time, &rest});
         cursor.label = "0";
     }
-    Store(cursor.rest, rest);
+    cursor.rest = rest;
     cursor.position = 1;
-    cursor.length = cursor.rest.size();
     cursor.counter = 0;
     cursor.started = true;
     if (!withTimeTag) return;
-    Store(cursor.dateText, date);
-    Store(cursor.timeText, time);
+    cursor.dateText = date;
+    cursor.timeText = time;
     // The value kinds take the date and time as they stand, whatever their lengths.
-    cursor.stampText.assign(cursor.dateText);
-    cursor.stampText.push_back(' ');
-    cursor.stampText.append(cursor.timeText);
-    const LogTimeTag timeTag = ReadTimeTag(cursor.dateText, cursor.timeText);
+    const LogTimeTag timeTag = ReadTimeTag(date, time);
     cursor.stamp = timeTag.stamp;
     cursor.timeTag = SecondsToDateTime(cursor.stamp);
-    cursor.hasTimeTag = timeTag.usable;
+    cursor.timeTagState = StateOf(timeTag);
 }
 
 /// Takes the next value text of a multi-value line from the cursor; false (and
 /// the started flag cleared) when the line holds no further value.
 bool TakeValueText(LogLineKind kind, ValueCursor& cursor, std::string_view& valueText) {
-    if (cursor.position > cursor.length) {
+    if (cursor.position > cursor.rest.size()) {
         cursor.started = false;
         return false;
     }
@@ -182,7 +140,7 @@ bool TakeValueText(LogLineKind kind, ValueCursor& cursor, std::string_view& valu
 
 /// `name` becomes the label, ':' and the counter. The values of one line share
 /// the label, so a name that begins with it already keeps that part.
-void FormName(std::string& name, const std::string& label, std::size_t counter) {
+void FormName(std::string& name, std::string_view label, std::size_t counter) {
     char digits[24];
     const auto count = static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, counter).ptr - digits);
     const std::size_t prefix = label.size() + 1;
@@ -194,7 +152,7 @@ void FormName(std::string& name, const std::string& label, std::size_t counter) 
         }
         name.resize(prefix);
     } else {
-        name.assign(label);
+        name.assign(label.data(), label.size());
         name.push_back(':');
     }
     name.append(digits, count);
@@ -211,126 +169,62 @@ const std::string* HeadingOf(LogLineKind kind, const ValueCursor& cursor) {
 
 }  // namespace
 
-void BuildTimeText(std::string_view dateText, std::string_view timeText, std::string& result) {
-    std::array<char, kTimeTextLength> buffer;
-    Store(result, TimeTextIn(dateText, timeText, buffer));
-}
-
-std::string BuildTimeText(std::string_view dateText, std::string_view timeText) {
-    std::string result;
-    BuildTimeText(dateText, timeText, result);
-    return result;
-}
-
-bool ParseLogRecord(LogLineKind kind, std::string_view line, LogValueView& record) {
-    ClearTexts(record);
+void ParseLogRecord(LogLineKind kind, std::string_view line, LogRecord& record) {
+    record = LogRecord{};
     if (!SplitOneValueLine(kind, line, record)) {
-        record.stamp = 0;
         record.timeTag = SecondsToDateTime(0);
-        record.hasTimeTag = false;
-        record.value = 0;
-        return false;
+        return;
     }
-    bool isNumber = false;
-    record.value = ValueOf(record.valueText, isNumber);
+    ReadValue(record);
     const LogTimeTag timeTag = OneValueTimeTag(record.dateText, record.timeText);
     record.stamp = timeTag.stamp;
     record.timeTag = SecondsToDateTime(record.stamp);
-    record.hasTimeTag = timeTag.usable;
-    return isNumber;
-}
-
-bool ParseLogRecord(LogLineKind kind, std::string_view line, LogRecord& record) {
-    LogValueView view;
-    const bool isNumber = ParseLogRecord(kind, line, view);
-    Store(record.dateText, view.dateText);
-    Store(record.timeText, view.timeText);
-    Store(record.name, view.name);
-    record.headingName.clear();
-    Store(record.valueText, view.valueText);
-    BuildTimeText(view.dateText, view.timeText, record.stampText);
-    Store(record.fifthField, view.fifthField);
-    Store(record.flag, view.flag);
-    record.stamp = view.stamp;
-    record.timeTag = view.timeTag;
-    record.hasTimeTag = view.hasTimeTag;
-    record.value = view.value;
-    return isNumber;
+    record.timeTagState = StateOf(timeTag);
 }
 
 bool NextLogValue(LogLineKind kind, std::string_view line, ValueCursor& cursor, LogRecord& record) {
     if (!IsMultiValueKind(kind)) {
         cursor.started = false;
-        return true;
+        return false;
     }
-    if (!cursor.started) {
-        ClearTexts(record);
-        StartLine(kind, line, cursor);
-    }
-    std::string_view valueText;
-    if (!TakeValueText(kind, cursor, valueText)) return true;
-    Store(record.valueText, valueText);
-    FormName(record.name, cursor.label, cursor.counter);
-    if (const std::string* heading = HeadingOf(kind, cursor)) {
-        record.headingName.assign(*heading);
-    } else {
-        record.headingName.clear();
-    }
-    StoreIfChanged(record.dateText, cursor.dateText);
-    StoreIfChanged(record.timeText, cursor.timeText);
-    StoreIfChanged(record.stampText, cursor.stampText);
-    record.stamp = cursor.stamp;
-    record.timeTag = cursor.timeTag;
-    record.hasTimeTag = cursor.hasTimeTag;
-    bool isNumber = false;
-    record.value = ValueOf(valueText, isNumber);
-    return isNumber;
-}
-
-bool NextLogValue(LogLineKind kind, std::string_view line, ValueCursor& cursor, LogValueView& record) {
-    if (!IsMultiValueKind(kind)) {
-        cursor.started = false;
-        return true;
-    }
-    if (!cursor.started) {
-        ClearTexts(record);
-        StartLine(kind, line, cursor);
-    }
-    if (!TakeValueText(kind, cursor, record.valueText)) return true;
+    if (!cursor.started) StartLine(kind, line, cursor);
+    if (!TakeValueText(kind, cursor, record.valueText)) return false;
     FormName(cursor.name, cursor.label, cursor.counter);
     record.name = cursor.name;
     const std::string* heading = HeadingOf(kind, cursor);
     record.headingName = heading != nullptr ? std::string_view(*heading) : std::string_view();
     record.dateText = cursor.dateText;
     record.timeText = cursor.timeText;
+    record.fifthField = {};
+    record.flag = {};
     record.stamp = cursor.stamp;
     record.timeTag = cursor.timeTag;
-    record.hasTimeTag = cursor.hasTimeTag;
-    bool isNumber = false;
-    record.value = ValueOf(record.valueText, isNumber);
-    return isNumber;
-}
-
-namespace logfile_detail {
-
-std::string_view OneValueName(LogLineKind kind, std::string_view line) {
-    LogValueView record;
-    return SplitOneValueLine(kind, line, record) ? record.name : std::string_view();
-}
-
-bool NextValueName(LogLineKind kind, std::string_view line, ValueCursor& cursor, std::string_view& name) {
-    if (!IsMultiValueKind(kind)) {
-        cursor.started = false;
-        return false;
-    }
-    if (!cursor.started) StartLine(kind, line, cursor, false);
-    std::string_view valueText;
-    if (!TakeValueText(kind, cursor, valueText)) return false;
-    FormName(cursor.name, cursor.label, cursor.counter);
-    name = cursor.name;
+    record.timeTagState = cursor.timeTagState;
+    ReadValue(record);
     return true;
 }
 
-}  // namespace logfile_detail
+bool LineValueWalk::NextName(LogRecord& record) {
+    record = LogRecord{};
+    if (oneValueLeft_) {
+        oneValueLeft_ = false;
+        SplitOneValueLine(kind_, line_, record);
+        const std::string_view name = record.name;
+        record = LogRecord{};
+        record.name = name;
+        return true;
+    }
+    if (IsMultiValueKind(kind_)) {
+        if (!cursor_.started) StartLine(kind_, line_, cursor_, false);
+        std::string_view valueText;
+        if (TakeValueText(kind_, cursor_, valueText)) {
+            FormName(cursor_.name, cursor_.label, cursor_.counter);
+            record.name = cursor_.name;
+            return true;
+        }
+    }
+    kind_ = LogLineKind::NotARecord;  // the line is done: further calls take nothing
+    return false;
+}
 
 }  // namespace vireo

@@ -12,19 +12,6 @@
 
 namespace vireo {
 
-/// Whether a value carries a time tag, and why not when it does not.
-enum class TimeTagState : unsigned char {
-    Usable,            ///< the date and time texts hold a real date and time
-    NoUsableDateTime,  ///< no usable date/time (see ReadLogTimeTag): not imported
-};
-
-/// Whether a value text is a number, and why not when it is not.
-enum class ValueState : unsigned char {
-    Number,            ///< `value` holds it
-    NotANumber,        ///< not written as a number: passed over silently
-    OutOfDoubleRange,  ///< written as a number too large for a double: reported
-};
-
 /// One line of a log file as the reader met it.
 struct LogLine {
     std::string_view text;                       ///< without its line end; empty for a line too long to keep
@@ -33,79 +20,6 @@ struct LogLine {
     std::uint64_t start = 0;                     ///< byte offset of the line's first character
     std::uint64_t end = 0;                       ///< byte offset after the line and its line end
 };
-
-/// One value of a log line. The texts are views into the line or into the
-/// reader; they hold until the next value is taken.
-struct LogValue {
-    std::string_view name;  ///< log sensor name ("label:n" for a line of several values)
-    /// In a .PRN file, the column heading that names a blank-separated value;
-    /// empty when there is none. Pairs made from either name apply (heading first).
-    std::string_view headingName;
-    std::string_view dateText;
-    std::string_view timeText;
-    std::string_view valueText;
-    SecondStamp stamp = 0;  ///< read from the date and time texts (below one day when unusable)
-    DateTime timeTag = 0;   ///< SecondsToDateTime(stamp): what an import writes
-    TimeTagState timeTagState = TimeTagState::NoUsableDateTime;
-    ValueState valueState = ValueState::NotANumber;
-    double value = 0;  ///< the number (0 unless valueState is Number)
-
-    bool HasTimeTag() const { return timeTagState == TimeTagState::Usable; }
-    bool IsNumber() const { return valueState == ValueState::Number; }
-};
-
-/// The values of one record line, one per call of Next. This is where the line
-/// layouts are split: every reader of values (import, `values`, discovery) walks
-/// a line through it.
-class LineValueWalk {
-public:
-    /// What each value of the walk holds.
-    enum class Reads {
-        Everything,  ///< every field of LogValue
-        NamesOnly,   ///< the name only (no number, no time tag, no texts): what discovery lists
-    };
-
-    /// Starts on a line of the given kind. `headings` (null when there are none)
-    /// name the values of a blank-separated line; the caller keeps them alive,
-    /// and the line, until the walk ends.
-    void Start(LogLineKind kind, std::string_view line, const std::vector<std::string>* headings,
-               Reads reads = Reads::Everything);
-    /// The next value of the line in `value`; false when the line holds no further value.
-    bool Next(LogValue& value);
-
-private:
-    bool TakeOneValue(LogValue& value);
-    bool TakeNextValue(LogValue& value);
-    bool NextName(LogValue& value);
-
-    LogLineKind kind_ = LogLineKind::NotARecord;
-    std::string_view line_;
-    bool oneValueLeft_ = false;
-    Reads reads_ = Reads::Everything;
-    ValueCursor cursor_;
-    LogValueView view_;
-};
-
-// Start and Next are inline: they run for every line and every value.
-
-inline void LineValueWalk::Start(LogLineKind kind, std::string_view line, const std::vector<std::string>* headings,
-                                 Reads reads) {
-    kind_ = kind;
-    reads_ = reads;
-    line_ = line;
-    oneValueLeft_ = IsOneValueKind(kind);
-    cursor_.started = false;
-    cursor_.headings = headings;
-}
-
-inline bool LineValueWalk::Next(LogValue& value) {
-    if (reads_ == Reads::NamesOnly) return NextName(value);
-    if (oneValueLeft_) {
-        oneValueLeft_ = false;
-        return TakeOneValue(value);
-    }
-    return IsMultiValueKind(kind_) && TakeNextValue(value);
-}
 
 /// What a comment line (see IsCommentLine) becomes.
 enum class CommentAction {
@@ -132,7 +46,7 @@ struct LogValueVisitor {
         return CommentAction::Skip;
     }
     /// One value of a record line; false ends the reading at once.
-    bool Value(const LogValue&, const LogLine&) { return true; }
+    bool Value(const LogRecord&, const LogLine&) { return true; }
     /// A record line (one of any kind, NotARecord included) whose values were
     /// all taken; false ends the reading.
     bool LineDone(const LogLine&) { return true; }
@@ -171,7 +85,7 @@ private:
     std::vector<std::string> headings_;
     bool hasHeadings_ = false;
     LineValueWalk walk_;
-    LogValue value_;
+    LogRecord value_;
 };
 
 template <class Visitor>

@@ -98,7 +98,7 @@ public:
         for (const std::string& name : *headings) collector_.Add(name);
         return CommentAction::Stop;
     }
-    bool Value(const LogValue& value, const LogLine&) {
+    bool Value(const LogRecord& value, const LogLine&) {
         collector_.Add(value.name);
         return true;
     }

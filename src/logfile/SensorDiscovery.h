@@ -45,7 +45,7 @@ private:
     bool prnFile_;
     std::unordered_set<std::string, NameHash, NameEqual> names_;
     LineValueWalk walk_;
-    LogValue value_;
+    LogRecord value_;
 };
 
 /// Discovery: reads the log file from top to bottom and gives every distinct

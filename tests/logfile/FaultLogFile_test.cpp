@@ -254,12 +254,10 @@ std::vector<WalkedValue> NumbersOf(std::string_view line, std::size_t& taken) {
     std::vector<WalkedValue> numbers;
     const LogLineKind kind = ClassifyLogLine(line);
     taken = 0;
-    for (;;) {
-        const bool isNumber = NextLogValue(kind, line, cursor, record);
-        if (!cursor.started) break;
+    while (NextLogValue(kind, line, cursor, record)) {
         ++taken;
-        if (isNumber) numbers.push_back({record.name, record.value});
-        EXPECT_TRUE(record.hasTimeTag);
+        if (record.IsNumber()) numbers.push_back({std::string(record.name), record.value});
+        EXPECT_TRUE(record.HasTimeTag());
     }
     return numbers;
 }
@@ -311,9 +309,10 @@ TEST(FaultLogFile, NulBytesNeverTurnIntoAnotherValueOrName) {
         const LogLineKind kind = ClassifyLogLine(row.line);
         ASSERT_EQ(kind, LogLineKind::NameDateTime);
         LogRecord record;
-        EXPECT_EQ(ParseLogRecord(kind, row.line, record), row.isNumber);
+        ParseLogRecord(kind, row.line, record);
+        EXPECT_EQ(record.IsNumber(), row.isNumber);
         EXPECT_EQ(record.name, row.name);
-        EXPECT_EQ(record.hasTimeTag, row.hasTimeTag);
+        EXPECT_EQ(record.HasTimeTag(), row.hasTimeTag);
         if (row.isNumber) {
             EXPECT_EQ(record.value, row.value);
         }

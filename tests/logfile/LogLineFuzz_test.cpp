@@ -60,9 +60,7 @@ TEST(LogLineFuzz, EveryEntryPointComesBack) {
         for (LogLineKind k : {LogLineKind::DateTimeLabelValues, LogLineKind::BlankSeparatedValues}) {
             cursor.started = false;
             std::size_t values = 0;
-            while (true) {
-                NextLogValue(k, line, cursor, record);
-                if (!cursor.started) break;
+            while (NextLogValue(k, line, cursor, record)) {
                 ASSERT_LE(++values, line.size() + 1) << "the walk does not end on [" << line << "]";
             }
         }

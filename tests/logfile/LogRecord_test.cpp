@@ -58,7 +58,8 @@ TEST(ParseLogRecord, OneValueKinds) {
     LogRecord record;
     for (const OneValueRow& row : kOneValueRows) {
         SCOPED_TRACE("line [" + row.line + "]");
-        EXPECT_EQ(ParseLogRecord(row.kind, row.line, record), row.isNumber);
+        ParseLogRecord(row.kind, row.line, record);
+        EXPECT_EQ(record.IsNumber(), row.isNumber);
         EXPECT_EQ(record.name, row.name);
         EXPECT_EQ(record.valueText, row.valueText);
         if (row.isNumber) {
@@ -66,7 +67,7 @@ TEST(ParseLogRecord, OneValueKinds) {
         }
         EXPECT_EQ(record.stamp, row.stamp);
         EXPECT_EQ(record.timeTag, SecondsToDateTime(row.stamp));
-        EXPECT_EQ(record.hasTimeTag, row.stamp >= 86400);
+        EXPECT_EQ(record.HasTimeTag(), row.stamp >= 86400);
         EXPECT_TRUE(record.headingName.empty());
     }
 }
@@ -86,31 +87,50 @@ TEST(ParseLogRecord, SplitsDateAndTimeTexts) {
 
 TEST(ParseLogRecord, NothingOfAnEarlierLineRemains) {
     LogRecord record;
-    ASSERT_TRUE(ParseLogRecord(K::DateTimeName, "06/15/2005,12:30:00,TEMP,21.5,C,G", record));
-    EXPECT_FALSE(ParseLogRecord(K::NameDateTime, "BATT,06/15/2005", record));
+    ParseLogRecord(K::DateTimeName, "06/15/2005,12:30:00,TEMP,21.5,C,G", record);
+    ASSERT_TRUE(record.IsNumber());
+    ParseLogRecord(K::NameDateTime, "BATT,06/15/2005", record);
+    EXPECT_FALSE(record.IsNumber());
     EXPECT_EQ(record.name, "BATT");
     EXPECT_EQ(record.timeText, "");
     EXPECT_EQ(record.valueText, "");
     EXPECT_EQ(record.flag, "");
     EXPECT_EQ(record.fifthField, "");
     EXPECT_EQ(record.value, 0);
-    EXPECT_FALSE(record.hasTimeTag);
+    EXPECT_FALSE(record.HasTimeTag());
 }
 
 TEST(ParseLogRecord, MultiValueKindsAreNotOneValueRecords) {
     LogRecord record;
-    EXPECT_FALSE(ParseLogRecord(K::DateTimeLabelValues, "06/15/2005,12:30:00,ST01,21.5", record));
+    ParseLogRecord(K::DateTimeLabelValues, "06/15/2005,12:30:00,ST01,21.5", record);
+    EXPECT_FALSE(record.IsNumber());
     EXPECT_EQ(record.name, "");
-    EXPECT_FALSE(record.hasTimeTag);
+    EXPECT_FALSE(record.HasTimeTag());
 }
 
-TEST(BuildTimeText, ExactLengthsOnly) {
-    EXPECT_EQ(BuildTimeText("06/15/2005", "12:30:00"), "06/15/2005 12:30:00");
-    EXPECT_EQ(BuildTimeText("abcdefghij", "12345678"), "abcdefghij 12345678");
-    EXPECT_EQ(BuildTimeText("6/15/2005", "12:30:00"), "");
-    EXPECT_EQ(BuildTimeText("06/15/2005", "2:30:00"), "");
-    EXPECT_EQ(BuildTimeText("06/15/2005 ", "12:30:00"), "");
-    EXPECT_EQ(BuildTimeText("", ""), "");
+TEST(ParseLogRecord, OnlyADateOf10AndATimeOf8CharactersMakeATimeTag) {
+    struct Row {
+        std::string date;
+        std::string time;
+        bool usable;
+    };
+    const Row rows[] = {
+        {"06/15/2005", "12:30:00", true},
+        {"6/15/2005", "12:30:00", false},
+        {"06/15/2005", "2:30:00", false},
+        {"06/15/2005 ", "12:30:00", false},
+        {"", "", false},
+        {"abcdefghij", "12345678", false},
+    };
+    LogRecord record;
+    for (const Row& row : rows) {
+        const std::string line = "TEMP," + row.date + "," + row.time + ",1,G";
+        SCOPED_TRACE("line [" + line + "]");
+        ParseLogRecord(K::NameDateTime, line, record);
+        EXPECT_EQ(record.HasTimeTag(), row.usable);
+        EXPECT_EQ(record.dateText, row.date);
+        EXPECT_EQ(record.timeText, row.time);
+    }
 }
 
 struct Value {
@@ -172,17 +192,18 @@ std::vector<Value> Walk(const WalkRow& row, ValueCursor& cursor, LogRecord& reco
     std::vector<Value> values;
     cursor.started = false;
     for (int guard = 0; guard < 100; ++guard) {
-        const bool isNumber = NextLogValue(row.kind, row.line, cursor, record);
-        if (!cursor.started) {
-            EXPECT_TRUE(isNumber) << "the call that finds no value returns true";
+        if (!NextLogValue(row.kind, row.line, cursor, record)) {
+            EXPECT_FALSE(cursor.started) << "the call that finds no value ends the line";
             return values;
         }
-        values.push_back({record.name, record.valueText, isNumber});
+        EXPECT_TRUE(cursor.started);
+        const bool isNumber = record.IsNumber();
+        values.push_back({std::string(record.name), std::string(record.valueText), isNumber});
         EXPECT_EQ(record.stamp, row.stamp) << "every value shares the line's stamp";
         EXPECT_EQ(record.timeTag, SecondsToDateTime(row.stamp));
-        EXPECT_EQ(record.hasTimeTag, row.stamp >= 86400);
+        EXPECT_EQ(record.HasTimeTag(), row.stamp >= 86400);
         if (isNumber) {
-            EXPECT_EQ(std::stod(record.valueText), record.value);
+            EXPECT_EQ(std::stod(std::string(record.valueText)), record.value);
         }
     }
     ADD_FAILURE() << "the walk does not end";
@@ -204,7 +225,6 @@ TEST(NextLogValue, CursorHoldsTheLineParts) {
     NextLogValue(K::DateTimeLabelValues, "06/15/2005,12:30:00,ST01,21.5,13.2", cursor, record);
     EXPECT_EQ(cursor.label, "ST01");
     EXPECT_EQ(cursor.rest, "21.5,13.2");
-    EXPECT_EQ(cursor.length, 9u);
     EXPECT_EQ(cursor.position, 6u);
     EXPECT_EQ(cursor.counter, 1u);
     EXPECT_EQ(record.dateText, "06/15/2005");
@@ -225,10 +245,8 @@ TEST(NextLogValue, ColumnHeadingsNameBlankSeparatedValues) {
     const WalkRow blank{"06/15/2005 12:30:00 1.5 12.9 7", K::BlankSeparatedValues, {}, kJune15};
     std::vector<std::string> names;
     cursor.started = false;
-    while (true) {
-        NextLogValue(blank.kind, blank.line, cursor, record);
-        if (!cursor.started) break;
-        names.push_back(record.name + "/" + record.headingName);
+    while (NextLogValue(blank.kind, blank.line, cursor, record)) {
+        names.push_back(std::string(record.name) + "/" + std::string(record.headingName));
     }
     EXPECT_EQ(names, (std::vector<std::string>{"0:1/STAGE", "0:2/BATT", "0:3/"}));
 
@@ -241,7 +259,7 @@ TEST(NextLogValue, ColumnHeadingsNameBlankSeparatedValues) {
 TEST(NextLogValue, OneValueKindsHoldNoValues) {
     ValueCursor cursor;
     LogRecord record;
-    EXPECT_TRUE(NextLogValue(K::NameDateTime, "TEMP,06/15/2005,12:30:00,21.5,G", cursor, record));
+    EXPECT_FALSE(NextLogValue(K::NameDateTime, "TEMP,06/15/2005,12:30:00,21.5,G", cursor, record));
     EXPECT_FALSE(cursor.started);
 }
 
@@ -254,8 +272,7 @@ TEST(NextLogValue, ControlCharactersNeverStopTheWalk) {
         const LogLineKind kind = ClassifyLogLine(line);
         cursor.started = false;
         for (int guard = 0; guard < 10; ++guard) {
-            NextLogValue(kind, line, cursor, record);
-            if (!cursor.started) break;
+            if (!NextLogValue(kind, line, cursor, record)) break;
             ++values;
         }
         EXPECT_FALSE(cursor.started) << line;

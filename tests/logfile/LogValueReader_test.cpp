@@ -22,7 +22,7 @@ public:
     std::uint64_t stopAtValueOfLine = 0;  // Value answers false on this line
     std::vector<std::string> events;
     std::vector<std::vector<std::string>> headingsSeen;
-    std::vector<LogValue> values;  // texts not kept: only valid during the reading
+    std::vector<LogRecord> values;  // texts not kept: only valid during the reading
     std::vector<std::string> names;
     std::vector<std::string> headingNames;
     std::vector<LogLine> valueLines;
@@ -34,7 +34,7 @@ public:
         if (headings != nullptr) headingsSeen.push_back(*headings);
         return onComment;
     }
-    bool Value(const LogValue& value, const LogLine& line) {
+    bool Value(const LogRecord& value, const LogLine& line) {
         events.push_back("value " + std::to_string(line.number) + " " + std::string(value.name));
         values.push_back(value);
         names.emplace_back(value.name);
@@ -122,7 +122,7 @@ const ValueRow kValueRows[] = {
 
 TEST(LineValueWalk, EachValueSaysWhyItIsNoNumberOrHasNoTimeTag) {
     LineValueWalk walk;
-    LogValue value;
+    LogRecord value;
     for (const ValueRow& row : kValueRows) {
         SCOPED_TRACE("line [" + row.line + "]");
         walk.Start(ClassifyLogLine(row.line), row.line, nullptr);
@@ -146,7 +146,7 @@ TEST(LineValueWalk, EachValueSaysWhyItIsNoNumberOrHasNoTimeTag) {
 
 TEST(LineValueWalk, NamesOnlyGivesTheNamesOfTheFullWalk) {
     LineValueWalk walk;
-    LogValue value;
+    LogRecord value;
     for (const ValueRow& row : kValueRows) {
         SCOPED_TRACE("line [" + row.line + "]");
         walk.Start(ClassifyLogLine(row.line), row.line, nullptr, LineValueWalk::Reads::NamesOnly);
