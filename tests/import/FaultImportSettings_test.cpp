@@ -22,20 +22,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
+using testing::FileNamesIn;
 using testing::ReadFile;
 using testing::StatusRecorder;
 using testing::WriteFile;
 
 const std::vector<std::string> kEntries{"TEMP||ST01.AT", "ST01:2||ST01.BATT"};
 constexpr const char* kStored = "[Import]\nSensors=TEMP||ST01.AT,ST01:2||ST01.BATT\n";
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().filename() != ".filler") names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST(FaultImportSettings, FileLockedByAnotherProgramIsStoredAndLoadedWithoutWaiting) {
     testing::TempDir dir;
@@ -74,7 +67,7 @@ TEST(FaultImportSettings, FolderOrFifoInPlaceOfTheFileIsReportedAndLeftAsItIs) {
             EXPECT_EQ(sink.messages, (std::vector<std::string>{"Error 101: Unable to save file " + path}));
             EXPECT_TRUE(fs::is_directory(path));
         }
-        EXPECT_EQ(FilesIn(dir.path().string()), (std::vector<std::string>{"pairs.sfg"}));
+        EXPECT_EQ(FileNamesIn(dir.path().string()), (std::vector<std::string>{"pairs.sfg"}));
         fs::remove(path);
     }
 }
@@ -120,7 +113,7 @@ TEST(FaultImportSettings, StoreOnAFullDiskIsReportedAndKeepsTheOldFile) {
     EXPECT_EQ(sink.messages, (std::vector<std::string>{"Error 101: Unable to save file " + path}));
     disk.Free();
     EXPECT_EQ(ReadFile(path), kStored);
-    EXPECT_EQ(FilesIn(disk.Path()), (std::vector<std::string>{"pairs.sfg"})) << "no temporary file is left";
+    EXPECT_EQ(FileNamesIn(disk.Path()), (std::vector<std::string>{"pairs.sfg"})) << "no temporary file is left";
 }
 
 }  // namespace

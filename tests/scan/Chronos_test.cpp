@@ -10,9 +10,13 @@
 #include <vector>
 
 #include "scan/Regional.h"
+#include "support/TestScopes.h"
 
 namespace vireo {
 namespace {
+
+using testing::ClockScope;
+using testing::RegionalScope;
 
 using namespace std::chrono;
 
@@ -25,30 +29,6 @@ long ReferenceDays(int y, int m, int d) {
             sys_days{year{1984} / December / day{31}})
         .count();
 }
-
-/// Puts the given separators in force for one test and restores the previous
-/// settings afterwards.
-class RegionalScope {
-public:
-    RegionalScope(char dateSeparator, char timeSeparator) : saved_(Regional()) {
-        RegionalSettings settings;
-        settings.dateSeparator = dateSeparator;
-        settings.timeSeparator = timeSeparator;
-        SetRegional(settings);
-    }
-    ~RegionalScope() { SetRegional(saved_); }
-
-private:
-    RegionalSettings saved_;
-};
-
-class ClockScope {
-public:
-    explicit ClockScope(SecondStamp now) {
-        SetClockForTesting([now] { return now; });
-    }
-    ~ClockScope() { SetClockForTesting({}); }
-};
 
 TEST(DayNumberOf, CountsDaysFromTheLastDayOf1984) {
     struct Row {

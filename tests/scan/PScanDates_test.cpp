@@ -7,6 +7,7 @@
 #include "scan/Chronos.h"
 #include "scan/PScan.h"
 #include "scan/Regional.h"
+#include "support/TestScopes.h"
 
 // The date and time directives of both engines (J D T Q) and the sub-patterns
 // built from the regional separators.
@@ -14,22 +15,7 @@
 namespace vireo {
 namespace {
 
-/// Puts separators in force for one test and restores the earlier settings.
-class SeparatorScope {
-public:
-    SeparatorScope(char date, char time) {
-        RegionalSettings settings = saved_;
-        settings.dateSeparator = date;
-        settings.timeSeparator = time;
-        SetRegional(settings);
-    }
-    ~SeparatorScope() { SetRegional(saved_); }
-    SeparatorScope(const SeparatorScope&) = delete;
-    SeparatorScope& operator=(const SeparatorScope&) = delete;
-
-private:
-    RegionalSettings saved_ = Regional();
-};
+using testing::RegionalScope;
 
 constexpr SecondStamp kNoonHalf = 645'539'400;  // 2005-06-15 12:30:00
 constexpr SecondStamp kJune15 = 645'494'400;    // 2005-06-15 00:00:00
@@ -44,7 +30,7 @@ struct StampRow {
 
 void CheckStampRows(const std::vector<StampRow>& rows) {
     for (const StampRow& row : rows) {
-        SCOPED_TRACE(testing::Message() << "text [" << row.text << "] pattern [" << row.pattern << "]");
+        SCOPED_TRACE(::testing::Message() << "text [" << row.text << "] pattern [" << row.pattern << "]");
         std::int32_t value = 99;
         std::string rest = "~";
         EXPECT_EQ(Scan(row.text, row.pattern, {&value, &rest}), row.result);
@@ -54,7 +40,7 @@ void CheckStampRows(const std::vector<StampRow>& rows) {
 }
 
 TEST(ScanStamp, ReadsMonthDayYearAndTime) {
-    const SeparatorScope separators('/', ':');
+    const RegionalScope separators('/', ':');
     CheckStampRows({
         {"06/15/2005 12:30:00", "%j%p", kNoonHalf, true, ""},
         {"06-15-2005 12.30.00", "%j%p", kNoonHalf, false, ""},  // differing separators are stepped over
@@ -69,7 +55,7 @@ TEST(ScanStamp, ReadsMonthDayYearAndTime) {
 }
 
 TEST(ScanStamp, UsesTheSeparatorsInForce) {
-    const SeparatorScope separators('-', '.');
+    const RegionalScope separators('-', '.');
     CheckStampRows({
         {"06-15-2005 12.30.00", "%j%p", kNoonHalf, true, ""},
         {"06/15/2005 12:30:00", "%j%p", kNoonHalf, false, ""},
@@ -77,7 +63,7 @@ TEST(ScanStamp, UsesTheSeparatorsInForce) {
 }
 
 TEST(ScanTimeOfDay, ReadsSignedHoursMinutesSeconds) {
-    const SeparatorScope separators('/', ':');
+    const RegionalScope separators('/', ':');
     CheckStampRows({
         {"12:30:00", "%t%p", 45'000, true, ""},
         {"-1:30:00", "%t%p", -5'400, true, ""},
@@ -90,7 +76,7 @@ TEST(ScanTimeOfDay, ReadsSignedHoursMinutesSeconds) {
 }
 
 TEST(ScanDay, ReadsADayNumber) {
-    const SeparatorScope separators('/', ':');
+    const RegionalScope separators('/', ':');
     struct Row {
         const char* text;
         DayNumber value;
@@ -109,7 +95,7 @@ TEST(ScanDay, ReadsADayNumber) {
 }
 
 TEST(ScanDateExpression, EvaluatesTheFieldAgainstTheVariable) {
-    const SeparatorScope separators('/', ':');
+    const RegionalScope separators('/', ':');
     std::int32_t value = kNoonHalf;
     std::string rest;
     EXPECT_TRUE(Scan("TODAY,x", "%Q%p", {&value, &rest}));
@@ -124,7 +110,7 @@ TEST(ScanDateExpression, EvaluatesTheFieldAgainstTheVariable) {
 }
 
 TEST(FormatDates, PrintsThroughThePrintingSubPatterns) {
-    const SeparatorScope separators('/', ':');
+    const RegionalScope separators('/', ':');
     struct Row {
         std::string actual;
         const char* expected;
@@ -145,7 +131,7 @@ TEST(FormatDates, PrintsThroughThePrintingSubPatterns) {
 }
 
 TEST(FormatDates, UsesTheSeparatorsInForceAndScansBack) {
-    const SeparatorScope separators('.', '-');
+    const RegionalScope separators('.', '-');
     const std::string text = FormatPattern("%j", {kNoonHalf});
     EXPECT_EQ(text, "06.15.2005 12-30-00");
     std::int32_t value = 0;

@@ -9,6 +9,7 @@
 #include "scan/Chronos.h"
 #include "scan/PScan.h"
 #include "scan/Regional.h"
+#include "support/TestScopes.h"
 
 // The quick ways through the scanner: runs of "%P" (16 characters looked at
 // at once, so fields that end on either side of such a stretch matter), views
@@ -17,6 +18,8 @@
 
 namespace vireo {
 namespace {
+
+using testing::RegionalScope;
 
 /// The comma fields of `text` as "%P" reads them, one character at a time: a
 /// field ends at ',', carriage return, line feed or the end; the upper-case
@@ -55,7 +58,7 @@ std::vector<std::string> BoundaryTexts() {
 
 TEST(ScanPlainRun, CopiesAndViewsHoldTheFieldsOfEachDirective) {
     for (const std::string& text : BoundaryTexts()) {
-        SCOPED_TRACE(testing::Message() << "text of " << text.size() << " [" << text << "]");
+        SCOPED_TRACE(::testing::Message() << "text of " << text.size() << " [" << text << "]");
         for (const std::string_view letters : {"PPPPPP", "pPpPpP", "PPP"}) {
             std::string pattern;
             for (const char letter : letters) pattern += std::string("%") + letter;
@@ -82,7 +85,7 @@ TEST(ScanPlainRun, CopiesAndViewsHoldTheFieldsOfEachDirective) {
 
 TEST(ScanPlainRun, AWalkOneFieldAtATimeGivesTheSameFields) {
     for (const std::string& text : BoundaryTexts()) {
-        SCOPED_TRACE(testing::Message() << "text of " << text.size() << " [" << text << "]");
+        SCOPED_TRACE(::testing::Message() << "text of " << text.size() << " [" << text << "]");
         std::size_t expectedPosition = 0;
         std::size_t position = 1;
         for (int step = 0; step < 80 && position <= text.size(); ++step) {
@@ -136,23 +139,6 @@ TEST(ScanPlainRun, ViewsOfTheOtherTextDirectives) {
     EXPECT_EQ(value, "\"c,d\"x");
 }
 
-/// Puts separators in force for one test and restores the earlier settings.
-class SeparatorScope {
-public:
-    SeparatorScope(char date, char time) {
-        RegionalSettings settings = saved_;
-        settings.dateSeparator = date;
-        settings.timeSeparator = time;
-        SetRegional(settings);
-    }
-    ~SeparatorScope() { SetRegional(saved_); }
-    SeparatorScope(const SeparatorScope&) = delete;
-    SeparatorScope& operator=(const SeparatorScope&) = delete;
-
-private:
-    RegionalSettings saved_ = Regional();
-};
-
 struct StampRow {
     char dateSeparator;
     char timeSeparator;
@@ -177,9 +163,9 @@ TEST(ScanStamp, TheUsualShapeReadsAsAnyOther) {
         {'%', '%', "06%15%2005 12%30%00", noonHalf, true, 20},
     };
     for (const StampRow& row : rows) {
-        SCOPED_TRACE(testing::Message() << "text [" << row.text << "] separators " << row.dateSeparator
-                                        << row.timeSeparator);
-        const SeparatorScope separators(row.dateSeparator, row.timeSeparator);
+        SCOPED_TRACE(::testing::Message()
+                     << "text [" << row.text << "] separators " << row.dateSeparator << row.timeSeparator);
+        const RegionalScope separators(row.dateSeparator, row.timeSeparator);
         std::int32_t stamp = 99;
         std::size_t position = 1;
         EXPECT_EQ(ScanFrom(row.text, position, "%j", {&stamp}), row.result);

@@ -11,19 +11,12 @@
 
 #include "scan/Chronos.h"
 #include "scan/PScan.h"
+#include "support/TestScopes.h"
 
 namespace vireo {
 namespace {
 
-/// Puts settings in force for one test and restores the previous ones.
-class SettingsScope {
-public:
-    explicit SettingsScope(const RegionalSettings& settings) : saved_(Regional()) { SetRegional(settings); }
-    ~SettingsScope() { SetRegional(saved_); }
-
-private:
-    RegionalSettings saved_;
-};
+using testing::RegionalScope;
 
 RegionalSettings Settings(char date, char time, char decimal, std::string dateFormat, std::string timeFormat) {
     RegionalSettings settings;
@@ -90,7 +83,7 @@ TEST(RegionalFromLocale, TheCLocaleGivesTheDefaults) {
 
 TEST(SetRegional, ReplacesTheSettingsAndTheScannerSubPatterns) {
     {
-        SettingsScope scope(Settings('.', '-', ',', "%d.%m.%Y", "%H-%M-%S"));
+        RegionalScope scope(Settings('.', '-', ',', "%d.%m.%Y", "%H-%M-%S"));
         EXPECT_EQ(Regional().dateSeparator, '.');
         EXPECT_EQ(Regional().decimalSeparator, ',');
         EXPECT_EQ(FormatPattern("%j", {StampOf(2005, 6, 15, 12, 30, 0)}), "06.15.2005 12-30-00");
@@ -122,7 +115,7 @@ TEST(DateTimeText, WritesShortDateAndLongTime) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.expected);
-        SettingsScope scope(row.settings);
+        RegionalScope scope(row.settings);
         EXPECT_EQ(DateTimeText(row.y, row.mo, row.d, row.h, row.mi, row.s), row.expected);
     }
 }
@@ -160,7 +153,7 @@ TEST(NumberText, WritesTheShortestGeneralForm) {
 }
 
 TEST(NumberText, UsesTheRegionalDecimalSeparator) {
-    SettingsScope scope(Settings('.', ':', ',', "%d.%m.%Y", "%H:%M:%S"));
+    RegionalScope scope(Settings('.', ':', ',', "%d.%m.%Y", "%H:%M:%S"));
     EXPECT_EQ(NumberText(21.5), "21,5");
     EXPECT_EQ(NumberText(-2.5e-7), "-2,5E-7");
     EXPECT_EQ(NumberText(42), "42");

@@ -8,17 +8,13 @@
 #include "scan/Chronos.h"
 #include "scan/Regional.h"
 #include "settings/Base64.h"
+#include "support/TestScopes.h"
 
 namespace vireo {
 namespace {
 
-class ClockScope {
-public:
-    explicit ClockScope(SecondStamp now) {
-        SetClockForTesting([now] { return now; });
-    }
-    ~ClockScope() { SetClockForTesting({}); }
-};
+using testing::ClockScope;
+using testing::RegionalScope;
 
 const SecondStamp kNoon = StampOf(2005, 6, 15, 12, 30, 0);
 
@@ -99,13 +95,11 @@ TEST(TXEncrypt, ProtectsPasswordAndTimeStamp) {
 
 TEST(TXEncrypt, TheTimeStampUsesTheRegionalSeparators) {
     ClockScope clock(kNoon);
-    const RegionalSettings saved = Regional();
     RegionalSettings dotted;
     dotted.dateSeparator = '.';
     dotted.timeSeparator = '.';
-    SetRegional(dotted);
+    const RegionalScope regional(dotted);
     const ProtectedPassword read = TXEncrypt().DecryptPassword(TXEncrypt().EncryptPassword("pw"));
-    SetRegional(saved);
     EXPECT_EQ(read.password, "pw");
     EXPECT_EQ(read.timestamp, "06.15.2005 12.30.00");
 }

@@ -20,11 +20,13 @@
 #include "support/FaultInjection.h"
 #include "support/StatusRecorder.h"
 #include "support/TempDir.h"
+#include "support/TestScopes.h"
 
 namespace vireo {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FileNamesIn;
 using testing::ReadFile;
 using testing::SmallDisk;
 using testing::StatusRecorder;
@@ -42,15 +44,6 @@ AppSettings NewValues() {
     values.FUserName = "admin";
     values.FPassword = "bmV3";
     return values;
-}
-
-/// The names in a folder, but the filler of a full disk.
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().filename() != ".filler") names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 TEST(FaultSettings, FileLockedByAnotherProgramIsReadAndSavedWithoutWaiting) {
@@ -84,7 +77,7 @@ TEST(FaultSettings, FileMadeAFolderOrAFifoIsReportedAndNeverWaitedFor) {
         EXPECT_FALSE(WriteSettings(settings, NewValues(), sink));
         EXPECT_EQ(sink.messages, (std::vector<std::string>{kReadFailed[0], kSaveFailed[0]}));
         EXPECT_TRUE(fs::is_directory(path));
-        EXPECT_EQ(FilesIn(dir.path().string()), (std::vector<std::string>{"VireoImport.VFG"}));
+        EXPECT_EQ(FileNamesIn(dir.path().string()), (std::vector<std::string>{"VireoImport.VFG"}));
         ASSERT_EQ(::rmdir(path.c_str()), 0);
     }
     {
@@ -170,7 +163,7 @@ TEST(FaultSettings, SaveOnAFullDiskFailsWithError1003AndKeepsTheOldFile) {
     EXPECT_EQ(sink.messages, kSaveFailed);
     disk.Free();
     EXPECT_EQ(ReadFile(path), kOldSettings);
-    EXPECT_EQ(FilesIn(disk.Path()), (std::vector<std::string>{"VireoImport.VFG"})) << "no temporary file is left";
+    EXPECT_EQ(FileNamesIn(disk.Path()), (std::vector<std::string>{"VireoImport.VFG"})) << "no temporary file is left";
 
     sink.messages.clear();
     EXPECT_TRUE(WriteSettings(settings, NewValues(), sink)) << "saved once there is room again";
@@ -180,9 +173,8 @@ TEST(FaultSettings, SaveOnAFullDiskFailsWithError1003AndKeepsTheOldFile) {
 }
 
 TEST(FaultSettings, StatusLogOnAFullDiskIsReportedOnceSwitchedOffAndKeepsItsLines) {
-    const RegionalSettings saved = Regional();
-    SetRegional(RegionalSettings{});
-    SetClockForTesting([] { return StampOf(2005, 6, 15, 12, 30, 5); });
+    const testing::RegionalScope regional(RegionalSettings{});
+    const testing::ClockScope clock(StampOf(2005, 6, 15, 12, 30, 5));
 
     SmallDisk disk;
     const std::string path = disk.File("status.log");
@@ -201,8 +193,6 @@ TEST(FaultSettings, StatusLogOnAFullDiskIsReportedOnceSwitchedOffAndKeepsItsLine
     ASSERT_FALSE(messenger.LogToFile());
     messenger.AddStatusMessage("Import process completed.");
     disk.Free();
-    SetClockForTesting({});
-    SetRegional(saved);
 
     const std::string failure = "06/15/2005 12:30:05    ERROR: Unable to write status message to " + path + ".";
     EXPECT_EQ(std::count(shown.begin(), shown.end(), failure), 1);

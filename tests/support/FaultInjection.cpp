@@ -10,15 +10,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <vector>
 
 namespace vireo::testing {
 namespace {
+
+/// The file that takes a full disk's free space.
+constexpr const char* kFillerName = ".filler";
 
 std::runtime_error SystemError(const std::string& what) {
     return std::runtime_error(what + ": " + std::strerror(errno));
@@ -38,6 +43,15 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 }
 
 }  // namespace
+
+std::vector<std::string> FileNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename() != kFillerName) names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 SmallDisk::SmallDisk(std::size_t bytes) : path_((dir_.path() / "disk").string()) {
     if (::mkdir(path_.c_str(), 0755) != 0) throw SystemError("mkdir " + path_);
@@ -62,7 +76,7 @@ void SmallDisk::Fill() {
         limited_ = true;
         return;
     }
-    const std::string filler = File(".filler");
+    const std::string filler = File(kFillerName);
     const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return;  // not even a file can be made: full already
     const std::vector<char> block(4096, 'F');
@@ -80,7 +94,7 @@ void SmallDisk::Free() {
         std::signal(SIGXFSZ, savedHandler_);
         limited_ = false;
     }
-    if (mounted_) ::unlink(File(".filler").c_str());
+    if (mounted_) ::unlink(File(kFillerName).c_str());
 }
 
 LockHolder::LockHolder(const std::string& path) {

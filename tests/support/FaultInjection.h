@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/TempDir.h"
 
@@ -44,6 +45,10 @@ private:
     struct rlimit savedLimit_ {};
     void (*savedHandler_)(int) = SIG_DFL;
 };
+
+/// The names of the files in a folder, sorted, without the filler a full
+/// SmallDisk holds: what a test expects to find left after a failed save.
+std::vector<std::string> FileNamesIn(const std::string& folder);
 
 /// Another process that holds a lock on a file: an exclusive flock() and a
 /// POSIX write lock (fcntl) over the whole file, as a program that has the
