@@ -43,6 +43,9 @@ class DataWriter {
 public:
     explicit DataWriter(Database& database);
 
+    /// The database the writer writes to.
+    Database& Connection() const noexcept { return database_; }
+
     /// Writes one value. Station and sensor are written in upper case, and an
     /// empty source as "T". A value that could not be written comes back as
     /// Failed with the driver's error (the value is then lost and the caller

@@ -79,8 +79,9 @@ DriverText Database::ProbeDriverText() {
     SQLSMALLINT length = 0;
     CheckOdbc(SQLGetInfo(dbc_.get(), SQL_DBMS_NAME, name, sizeof name, &length), SQL_HANDLE_DBC, dbc_.get(),
               "SQLGetInfo");
-    sqlite_ = std::string_view(reinterpret_cast<const char*>(name)) == "SQLite";
-    if (std::string_view(reinterpret_cast<const char*>(name)) != "PostgreSQL") return DriverText::Bytes;
+    const std::string_view dbms(reinterpret_cast<const char*>(name));
+    engine_ = dbms == "SQLite" ? DbEngine::SQLite : dbms == "PostgreSQL" ? DbEngine::PostgreSQL : DbEngine::Other;
+    if (engine_ != DbEngine::PostgreSQL) return DriverText::Bytes;
 
     // The server converts between the database's encoding and the session's
     // client encoding; psqlODBC sets the latter to UTF8 on a UTF-8 database.
@@ -99,7 +100,7 @@ void Database::Close() noexcept {
     SQLDisconnect(dbc_.get());
     dbc_.reset();
     text_ = DriverText::Bytes;
-    sqlite_ = false;
+    engine_ = DbEngine::Other;
 }
 
 void Database::StartTransaction() {
@@ -117,7 +118,7 @@ bool Database::TransactionLost() {
     if (!Connected() || !inTransaction_) return false;
     if (ConnectionDead(dbc_.get())) return true;
     OdbcHandle statement = OdbcHandle::Allocate(SQL_HANDLE_STMT, dbc_.get());
-    if (sqlite_) {
+    if (engine_ == DbEngine::SQLite) {
         // The engine refuses BEGIN inside a transaction. When it accepts it,
         // it had rolled the work back on its own, and the BEGIN opens the
         // transaction that the driver still believes in.

@@ -16,6 +16,9 @@ class Query;
 inline constexpr const char* kTransactionNotCommitted =
     "The connection to the database was lost: the transaction was not committed";
 
+/// The database engine behind a connection, by the driver's DBMS name.
+enum class DbEngine { Other, SQLite, PostgreSQL };
+
 /// One connection to a named data source. Its connection parameters are the
 /// texts "USER NAME=" + user and "PASSWORD=" + password; the driver never
 /// prompts for anything. Text goes to the database as Windows-1252 bytes,
@@ -64,6 +67,8 @@ public:
 
     SQLHDBC Handle() const noexcept { return dbc_.get(); }
     DriverText Text() const noexcept { return text_; }
+    /// The engine of the open connection (Other when closed).
+    DbEngine Engine() const noexcept { return engine_; }
 
 private:
     friend class Session;
@@ -77,7 +82,7 @@ private:
     OdbcHandle dbc_;
     DriverText text_ = DriverText::Bytes;
     bool inTransaction_ = false;
-    bool sqlite_ = false;  // the engine is SQLite
+    DbEngine engine_ = DbEngine::Other;
     std::vector<Query*> queries_;
 };
 

@@ -7,6 +7,7 @@
 #include <exception>
 #include <optional>
 
+#include "db/BulkWriter.h"
 #include "db/Catalogue.h"
 #include "db/DataWriter.h"
 #include "import/ImportList.h"
@@ -151,6 +152,7 @@ private:
     };
 
     void ReadLines() {
+        if (request_.fastMode && request_.bulk && BulkWriter::Supports(writer_.Connection())) bulk_.emplace(writer_);
         if (request_.fastMode) StartBatch();
         LogValueReader reader(request_.logFile, prnFile_);
         size_ = reader.FileSize();
@@ -181,6 +183,16 @@ private:
             if (!rangeReported_) {
                 sink_.AddStatusMessage("Number out of range, value not imported - " + std::string(line));
                 rangeReported_ = true;
+            }
+            return;
+        }
+        if (bulk_) {
+            // Written in sets when the batch is committed.
+            pending_.push_back({pair, value.timeTag, value.value, WriteOutcome::Failed});
+            observer_.ValueWritten();
+            if (BatchFull(pending_.size())) {
+                CommitBatch();
+                StartBatch();
             }
             return;
         }
@@ -258,10 +270,50 @@ private:
             if (kept) Count(outcome);
         }
         if (outcome != WriteOutcome::Failed) batch_.values.push_back({pair, record.timeTag, record.value, outcome});
-        if (batch_.values.size() >= kBatchValues || std::chrono::steady_clock::now() - batch_.started >= kBatchTime) {
+        if (BatchFull(batch_.values.size())) {
             CommitBatch();
             StartBatch();
         }
+    }
+
+    bool BatchFull(std::size_t values) const {
+        return values >= kBatchValues || std::chrono::steady_clock::now() - batch_.started >= kBatchTime;
+    }
+
+    /// Bulk mode: the batch's values go to the database in sets, then each
+    /// is counted and reported as a value written on its own is.
+    void WritePending() {
+        if (pending_.empty()) return;
+        sets_.clear();
+        for (const BatchValue& value : pending_) {
+            sets_.push_back({value.pair->StationId, value.pair->SensorName, value.timeTag, value.value});
+        }
+        try {
+            bulk_->Write(sets_, "T", results_);
+        } catch (const DbError& error) {
+            // The connection cannot write: the batch is given up whole.
+            batch_.guard.reset();
+            results_.assign(pending_.size(), WriteResult{WriteOutcome::Failed, error});
+            TakeResults();
+            ReportBatchLost(error.what());
+            throw;
+        }
+        TakeResults();
+    }
+
+    void TakeResults() {
+        for (std::size_t i = 0; i < pending_.size(); ++i) {
+            BatchValue& value = pending_[i];
+            value.outcome = results_[i].outcome;
+            if (!results_[i].Written()) {
+                ReportWrite(sink_, results_[i], value.pair->StationId, value.pair->SensorName, value.timeTag,
+                            value.value);
+            } else {
+                batch_.values.push_back(value);
+            }
+            Count(value.outcome);
+        }
+        pending_.clear();
     }
 
     void UncountLast(WriteOutcome outcome) {
@@ -283,6 +335,7 @@ private:
 
     void CommitBatch() {
         if (!batch_.guard) return;
+        if (bulk_) WritePending();
         std::optional<DbError> failed;
         try {
             batch_.guard->Commit();
@@ -327,6 +380,11 @@ private:
     bool rangeReported_ = false;
     int lastPercent_ = -1;
     Batch batch_;
+    // Bulk mode: the set writer, the values of the batch not yet written, and the writer's in- and output.
+    std::optional<BulkWriter> bulk_;
+    std::vector<BatchValue> pending_;
+    std::vector<BulkValue> sets_;
+    std::vector<WriteResult> results_;
 };
 
 }  // namespace

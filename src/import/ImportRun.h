@@ -54,6 +54,9 @@ struct ImportRequest {
     std::string chosenStation;  // the station picked in the window (or --station)
     FreeShareShown freeShare;
     bool fastMode = false;  // commit in batches instead of one statement at a time
+    /// In fast mode, write each batch in sets (many rows a statement) where
+    /// the engine has a set path (SQLite, PostgreSQL); off: one statement a value.
+    bool bulk = true;
 };
 
 /// The four checks before a run, each asked or reported through `dialogs`.

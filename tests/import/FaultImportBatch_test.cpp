@@ -17,6 +17,7 @@
 #include "import/ImportRun.h"
 #include "scan/Regional.h"
 #include "support/FaultInjection.h"
+#include "support/ImportModes.h"
 #include "support/StatusRecorder.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
@@ -25,7 +26,9 @@
 namespace vireo {
 namespace {
 
+using testing::ApplyImportMode;
 using testing::Backend;
+using testing::ImportMode;
 using testing::StatusRecorder;
 using testing::TempDir;
 using testing::TestDataSource;
@@ -79,13 +82,13 @@ private:
     const TestDataSource& source_;
 };
 
-class FastModeReports : public ::testing::TestWithParam<Backend> {
+class FastModeReports : public ::testing::TestWithParam<std::tuple<Backend, ImportMode>> {
 protected:
     void SetUp() override { SetRegional(RegionalSettings{}); }
 };
 
 TEST_P(FastModeReports, ValuesAreReportedAsWrittenOnlyOnceTheirBatchIsCommitted) {
-    TestDataSource source(GetParam());
+    TestDataSource source(std::get<0>(GetParam()));
     Session session;
     Database database(session);
     source.Connect(database);
@@ -96,7 +99,7 @@ TEST_P(FastModeReports, ValuesAreReportedAsWrittenOnlyOnceTheirBatchIsCommitted)
     ImportRequest request;
     request.logFile = dir.File("data.log");
     request.importList = {"TEMP||st01.Temp"};
-    request.fastMode = true;
+    ApplyImportMode(std::get<1>(GetParam()), request);
     SensorPairs pairs;
     CountingObserver observer;
     RunControl control;
@@ -118,8 +121,13 @@ TEST_P(FastModeReports, ValuesAreReportedAsWrittenOnlyOnceTheirBatchIsCommitted)
     EXPECT_EQ(sink.messages[0], "Reading - TEMP,06/01/2005,00:00:00,0.5,G");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FastModeReports, ::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
-                         [](const auto& info) { return testing::BackendName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Backends, FastModeReports,
+                         ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
+                                            ::testing::ValuesIn(testing::kFastImportModes)),
+                         [](const auto& info) {
+                             return testing::BackendName(std::get<0>(info.param)) + "_" +
+                                    testing::ImportModeName(std::get<1>(info.param));
+                         });
 
 /// A SQLite file on a small tmpfs, behind a data source of its own.
 class SqliteOnSmallDisk {
@@ -149,7 +157,9 @@ private:
     std::string name_;
 };
 
-TEST(FullDiskInFastMode, EveryValueIsARowOrAFailureLineAndTheCountsSayWhich) {
+class FullDiskInFastMode : public ::testing::TestWithParam<ImportMode> {};
+
+TEST_P(FullDiskInFastMode, EveryValueIsARowOrAFailureLineAndTheCountsSayWhich) {
     SetRegional(RegionalSettings{});
     constexpr int kValues = 150000;
     TempDir dir;
@@ -171,7 +181,7 @@ TEST(FullDiskInFastMode, EveryValueIsARowOrAFailureLineAndTheCountsSayWhich) {
         ImportRequest request;
         request.logFile = dir.File("data.log");
         request.importList = {"TEMP||ST01.TEMP"};
-        request.fastMode = true;
+        ApplyImportMode(GetParam(), request);
         SensorPairs pairs;
         CountingObserver observer;
         RunControl control;
@@ -217,6 +227,9 @@ TEST(FullDiskInFastMode, EveryValueIsARowOrAFailureLineAndTheCountsSayWhich) {
         EXPECT_EQ(result.counts.failed, reportedCount);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, FullDiskInFastMode, ::testing::ValuesIn(testing::kFastImportModes),
+                         [](const auto& info) { return testing::ImportModeName(info.param); });
 
 }  // namespace
 }  // namespace vireo

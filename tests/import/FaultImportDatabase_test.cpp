@@ -16,6 +16,7 @@
 #include "db/Session.h"
 #include "import/ImportRun.h"
 #include "scan/Regional.h"
+#include "support/ImportModes.h"
 #include "support/PostgresServer.h"
 #include "support/StatusRecorder.h"
 #include "support/TempDir.h"
@@ -55,13 +56,13 @@ private:
     int stopAt_;
 };
 
-class FaultImportDatabase : public ::testing::TestWithParam<bool> {
+class FaultImportDatabase : public ::testing::TestWithParam<testing::ImportMode> {
 protected:
     void SetUp() override { SetRegional(RegionalSettings{}); }
 };
 
 TEST_P(FaultImportDatabase, ServerStoppedMidRunLosesNoValueUnreported) {
-    const bool fastMode = GetParam();
+    const bool fastMode = testing::IsFast(GetParam());
     TestDataSource source(Backend::PostgresAnsi);
     ServerRestart restart;  // goes before the source, which needs the server to drop its database
     Session session;
@@ -85,7 +86,7 @@ TEST_P(FaultImportDatabase, ServerStoppedMidRunLosesNoValueUnreported) {
     ImportRequest request;
     request.logFile = dir.File("data.log");
     request.importList = {"TEMP||ST01.TEMP"};
-    request.fastMode = fastMode;
+    testing::ApplyImportMode(GetParam(), request);
     SensorPairs pairs;
     StoppingObserver observer(kStopAt);
     RunControl control;
@@ -110,7 +111,10 @@ TEST_P(FaultImportDatabase, ServerStoppedMidRunLosesNoValueUnreported) {
         const std::size_t at = line.find(" - ST01.TEMP @ 06/01/2005");
         ASSERT_NE(at, std::string::npos) << line;
         const std::string error = line.substr(0, at);
-        EXPECT_TRUE(error == lost || (fastMode && error == notCommitted)) << line;
+        // Fast mode writes its batches in sets: the values of a set the server
+        // lost carry the driver's text for that statement.
+        const bool setLost = error.find("connection has been lost") != std::string::npos;
+        EXPECT_TRUE(error == lost || (fastMode && (error == notCommitted || setLost))) << line;
         const std::string time = line.substr(at + 25);  // " hh:mm:ss", nothing at midnight
         ++reported.at(time.empty()
                           ? 0
@@ -138,8 +142,8 @@ TEST_P(FaultImportDatabase, ServerStoppedMidRunLosesNoValueUnreported) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, FaultImportDatabase, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "FastMode" : "OneValueAtATime"; });
+INSTANTIATE_TEST_SUITE_P(Modes, FaultImportDatabase, ::testing::ValuesIn(testing::kAllImportModes),
+                         [](const auto& info) { return testing::ImportModeName(info.param); });
 
 }  // namespace
 }  // namespace vireo

@@ -13,6 +13,7 @@
 #include "db/Session.h"
 #include "import/ImportRun.h"
 #include "scan/Regional.h"
+#include "support/ImportModes.h"
 #include "support/StatusRecorder.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
@@ -35,7 +36,7 @@ struct EndingError {
     long nativeError;  // the engine's own code
 };
 
-class ImportRunError : public ::testing::TestWithParam<EndingError> {
+class ImportRunError : public ::testing::TestWithParam<std::tuple<EndingError, testing::ImportMode>> {
 protected:
     void SetUp() override { SetRegional(RegionalSettings{}); }
 };
@@ -43,7 +44,7 @@ protected:
 // A check made only at the commit refuses a fast run's batch: its values are
 // reported as not written, and the run ends with the commit's error.
 TEST_P(ImportRunError, TheErrorThatEndsTheRunKeepsItsCodes) {
-    const EndingError& row = GetParam();
+    const EndingError& row = std::get<0>(GetParam());
     TestDataSource source(row.backend);
     source.Execute(row.setup);
     Session session;
@@ -61,7 +62,7 @@ TEST_P(ImportRunError, TheErrorThatEndsTheRunKeepsItsCodes) {
     ImportRequest request;
     request.logFile = dir.File("data.log");
     request.importList = {"TEMP||ST01.TEMP"};
-    request.fastMode = true;
+    testing::ApplyImportMode(std::get<1>(GetParam()), request);
     SensorPairs pairs;
     StatusRecorder sink;
     ImportObserver observer;
@@ -99,8 +100,13 @@ const EndingError kEndingErrors[] = {
      nullptr, "refused at commit", "P0001", 110},
 };
 
-INSTANTIATE_TEST_SUITE_P(Engines, ImportRunError, ::testing::ValuesIn(kEndingErrors),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Engines, ImportRunError,
+                         ::testing::Combine(::testing::ValuesIn(kEndingErrors),
+                                            ::testing::ValuesIn(testing::kFastImportModes)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" +
+                                    testing::ImportModeName(std::get<1>(info.param));
+                         });
 
 }  // namespace
 }  // namespace vireo

@@ -9,6 +9,7 @@
 #include "db/Database.h"
 #include "db/Session.h"
 #include "scan/Regional.h"
+#include "support/ImportModes.h"
 #include "support/StatusRecorder.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
@@ -16,7 +17,9 @@
 namespace vireo {
 namespace {
 
+using testing::ApplyImportMode;
 using testing::Backend;
+using testing::ImportMode;
 using testing::StatusRecorder;
 using testing::TempDir;
 using testing::TestDataSource;
@@ -64,9 +67,10 @@ public:
     std::function<void(int)> onValue;
 };
 
-/// Every case runs on each database, one statement at a time and in fast mode
-/// (batched commits): the outcome must be the same row for row.
-class ImportRunTest : public ::testing::TestWithParam<std::tuple<Backend, bool>> {
+/// Every case runs on each database in each import mode (one statement at a
+/// time, fast mode one statement a value, fast mode in sets): the outcome must
+/// be the same row for row.
+class ImportRunTest : public ::testing::TestWithParam<std::tuple<Backend, ImportMode>> {
 protected:
     void SetUp() override {
         SetRegional(RegionalSettings{});
@@ -81,7 +85,7 @@ protected:
         ImportRequest request;
         request.logFile = dir_.File(name);
         request.importList = pairs;
-        request.fastMode = std::get<1>(GetParam());
+        ApplyImportMode(std::get<1>(GetParam()), request);
         SensorPairs table;
         return RunImport(request, table, *writer_, sink_, observer_, control_);
     }
@@ -202,7 +206,7 @@ TEST_P(ImportRunTest, UnreadableFileEndsTheRunWithItsError) {
     ImportRequest request;
     request.logFile = dir_.path().string();  // a folder opens but cannot be read
     request.importList = kMixedPairs;
-    request.fastMode = std::get<1>(GetParam());
+    ApplyImportMode(std::get<1>(GetParam()), request);
     SensorPairs table;
     ImportResult result = RunImport(request, table, *writer_, sink_, observer_, control_);
     EXPECT_NE(result.error.find(request.logFile), std::string::npos) << result.error;
@@ -318,10 +322,10 @@ TEST_P(ImportRunTest, CarriageReturnsAloneEndLines) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, ImportRunTest,
                          ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
-                                            ::testing::Bool()),
+                                            ::testing::ValuesIn(testing::kAllImportModes)),
                          [](const auto& info) {
-                             return testing::BackendName(std::get<0>(info.param)) +
-                                    (std::get<1>(info.param) ? "_Fast" : "_OneByOne");
+                             return testing::BackendName(std::get<0>(info.param)) + "_" +
+                                    testing::ImportModeName(std::get<1>(info.param));
                          });
 
 }  // namespace

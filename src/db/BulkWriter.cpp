@@ -1,0 +1,448 @@
+#include "db/BulkWriter.h"
+
+#include <sqlext.h>
+
+#include <charconv>
+#include <cstdio>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "db/Catalogue.h"
+#include "db/Database.h"
+#include "db/OdbcHandle.h"
+#include "db/TextEncoding.h"
+
+namespace vireo {
+namespace {
+
+SQLCHAR* Chars(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
+
+SQL_TIMESTAMP_STRUCT TimestampOf(DateTime timeTag) {
+    // The calendar second nearest to the time tag, as the data writer binds it.
+    const CalendarStamp second = SplitDateTime(timeTag);
+    return SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(second.year),
+                                static_cast<SQLUSMALLINT>(second.month),
+                                static_cast<SQLUSMALLINT>(second.day),
+                                static_cast<SQLUSMALLINT>(second.hours),
+                                static_cast<SQLUSMALLINT>(second.minutes),
+                                static_cast<SQLUSMALLINT>(second.seconds),
+                                0};
+}
+
+/// "YYYY-MM-DD HH:MM:SS" of a timestamp.
+std::string StampText(const SQL_TIMESTAMP_STRUCT& stamp) {
+    char text[32];
+    const int size = std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", stamp.year, stamp.month,
+                                   stamp.day, stamp.hour, stamp.minute, stamp.second);
+    return std::string(text, static_cast<std::size_t>(size));
+}
+
+/// A statement handle on the database, with the database's text form for its diagnostics.
+class Statement {
+public:
+    explicit Statement(Database& database)
+        : database_(database), handle_(OdbcHandle::Allocate(SQL_HANDLE_STMT, database.Handle())) {}
+
+    SQLHSTMT get() const noexcept { return handle_.get(); }
+    void Check(SQLRETURN rc, const char* action) const {
+        CheckOdbc(rc, SQL_HANDLE_STMT, handle_.get(), action, database_.Text());
+    }
+    void Prepare(std::string text) {
+        Check(SQLPrepare(handle_.get(), Chars(text), static_cast<SQLINTEGER>(text.size())), "SQLPrepare");
+    }
+    void BindText(SQLUSMALLINT position, const std::string& text, SQLLEN& indicator) {
+        indicator = static_cast<SQLLEN>(text.size());
+        Check(SQLBindParameter(handle_.get(), position, SQL_PARAM_INPUT, SQL_C_CHAR,
+                               text.size() > 4000 ? SQL_LONGVARCHAR : SQL_VARCHAR, std::max<SQLULEN>(text.size(), 1), 0,
+                               const_cast<char*>(text.data()), static_cast<SQLLEN>(text.size()), &indicator),
+              "SQLBindParameter");
+    }
+    void BindStamp(SQLUSMALLINT position, SQL_TIMESTAMP_STRUCT& stamp, SQLLEN& indicator) {
+        indicator = sizeof stamp;
+        // 19 characters: "yyyy-mm-dd hh:mm:ss", no fraction of a second, as the data writer binds it.
+        Check(SQLBindParameter(handle_.get(), position, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19,
+                               0, &stamp, sizeof stamp, &indicator),
+              "SQLBindParameter");
+    }
+    void BindDouble(SQLUSMALLINT position, double& value, SQLLEN& indicator) {
+        indicator = sizeof value;
+        Check(SQLBindParameter(handle_.get(), position, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &value,
+                               sizeof value, &indicator),
+              "SQLBindParameter");
+    }
+    void Execute() {
+        const SQLRETURN rc = SQLExecute(handle_.get());
+        if (rc != SQL_NO_DATA) Check(rc, "SQLExecute");
+    }
+    /// The next row's column as text into `text`; false after the last row.
+    bool Fetch() {
+        const SQLRETURN rc = SQLFetch(handle_.get());
+        if (rc == SQL_NO_DATA) return false;
+        Check(rc, "SQLFetch");
+        return true;
+    }
+    std::string Column(SQLUSMALLINT column) {
+        char buffer[256];
+        SQLLEN length = 0;
+        Check(SQLGetData(handle_.get(), column, SQL_C_CHAR, buffer, sizeof buffer, &length), "SQLGetData");
+        if (length == SQL_NULL_DATA) return {};
+        return std::string(buffer, static_cast<std::size_t>(std::min<SQLLEN>(length, sizeof buffer - 1)));
+    }
+    void CloseCursor() noexcept { SQLFreeStmt(handle_.get(), SQL_CLOSE); }
+
+private:
+    Database& database_;
+    OdbcHandle handle_;
+};
+
+}  // namespace
+
+/// How one engine writes a set.
+class BulkWriter::Path {
+public:
+    virtual ~Path() = default;
+    /// Called once a Write, before its sets: the outcome each value will have
+    /// when its set is written. May throw DbError.
+    virtual void Plan(std::span<const BulkValue> values) = 0;
+    /// How many values from `first` on make the next set.
+    virtual std::size_t NextSetSize(std::span<const BulkValue> values, std::size_t first) = 0;
+    /// Writes one set and gives each of its values its outcome; throws
+    /// DbError when the engine refuses it (nothing of the set is then written).
+    virtual void WriteSet(std::span<const BulkValue> set, std::size_t first, std::string_view source,
+                          WriteResult* results) = 0;
+};
+
+namespace {
+
+/// The station and sensor as written: upper case, and converted to the
+/// server's UTF-8 when it speaks that.
+std::string NameAsWritten(std::string_view name, DriverText text) {
+    std::string upper = UpperCaseName(name);
+    return text == DriverText::Utf8 ? Windows1252ToUtf8(upper) : upper;
+}
+
+/// The source mark as written: as given, "T" when empty.
+std::string SourceAsWritten(std::string_view source, DriverText text) {
+    const std::string_view mark = source.empty() ? std::string_view("T") : source;
+    return text == DriverText::Utf8 ? Windows1252ToUtf8(mark) : std::string(mark);
+}
+
+constexpr const char* kColumns = "STATION_ID,SENSORNAME,TIME_TAG,SOURCE,ORIG_VALUE,ED_VALUE";
+// The update of an existing row is the data writer's: every column but ORIG_VALUE.
+constexpr const char* kOnConflict =
+    " ON CONFLICT (STATION_ID,SENSORNAME,TIME_TAG) DO UPDATE SET STATION_ID=excluded.STATION_ID,"
+    "SENSORNAME=excluded.SENSORNAME,TIME_TAG=excluded.TIME_TAG,SOURCE=excluded.SOURCE,ED_VALUE=excluded.ED_VALUE";
+
+/// SQLite: multi-row statements through the driver, bound as the data writer
+/// binds, so that the stored texts and numbers are the driver's own.
+class SqlitePath : public BulkWriter::Path {
+public:
+    static constexpr std::size_t kRowsPerSet = 100;
+
+    explicit SqlitePath(Database& database) : database_(database), lookup_(database) {
+        lookup_.Prepare(
+            "SELECT TIME_TAG FROM TF_DATA1 WHERE STATION_ID = ? AND SENSORNAME = ? AND TIME_TAG BETWEEN ? AND ?");
+    }
+
+    void Plan(std::span<const BulkValue> values) override {
+        // Which rows exist: one range of time tags per station sensor. The
+        // driver stores a bound timestamp as "YYYY-MM-DD HH:MM:SS.000", so
+        // that is the text that makes the same key.
+        struct Range {
+            std::string station;
+            std::string sensor;
+            DateTime first;
+            DateTime last;
+        };
+        std::unordered_map<std::string, Range> ranges;
+        keys_.clear();
+        keys_.reserve(values.size());
+        for (const BulkValue& value : values) {
+            std::string station = NameAsWritten(value.station, database_.Text());
+            std::string sensor = NameAsWritten(value.sensor, database_.Text());
+            std::string group = station + '\x1f' + sensor;
+            keys_.push_back(group + '\x1f' + StampText(TimestampOf(value.timeTag)) + ".000");
+            auto [range, added] = ranges.try_emplace(group, Range{station, sensor, value.timeTag, value.timeTag});
+            if (!added) {
+                range->second.first = std::min(range->second.first, value.timeTag);
+                range->second.last = std::max(range->second.last, value.timeTag);
+            }
+        }
+        std::unordered_set<std::string> existing;
+        for (auto& [group, range] : ranges) {
+            SQLLEN indicators[4];
+            SQL_TIMESTAMP_STRUCT first = TimestampOf(range.first);
+            SQL_TIMESTAMP_STRUCT last = TimestampOf(range.last);
+            lookup_.BindText(1, range.station, indicators[0]);
+            lookup_.BindText(2, range.sensor, indicators[1]);
+            lookup_.BindStamp(3, first, indicators[2]);
+            lookup_.BindStamp(4, last, indicators[3]);
+            lookup_.Execute();
+            while (lookup_.Fetch()) existing.insert(group + '\x1f' + lookup_.Column(1));
+            lookup_.CloseCursor();
+        }
+        // A key met before in this write exists by the time its value is written.
+        outcomes_.assign(values.size(), WriteOutcome::Inserted);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (!existing.insert(keys_[i]).second) outcomes_[i] = WriteOutcome::Updated;
+        }
+    }
+
+    std::size_t NextSetSize(std::span<const BulkValue> values, std::size_t first) override {
+        return std::min(kRowsPerSet, values.size() - first);
+    }
+
+    void WriteSet(std::span<const BulkValue> set, std::size_t first, std::string_view source,
+                  WriteResult* results) override {
+        Statement& statement = StatementFor(set.size());
+        rows_.resize(set.size());
+        const std::string mark = SourceAsWritten(source, database_.Text());
+        for (std::size_t i = 0; i < set.size(); ++i) {
+            Row& row = rows_[i];
+            row.station = NameAsWritten(set[i].station, database_.Text());
+            row.sensor = NameAsWritten(set[i].sensor, database_.Text());
+            row.source = mark;
+            row.stamp = TimestampOf(set[i].timeTag);
+            row.value = set[i].value;
+            const auto base = static_cast<SQLUSMALLINT>(i * 6);
+            statement.BindText(base + 1, row.station, row.indicators[0]);
+            statement.BindText(base + 2, row.sensor, row.indicators[1]);
+            statement.BindStamp(base + 3, row.stamp, row.indicators[2]);
+            statement.BindText(base + 4, row.source, row.indicators[3]);
+            statement.BindDouble(base + 5, row.value, row.indicators[4]);
+            statement.BindDouble(base + 6, row.value, row.indicators[5]);
+        }
+        statement.Execute();
+        for (std::size_t i = 0; i < set.size(); ++i) results[i] = WriteResult{outcomes_[first + i], std::nullopt};
+    }
+
+private:
+    struct Row {
+        std::string station;
+        std::string sensor;
+        std::string source;
+        SQL_TIMESTAMP_STRUCT stamp{};
+        double value = 0;
+        SQLLEN indicators[6] = {};
+    };
+
+    Statement& StatementFor(std::size_t rows) {
+        std::unique_ptr<Statement>& statement = rows == kRowsPerSet ? full_ : last_;
+        if (statement && preparedRows_[rows == kRowsPerSet] == rows) return *statement;
+        statement = std::make_unique<Statement>(database_);
+        std::string text = std::string("INSERT INTO TF_DATA1(") + kColumns + ") VALUES ";
+        for (std::size_t i = 0; i < rows; ++i) text += i == 0 ? "(?,?,?,?,?,?)" : ",(?,?,?,?,?,?)";
+        text += kOnConflict;
+        statement->Prepare(std::move(text));
+        preparedRows_[rows == kRowsPerSet] = rows;
+        return *statement;
+    }
+
+    Database& database_;
+    Statement lookup_;
+    std::unique_ptr<Statement> full_;
+    std::unique_ptr<Statement> last_;
+    std::size_t preparedRows_[2] = {0, 0};
+    std::vector<Row> rows_;
+    std::vector<std::string> keys_;
+    std::vector<WriteOutcome> outcomes_;
+};
+
+/// Appends `text` to `json` as a JSON string.
+void AppendJsonString(std::string& json, std::string_view text) {
+    json.push_back('"');
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            json.push_back('\\');
+            json.push_back(c);
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            json += escaped;
+        } else {
+            json.push_back(c);
+        }
+    }
+    json.push_back('"');
+}
+
+/// PostgreSQL: each set is one JSON text, expanded by the server.
+class PostgresPath : public BulkWriter::Path {
+public:
+    static constexpr std::size_t kRowsPerSet = 10000;
+
+    explicit PostgresPath(Database& database) : database_(database), statement_(database) {
+        statement_.Prepare(std::string("INSERT INTO TF_DATA1(") + kColumns +
+                           ") SELECT v->>0, v->>1, CAST(v->>2 AS TIMESTAMP), v->>3, CAST(v->>4 AS DOUBLE PRECISION), "
+                           "CAST(v->>4 AS DOUBLE PRECISION) FROM json_array_elements(CAST(? AS JSON)) AS v" +
+                           kOnConflict +
+                           " RETURNING STATION_ID, SENSORNAME, TO_CHAR(TIME_TAG, 'YYYY-MM-DD HH24:MI:SS'), "
+                           "CASE WHEN xmax = 0 THEN 1 ELSE 0 END");
+    }
+
+    void Plan(std::span<const BulkValue> values) override {
+        keys_.clear();
+        keys_.reserve(values.size());
+        for (const BulkValue& value : values) {
+            keys_.push_back(NameAsWritten(value.station, database_.Text()) + '\x1f' +
+                            NameAsWritten(value.sensor, database_.Text()) + '\x1f' +
+                            StampText(TimestampOf(value.timeTag)));
+        }
+    }
+
+    std::size_t NextSetSize(std::span<const BulkValue> values, std::size_t first) override {
+        // The server refuses to touch one row twice in a statement: a set ends
+        // before a key it holds, and that value goes first in the next set, as
+        // one statement a value would have updated the row just written.
+        std::unordered_set<std::string_view> seen;
+        std::size_t end = first;
+        while (end < values.size() && end - first < kRowsPerSet && seen.insert(keys_[end]).second) ++end;
+        return end - first;
+    }
+
+    void WriteSet(std::span<const BulkValue> set, std::size_t first, std::string_view source,
+                  WriteResult* results) override {
+        const std::string mark = SourceAsWritten(source, database_.Text());
+        json_.assign("[");
+        std::unordered_map<std::string_view, std::size_t> index;
+        for (std::size_t i = 0; i < set.size(); ++i) {
+            if (i > 0) json_.push_back(',');
+            json_.push_back('[');
+            const std::string& key = keys_[first + i];
+            const std::size_t split1 = key.find('\x1f');
+            const std::size_t split2 = key.find('\x1f', split1 + 1);
+            AppendJsonString(json_, std::string_view(key).substr(0, split1));
+            json_.push_back(',');
+            AppendJsonString(json_, std::string_view(key).substr(split1 + 1, split2 - split1 - 1));
+            json_.push_back(',');
+            AppendJsonString(json_, std::string_view(key).substr(split2 + 1));
+            json_.push_back(',');
+            AppendJsonString(json_, mark);
+            json_.push_back(',');
+            char number[32];
+            const auto end = std::to_chars(number, number + sizeof number, set[i].value).ptr;
+            json_.append(number, end);
+            json_.push_back(']');
+            index.emplace(key, i);
+        }
+        json_.push_back(']');
+        SQLLEN indicator = 0;
+        statement_.BindText(1, json_, indicator);
+        statement_.Execute();
+        std::size_t answered = 0;
+        std::vector<WriteOutcome> outcomes(set.size(), WriteOutcome::Failed);
+        while (statement_.Fetch()) {
+            const std::string key =
+                statement_.Column(1) + '\x1f' + statement_.Column(2) + '\x1f' + statement_.Column(3);
+            const auto found = index.find(key);
+            if (found != index.end() && outcomes[found->second] == WriteOutcome::Failed) {
+                outcomes[found->second] = statement_.Column(4) == "1" ? WriteOutcome::Inserted : WriteOutcome::Updated;
+                ++answered;
+            }
+        }
+        statement_.CloseCursor();
+        if (answered != set.size()) {
+            // Written, but not every row said which it was: the values are
+            // written again one by one, which updates each with the same value.
+            throw DbError("The server did not confirm every row of a set", "HY000", 0);
+        }
+        for (std::size_t i = 0; i < set.size(); ++i) results[i] = WriteResult{outcomes[i], std::nullopt};
+    }
+
+private:
+    Database& database_;
+    Statement statement_;
+    std::string json_;
+    std::vector<std::string> keys_;
+};
+
+}  // namespace
+
+bool BulkWriter::Supports(const Database& database) {
+    return database.Connected() && (database.Engine() == DbEngine::SQLite || database.Engine() == DbEngine::PostgreSQL);
+}
+
+BulkWriter::BulkWriter(DataWriter& writer) : writer_(writer) {
+    Database& database = writer.Connection();
+    if (database.Engine() == DbEngine::SQLite) {
+        path_ = std::make_unique<SqlitePath>(database);
+    } else if (database.Engine() == DbEngine::PostgreSQL) {
+        path_ = std::make_unique<PostgresPath>(database);
+    } else {
+        throw DbError("No set path for this database engine", "HYC00", 0);
+    }
+}
+
+BulkWriter::~BulkWriter() = default;
+
+void BulkWriter::Write(std::span<const BulkValue> values, std::string_view source, std::vector<WriteResult>& results) {
+    results.assign(values.size(), WriteResult{});
+    if (values.empty()) return;
+    if (!setsUnsuitable_) {
+        try {
+            path_->Plan(values);
+        } catch (const DbError& error) {
+            WriteOneByOne(values, 0, values.size(), source, &error, results);
+            return;
+        }
+    }
+    std::size_t first = 0;
+    while (first < values.size()) {
+        if (setsUnsuitable_) {
+            WriteOneByOne(values, first, values.size() - first, source, nullptr, results);
+            return;
+        }
+        const std::size_t count = path_->NextSetSize(values, first);
+        try {
+            path_->WriteSet(values.subspan(first, count), first, source, results.data() + first);
+            ++setsWritten_;
+        } catch (const DbError& error) {
+            ++setsRefused_;
+            if (!WriteOneByOne(values, first, count, source, &error, results)) return;
+        }
+        first += count;
+    }
+}
+
+bool BulkWriter::WriteOneByOne(std::span<const BulkValue> values, std::size_t first, std::size_t count,
+                               std::string_view source, const DbError* refusal, std::vector<WriteResult>& results) {
+    Database& database = writer_.Connection();
+    auto loseWritten = [&results](std::size_t end, const DbError& why) {
+        for (std::size_t i = 0; i < end; ++i) {
+            if (results[i].Written()) results[i] = WriteResult{WriteOutcome::Failed, why};
+        }
+    };
+    bool lost = false;
+    if (refusal != nullptr && writer_.InBatch() && database.TransactionLost()) {
+        // The engine ended the batch's transaction with the refused set: what
+        // this batch wrote before it is gone.
+        if (database.ConnectionLost()) {
+            loseWritten(first, DbError(kTransactionNotCommitted, refusal->sqlState(), refusal->nativeError()));
+            for (std::size_t i = first; i < values.size(); ++i)
+                results[i] = WriteResult{WriteOutcome::Failed, *refusal};
+            return false;
+        }
+        loseWritten(first, *refusal);
+        lost = true;
+    }
+    const std::string mark(source);
+    bool everyValueWritten = true;
+    for (std::size_t i = first; i < first + count; ++i) {
+        results[i] = writer_.WriteValue(std::string(values[i].station), std::string(values[i].sensor), mark,
+                                        values[i].timeTag, values[i].value);
+        if (std::optional<DbError> gone = writer_.TakeLostBatch()) {
+            loseWritten(i, *gone);
+            lost = true;
+        }
+        everyValueWritten = everyValueWritten && results[i].Written();
+    }
+    // A set refused although each of its values could be written does not
+    // suit this database. After a lost transaction the outcomes planned for
+    // the sets that follow no longer hold. Either way the rest goes value by value.
+    if ((refusal != nullptr && everyValueWritten && count > 0) || lost) setsUnsuitable_ = true;
+    return true;
+}
+
+}  // namespace vireo

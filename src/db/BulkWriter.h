@@ -1,0 +1,79 @@
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "db/DataWriter.h"
+#include "scan/Chronos.h"
+
+namespace vireo {
+
+class Database;
+
+/// One value for the bulk writer. The names are those of the pairing, as the
+/// data writer takes them (written in upper case); they must outlive the write.
+struct BulkValue {
+    std::string_view station;
+    std::string_view sensor;
+    DateTime timeTag = 0;
+    double value = 0;
+};
+
+/// Writes the values of a fast import in sets, many rows a statement, inside
+/// the data writer's batch. Each value means what it means to the data writer:
+/// its row is inserted, or, when a row with its station, sensor and time tag
+/// exists, that row gets the new edited value and source while its original
+/// value stays. Every value gets its own outcome, Inserted or Updated exactly
+/// as one statement a value would have said, or Failed with the driver's
+/// words. A set that the engine refuses is written again value by value
+/// through the data writer, so that exactly the refused values fail.
+///
+/// SQLite: sets of 100 rows, one INSERT ... ON CONFLICT DO UPDATE each; which
+/// rows exist is read first, one range of time tags per station sensor.
+/// PostgreSQL: sets of up to 10,000 rows sent as one JSON text, expanded by the
+/// server into one INSERT ... ON CONFLICT DO UPDATE that returns which rows it
+/// inserted; a set ends before a row whose key it already holds.
+class BulkWriter {
+public:
+    /// True when the engine of the open database has a set path here.
+    static bool Supports(const Database& database);
+
+    /// On the data writer's database, which must be open and of a supported engine.
+    explicit BulkWriter(DataWriter& writer);
+    ~BulkWriter();
+    BulkWriter(const BulkWriter&) = delete;
+    BulkWriter& operator=(const BulkWriter&) = delete;
+
+    /// Writes `values` in their order with the source mark (empty: "T");
+    /// results[i] becomes what became of values[i]. When the engine loses the
+    /// batch's transaction on the way, the values written before in this call
+    /// are given as Failed too (they are gone); once the connection is lost,
+    /// every value left is Failed without being tried.
+    void Write(std::span<const BulkValue> values, std::string_view source, std::vector<WriteResult>& results);
+
+    /// Sets written as sets so far, and sets written again value by value.
+    std::size_t SetsWritten() const noexcept { return setsWritten_; }
+    std::size_t SetsRefused() const noexcept { return setsRefused_; }
+
+    class Path;
+
+private:
+    /// Values written one by one through the data writer: those of a set the
+    /// engine refused (`refusal`), or all that are left when sets do not suit
+    /// (null). False when the connection is gone and nothing further can be written.
+    bool WriteOneByOne(std::span<const BulkValue> values, std::size_t first, std::size_t count, std::string_view source,
+                       const DbError* refusal, std::vector<WriteResult>& results);
+
+    DataWriter& writer_;
+    std::unique_ptr<Path> path_;
+    /// A set was refused although each of its values could be written (the
+    /// set statement does not suit this database), or the engine lost a
+    /// transaction: the rest of the run goes value by value.
+    bool setsUnsuitable_ = false;
+    std::size_t setsWritten_ = 0;
+    std::size_t setsRefused_ = 0;
+};
+
+}  // namespace vireo

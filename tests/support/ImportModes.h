@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+#include "import/ImportRun.h"
+
+namespace vireo::testing {
+
+/// The three ways an import writes: one statement a value, fast mode with one
+/// statement a value in batched commits, and fast mode writing its batches in
+/// sets. Each must give the same rows, counts and messages.
+enum class ImportMode { OneByOne, FastOdbc, FastBulk };
+
+inline constexpr ImportMode kAllImportModes[] = {ImportMode::OneByOne, ImportMode::FastOdbc, ImportMode::FastBulk};
+inline constexpr ImportMode kFastImportModes[] = {ImportMode::FastOdbc, ImportMode::FastBulk};
+
+inline void ApplyImportMode(ImportMode mode, ImportRequest& request) {
+    request.fastMode = mode != ImportMode::OneByOne;
+    request.bulk = mode == ImportMode::FastBulk;
+}
+
+inline bool IsFast(ImportMode mode) { return mode != ImportMode::OneByOne; }
+
+inline std::string ImportModeName(ImportMode mode) {
+    switch (mode) {
+        case ImportMode::OneByOne:
+            return "OneByOne";
+        case ImportMode::FastOdbc:
+            return "FastOdbc";
+        case ImportMode::FastBulk:
+            return "FastBulk";
+    }
+    return "?";
+}
+
+}  // namespace vireo::testing
