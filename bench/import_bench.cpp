@@ -97,6 +97,7 @@ constexpr const char* kStation = "ST01";
 const char* const kOneValueNames[] = {"STAGE", "BATT", "AIRTEMP", "WATERTEMP", "RAIN", "WIND", "GUST", "HUMIDITY"};
 constexpr int kLabels = 10;       // labels ST00..ST09 of the multi-value lines
 constexpr int kMostValues = 6;    // values of one multi-value line
+constexpr int kMultiValues = 20;  // values of a line of the multi-value workload
 constexpr int kBlankLines = 100;  // blank-separated lines at the end
 constexpr int kBlankLineValues = 4;
 
@@ -114,7 +115,32 @@ std::vector<std::string> ImportList() {
     for (int k = 1; k <= kBlankLineValues; ++k) {
         list.push_back("0:" + std::to_string(k) + "||" + kStation + ".B" + std::to_string(k));
     }
+    for (int k = 1; k <= kMultiValues; ++k) {
+        list.push_back("MV:" + std::to_string(k) + "||" + kStation + ".MV" + std::to_string(k));
+    }
     return list;
+}
+
+/// Writes a multi-value CSV log as a logger exporting many channels gives it:
+/// one line a minute, a label and kMultiValues values on each. Gives the
+/// number of values (all paired, all numbers).
+long long WriteMultiValueLog(const std::string& path, long long values) {
+    std::ofstream out(path, std::ios::binary);
+    if (!out) throw std::runtime_error("Cannot write " + path);
+    Random random;
+    std::string line;
+    long long written = 0;
+    for (long long minute = 0; written < values; ++minute) {
+        line.clear();
+        AppendDate(line, minute), line += ',', AppendTime(line, minute), line += ",MV";
+        const long long count = std::min<long long>(kMultiValues, values - written);
+        for (long long v = 0; v < count; ++v) line += ',', AppendValue(line, random);
+        written += count;
+        line += "\r\n";
+        out << line;
+    }
+    if (!out.flush()) throw std::runtime_error("Cannot write " + path);
+    return written;
 }
 
 /// Writes a log file with about `values` paired values: the four one-value
@@ -448,7 +474,7 @@ private:
 /// One run of RunImport on the data source: every value of the file either
 /// inserted (`reimport` false) or updated.
 Report RunEngineImport(const TestDataSource& source, const std::string& logFile, long long values,
-                       const std::vector<std::string>& importList, bool fastMode, bool reimport) {
+                       const std::vector<std::string>& importList, bool fastMode, bool reimport, bool bulk = true) {
     Report report;
     vireo::Session session;
     vireo::Database database(session);
@@ -460,6 +486,7 @@ Report RunEngineImport(const TestDataSource& source, const std::string& logFile,
     request.importList = importList;
     request.chosenStation = kStation;
     request.fastMode = fastMode;
+    request.bulk = bulk;
     vireo::SensorPairs pairs;
     vireo::ImportObserver observer;
     vireo::RunControl control;
@@ -757,6 +784,65 @@ Report RunCopy(const std::string& conninfo, const std::string& rowsFile, long lo
 }
 
 // ---------------------------------------------------------------------------
+// What a user writes instead: the engine's own command line tool, a CSV file
+// of the rows, and one upsert
+
+/// The rows as CSV: station, sensor, time tag (with ".000" for SQLite, as its
+/// ODBC driver stores a timestamp), source, original and edited value.
+void WriteRowsCsv(const std::string& rowsFile, const std::string& csvFile, bool milliseconds) {
+    std::ofstream out(csvFile, std::ios::binary);
+    RowStream rows(rowsFile);
+    char stamp[32];
+    char number[32];
+    while (const PackedRow* row = rows.Next()) {
+        StampText(row->stamp, stamp, milliseconds);
+        const auto end = std::to_chars(number, number + sizeof number, row->value).ptr;
+        const std::string_view value(number, static_cast<std::size_t>(end - number));
+        out << kStation << ',' << row->sensor << ',' << stamp << ",T," << value << ',' << value << '\n';
+    }
+    if (!out.flush()) throw std::runtime_error("Cannot write " + csvFile);
+}
+
+constexpr const char* kToolUpsert =
+    "INSERT INTO TF_DATA1 SELECT * FROM INCOMING WHERE true ON CONFLICT (STATION_ID, SENSORNAME, TIME_TAG) "
+    "DO UPDATE SET SOURCE = excluded.SOURCE, ED_VALUE = excluded.ED_VALUE;\n";
+
+/// `sqlite3 FILE < script`: .import of the CSV into a staging table, one upsert.
+/// `psql -f script`: \copy of the CSV into a temporary table, one upsert.
+/// The CSV is made before the clock starts.
+Report RunTool(const TestDataSource& source, const std::string& conninfo, const std::string& rowsFile, long long values,
+               const std::string& folder) {
+    Report report;
+    const bool sqlite = conninfo.empty();
+    const std::string csv = folder + "/tool-rows.csv";
+    const std::string script = folder + "/tool-script.sql";
+    WriteRowsCsv(rowsFile, csv, sqlite);
+    std::ofstream out(script, std::ios::binary);
+    std::string command;
+    if (sqlite) {
+        out << ".bail on\nPRAGMA journal_mode=WAL;\nPRAGMA synchronous=NORMAL;\nPRAGMA busy_timeout=5000;\n"
+               "CREATE TEMP TABLE INCOMING (STATION_ID TEXT, SENSORNAME TEXT, TIME_TAG TEXT, SOURCE TEXT, "
+               "ORIG_VALUE REAL, ED_VALUE REAL);\n"
+            << ".import --csv --schema temp " << csv << " INCOMING\nBEGIN;\n"
+            << kToolUpsert << "COMMIT;\n";
+        command = "sqlite3 " + source.FilePath() + " < " + script + " > /dev/null";
+    } else {
+        out << "\\set ON_ERROR_STOP on\nBEGIN;\nCREATE TEMPORARY TABLE INCOMING (LIKE TF_DATA1) ON COMMIT DROP;\n"
+            << "\\copy INCOMING FROM '" << csv << "' WITH (FORMAT csv)\n"
+            << kToolUpsert << "COMMIT;\n";
+        command = "psql -X -q '" + conninfo + "' -f " + script + " > /dev/null";
+    }
+    out.close();
+    const Stopwatch watch;
+    const int status = std::system(command.c_str());
+    report.wall = watch.Wall();
+    report.cpu = watch.Cpu();
+    report.values = values;
+    if (status != 0) SetMessage(report, command + " failed");
+    return report;
+}
+
+// ---------------------------------------------------------------------------
 // Batches of the fast mode, through the data writer
 
 /// The rows written through DataWriter::WriteValue in batches of `batch`
@@ -907,6 +993,7 @@ struct Options {
     int cpu = -2;  // -2: the last CPU, -1: none
     bool batch = false;
     bool verbose = false;
+    bool multi = false;  // the multi-value workload instead of the mixed one
     std::vector<std::size_t> batchSizes = {100, 1000, 5000, 10000, 50000};
 };
 
@@ -931,14 +1018,15 @@ struct EngineFiles {
     Backend backend;
     std::string logFile;
     std::string rowsFile;
+    std::string folder;
     long long values = 0;
     double megabytes = 0;
 };
 
 EngineFiles MakeFiles(const char* label, Backend backend, const std::string& folder, long long values,
-                      const std::vector<std::string>& importList) {
-    EngineFiles files{label, backend, folder + "/" + label + ".log", folder + "/" + label + ".rows"};
-    const long long written = WriteLogFile(files.logFile, values);
+                      const std::vector<std::string>& importList, bool multi = false) {
+    EngineFiles files{label, backend, folder + "/" + label + ".log", folder + "/" + label + ".rows", folder};
+    const long long written = multi ? WriteMultiValueLog(files.logFile, values) : WriteLogFile(files.logFile, values);
     files.values = WriteRowsFile(files.logFile, importList, files.rowsFile);
     if (files.values != written) {
         throw std::runtime_error("the value pass found " + std::to_string(files.values) + " values, not " +
@@ -970,10 +1058,12 @@ std::vector<EngineFiles> MakeEngineFiles(const Options& options, const std::stri
                                          const std::vector<std::string>& importList) {
     std::vector<EngineFiles> engines;
     if (options.sqliteValues > 0) {
-        engines.push_back(MakeFiles("SQLite", Backend::Sqlite, folder, options.sqliteValues, importList));
+        engines.push_back(
+            MakeFiles("SQLite", Backend::Sqlite, folder, options.sqliteValues, importList, options.multi));
     }
     if (options.pgValues > 0) {
-        engines.push_back(MakeFiles("PostgreSQL", Backend::PostgresAnsi, folder, options.pgValues, importList));
+        engines.push_back(
+            MakeFiles("PostgreSQL", Backend::PostgresAnsi, folder, options.pgValues, importList, options.multi));
     }
     return engines;
 }
@@ -1038,9 +1128,12 @@ void MeasureEngine(const EngineFiles& e, const std::vector<std::string>& importL
     }
     {  // fast mode
         TestDataSource engine(e.backend);
+        TestDataSource odbc(e.backend);
+        TestDataSource tool(e.backend);
         TestDataSource bare(e.backend);
         TestDataSource bulk(e.backend);
         const std::string conninfo = sqlite ? "" : PgConninfo(bulk);
+        const std::string toolConninfo = sqlite ? "" : PgConninfo(tool);
         for (const bool reimport : {false, true}) {
             const std::string run = reimport ? "re" : "ins";
             const char* bulkName = sqlite
@@ -1054,10 +1147,17 @@ void MeasureEngine(const EngineFiles& e, const std::vector<std::string>& importL
                            return sqlite ? RunSqliteApi(bulk, rows, n, reimport) : RunCopy(conninfo, rows, n, reimport);
                        }},
                       {k + "fast-" + run, reimport ? "RunImport --fast, re-import run" : "RunImport --fast, insert run",
-                       [&] { return RunEngineImport(engine, log, n, importList, true, reimport); }}},
+                       [&] { return RunEngineImport(engine, log, n, importList, true, reimport); }},
+                      {k + "odbc-" + run,
+                       reimport ? "RunImport --fast --bulk off, re-import" : "RunImport --fast --bulk off, insert",
+                       [&] { return RunEngineImport(odbc, log, n, importList, true, reimport, false); }},
+                      {k + "tool-" + run, sqlite ? "sqlite3 .import + upsert" : "psql \\copy + upsert",
+                       [&] { return RunTool(tool, toolConninfo, rows, n, e.folder); }}},
                      round, table);
         }
         checkRows(engine, "fast mode");
+        checkRows(odbc, "fast mode, one statement a value");
+        checkRows(tool, "command line tool");
         checkRows(bare, "bare statements in one transaction");
         checkRows(bulk, "bulk path");
     }
@@ -1097,9 +1197,13 @@ void PrintEngine(const Table& table, const EngineFiles& e) {
     std::printf("  fast mode\n");
     PrintLine(table, k + "bare-tx-ins");
     PrintLine(table, k + "bulk-ins");
+    PrintLine(table, k + "tool-ins", nullptr, "bulk-ins", nullptr, k);
+    PrintLine(table, k + "odbc-ins", "bare-tx-ins", "bulk-ins", "plain-ins", k);
     PrintLine(table, k + "fast-ins", "bare-tx-ins", "bulk-ins", "plain-ins", k);
     PrintLine(table, k + "bare-tx-re");
     PrintLine(table, k + "bulk-re");
+    PrintLine(table, k + "tool-re", nullptr, "bulk-re", nullptr, k);
+    PrintLine(table, k + "odbc-re", "bare-tx-re", "bulk-re", "plain-re", k);
     PrintLine(table, k + "fast-re", "bare-tx-re", "bulk-re", "plain-re", k);
 }
 
@@ -1114,10 +1218,14 @@ void PrintGoals(const Table& table, const std::vector<EngineFiles>& engines) {
         goal(k + ": insert run / bare INSERT, autocommit", RatioOf(table, k + "plain-ins", k + "bare-auto-ins"), 0.8);
         goal(k + ": re-import / bare INSERT + UPDATE, autocommit", RatioOf(table, k + "plain-re", k + "bare-auto-re"),
              0.8);
-        goal(k + ": fast insert run / bare INSERT, one transaction", RatioOf(table, k + "fast-ins", k + "bare-tx-ins"),
-             0.8);
-        goal(k + ": fast re-import / bare INSERT + UPDATE, one transaction",
-             RatioOf(table, k + "fast-re", k + "bare-tx-re"), 0.8);
+        goal(k + ": fast insert run, one a value / bare INSERT, one transaction",
+             RatioOf(table, k + "odbc-ins", k + "bare-tx-ins"), 0.8);
+        goal(k + ": fast re-import, one a value / bare INSERT + UPDATE, one tx",
+             RatioOf(table, k + "odbc-re", k + "bare-tx-re"), 0.8);
+        goal(k + ": fast insert run in sets / engine's bulk path", RatioOf(table, k + "fast-ins", k + "bulk-ins"), 0.5);
+        goal(k + ": fast re-import in sets / engine's bulk path", RatioOf(table, k + "fast-re", k + "bulk-re"), 0.5);
+        goal(k + ": fast insert run in sets / command line tool", RatioOf(table, k + "fast-ins", k + "tool-ins"), 1.0);
+        goal(k + ": fast re-import in sets / command line tool", RatioOf(table, k + "fast-re", k + "tool-re"), 1.0);
         const double least = e.backend == Backend::Sqlite ? 3.0 : 2.0;
         goal(k + ": fast insert run / insert run", RatioOf(table, k + "fast-ins", k + "plain-ins"), least);
         goal(k + ": fast re-import / re-import", RatioOf(table, k + "fast-re", k + "plain-re"), least);
@@ -1286,6 +1394,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.batch = true;
         } else if (arg == "--verbose") {
             options.verbose = true;
+        } else if (arg == "--multi") {
+            options.multi = true;
         } else if (arg == "--sizes" && hasValue) {
             options.batchSizes.clear();
             for (std::string_view list = argv[++i]; !list.empty();) {
@@ -1323,7 +1433,7 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "usage: import_bench [--batch [--sizes B,B,...]] [--sqlite VALUES] [--pg VALUES] [--rounds N]\n"
-            "                    [--cpu N|none] [--verbose]\n"
+            "                    [--cpu N|none] [--multi] [--verbose]\n"
             "       import_bench --profile plain|fast|bare|bare-tx|update-first|update-first-tx VALUES [pg]\n");
         return 2;
     }

@@ -3,6 +3,7 @@
 #include <sqlext.h>
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <unordered_map>
@@ -134,6 +135,33 @@ constexpr const char* kOnConflict =
     " ON CONFLICT (STATION_ID,SENSORNAME,TIME_TAG) DO UPDATE SET STATION_ID=excluded.STATION_ID,"
     "SENSORNAME=excluded.SENSORNAME,TIME_TAG=excluded.TIME_TAG,SOURCE=excluded.SOURCE,ED_VALUE=excluded.ED_VALUE";
 
+/// The second of a timestamp as one number, its fields side by side
+/// (YYYYMMDDhhmmss): equal exactly when the texts the driver stores are equal.
+std::int64_t PackedSecond(const SQL_TIMESTAMP_STRUCT& stamp) {
+    return ((((static_cast<std::int64_t>(stamp.year) * 100 + stamp.month) * 100 + stamp.day) * 100 + stamp.hour) * 100 +
+            stamp.minute) *
+               100 +
+           stamp.second;
+}
+
+/// The packed second of a stored TIME_TAG text in the driver's form
+/// "YYYY-MM-DD HH:MM:SS.000"; -1 for any other text, which no bound timestamp matches.
+std::int64_t PackedSecondOfText(std::string_view text) {
+    constexpr std::string_view kShape = "dddd-dd-dd dd:dd:dd.000";
+    if (text.size() != kShape.size()) return -1;
+    std::int64_t packed = 0;
+    for (std::size_t i = 0; i < kShape.size(); ++i) {
+        const char c = text[i];
+        if (kShape[i] == 'd') {
+            if (c < '0' || c > '9') return -1;
+            if (i < 19) packed = packed * 10 + (c - '0');
+        } else if (c != kShape[i]) {
+            return -1;
+        }
+    }
+    return packed;
+}
+
 /// SQLite: multi-row statements through the driver, bound as the data writer
 /// binds, so that the stored texts and numbers are the driver's own.
 class SqlitePath : public BulkWriter::Path {
@@ -146,46 +174,46 @@ public:
     }
 
     void Plan(std::span<const BulkValue> values) override {
-        // Which rows exist: one range of time tags per station sensor. The
-        // driver stores a bound timestamp as "YYYY-MM-DD HH:MM:SS.000", so
-        // that is the text that makes the same key.
-        struct Range {
-            std::string station;
-            std::string sensor;
-            DateTime first;
-            DateTime last;
-        };
-        std::unordered_map<std::string, Range> ranges;
-        keys_.clear();
-        keys_.reserve(values.size());
-        for (const BulkValue& value : values) {
-            std::string station = NameAsWritten(value.station, database_.Text());
-            std::string sensor = NameAsWritten(value.sensor, database_.Text());
-            std::string group = station + '\x1f' + sensor;
-            keys_.push_back(group + '\x1f' + StampText(TimestampOf(value.timeTag)) + ".000");
-            auto [range, added] = ranges.try_emplace(group, Range{station, sensor, value.timeTag, value.timeTag});
-            if (!added) {
-                range->second.first = std::min(range->second.first, value.timeTag);
-                range->second.last = std::max(range->second.last, value.timeTag);
-            }
+        // The station sensors of the values, each once with the names as written.
+        groups_.clear();
+        groupOf_.resize(values.size());
+        stamps_.resize(values.size());
+        std::size_t last = 0;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const BulkValue& value = values[i];
+            if (groups_.empty() || !groups_[last].Holds(value)) last = FindGroup(value);
+            groupOf_[i] = last;
+            stamps_[i] = TimestampOf(value.timeTag);
+            Group& group = groups_[last];
+            const std::int64_t second = PackedSecond(stamps_[i]);
+            if (group.values++ == 0 || second < PackedSecond(group.first)) group.first = stamps_[i];
+            if (group.values == 1 || second > PackedSecond(group.last)) group.last = stamps_[i];
         }
-        std::unordered_set<std::string> existing;
-        for (auto& [group, range] : ranges) {
+        // Which rows exist: one range of time tags per station sensor.
+        for (Group& group : groups_) {
             SQLLEN indicators[4];
-            SQL_TIMESTAMP_STRUCT first = TimestampOf(range.first);
-            SQL_TIMESTAMP_STRUCT last = TimestampOf(range.last);
-            lookup_.BindText(1, range.station, indicators[0]);
-            lookup_.BindText(2, range.sensor, indicators[1]);
-            lookup_.BindStamp(3, first, indicators[2]);
-            lookup_.BindStamp(4, last, indicators[3]);
+            lookup_.BindText(1, group.station, indicators[0]);
+            lookup_.BindText(2, group.sensor, indicators[1]);
+            lookup_.BindStamp(3, group.first, indicators[2]);
+            lookup_.BindStamp(4, group.last, indicators[3]);
             lookup_.Execute();
-            while (lookup_.Fetch()) existing.insert(group + '\x1f' + lookup_.Column(1));
+            char text[64];
+            SQLLEN length = 0;
+            lookup_.Check(SQLBindCol(lookup_.get(), 1, SQL_C_CHAR, text, sizeof text, &length), "SQLBindCol");
+            while (lookup_.Fetch()) {
+                if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) continue;
+                const std::int64_t second =
+                    PackedSecondOfText(std::string_view(text, static_cast<std::size_t>(length)));
+                if (second >= 0) group.existing.insert(second);
+            }
             lookup_.CloseCursor();
+            SQLFreeStmt(lookup_.get(), SQL_UNBIND);
         }
         // A key met before in this write exists by the time its value is written.
-        outcomes_.assign(values.size(), WriteOutcome::Inserted);
+        outcomes_.resize(values.size());
         for (std::size_t i = 0; i < values.size(); ++i) {
-            if (!existing.insert(keys_[i]).second) outcomes_[i] = WriteOutcome::Updated;
+            const bool added = groups_[groupOf_[i]].existing.insert(PackedSecond(stamps_[i])).second;
+            outcomes_[i] = added ? WriteOutcome::Inserted : WriteOutcome::Updated;
         }
     }
 
@@ -196,20 +224,18 @@ public:
     void WriteSet(std::span<const BulkValue> set, std::size_t first, std::string_view source,
                   WriteResult* results) override {
         Statement& statement = StatementFor(set.size());
+        mark_ = SourceAsWritten(source, database_.Text());
         rows_.resize(set.size());
-        const std::string mark = SourceAsWritten(source, database_.Text());
         for (std::size_t i = 0; i < set.size(); ++i) {
             Row& row = rows_[i];
-            row.station = NameAsWritten(set[i].station, database_.Text());
-            row.sensor = NameAsWritten(set[i].sensor, database_.Text());
-            row.source = mark;
-            row.stamp = TimestampOf(set[i].timeTag);
+            const Group& group = groups_[groupOf_[first + i]];
+            row.stamp = stamps_[first + i];
             row.value = set[i].value;
             const auto base = static_cast<SQLUSMALLINT>(i * 6);
-            statement.BindText(base + 1, row.station, row.indicators[0]);
-            statement.BindText(base + 2, row.sensor, row.indicators[1]);
+            statement.BindText(base + 1, group.station, row.indicators[0]);
+            statement.BindText(base + 2, group.sensor, row.indicators[1]);
             statement.BindStamp(base + 3, row.stamp, row.indicators[2]);
-            statement.BindText(base + 4, row.source, row.indicators[3]);
+            statement.BindText(base + 4, mark_, row.indicators[3]);
             statement.BindDouble(base + 5, row.value, row.indicators[4]);
             statement.BindDouble(base + 6, row.value, row.indicators[5]);
         }
@@ -218,20 +244,56 @@ public:
     }
 
 private:
-    struct Row {
+    /// One station sensor of a write: its names as written, the range of its
+    /// time tags, and the seconds that have a row.
+    struct Group {
+        std::string_view pairedStation;
+        std::string_view pairedSensor;
         std::string station;
         std::string sensor;
-        std::string source;
+        std::size_t values = 0;
+        SQL_TIMESTAMP_STRUCT first{};
+        SQL_TIMESTAMP_STRUCT last{};
+        std::unordered_set<std::int64_t> existing;
+
+        bool Holds(const BulkValue& value) const {
+            return value.station == pairedStation && value.sensor == pairedSensor;
+        }
+    };
+    struct Row {
         SQL_TIMESTAMP_STRUCT stamp{};
         double value = 0;
         SQLLEN indicators[6] = {};
     };
+
+    std::size_t FindGroup(const BulkValue& value) {
+        for (std::size_t g = 0; g < groups_.size(); ++g) {
+            if (groups_[g].Holds(value)) return g;
+        }
+        // Two spellings of one station sensor ("st01" and "ST01") are one group.
+        std::string station = NameAsWritten(value.station, database_.Text());
+        std::string sensor = NameAsWritten(value.sensor, database_.Text());
+        for (std::size_t g = 0; g < groups_.size(); ++g) {
+            if (groups_[g].station == station && groups_[g].sensor == sensor) {
+                groups_[g].pairedStation = value.station;  // the spelling met last is looked for first
+                groups_[g].pairedSensor = value.sensor;
+                return g;
+            }
+        }
+        Group& group = groups_.emplace_back();
+        group.pairedStation = value.station;
+        group.pairedSensor = value.sensor;
+        group.station = std::move(station);
+        group.sensor = std::move(sensor);
+        return groups_.size() - 1;
+    }
 
     Statement& StatementFor(std::size_t rows) {
         std::unique_ptr<Statement>& statement = rows == kRowsPerSet ? full_ : last_;
         if (statement && preparedRows_[rows == kRowsPerSet] == rows) return *statement;
         statement = std::make_unique<Statement>(database_);
         std::string text = std::string("INSERT INTO TF_DATA1(") + kColumns + ") VALUES ";
+        // The driver knows only plain markers: six a row.
         for (std::size_t i = 0; i < rows; ++i) text += i == 0 ? "(?,?,?,?,?,?)" : ",(?,?,?,?,?,?)";
         text += kOnConflict;
         statement->Prepare(std::move(text));
@@ -244,9 +306,12 @@ private:
     std::unique_ptr<Statement> full_;
     std::unique_ptr<Statement> last_;
     std::size_t preparedRows_[2] = {0, 0};
-    std::vector<Row> rows_;
-    std::vector<std::string> keys_;
+    std::vector<Group> groups_;
+    std::vector<std::size_t> groupOf_;
+    std::vector<SQL_TIMESTAMP_STRUCT> stamps_;
     std::vector<WriteOutcome> outcomes_;
+    std::vector<Row> rows_;
+    std::string mark_;
 };
 
 /// Appends `text` to `json` as a JSON string.
