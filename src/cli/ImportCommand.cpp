@@ -33,7 +33,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vireo-import import LOGFILE (--list FILE.sfg | --pair \"LOG||STATION.SENSOR\" [--pair ...])\n"
-    "                          [--station ID] [--details] [--status-log FILE] [--fast] [--yes]\n"
+    "                          [--station ID] [--details] [--status-log FILE] [--fast [--bulk on|off]] [--yes]\n"
     "                          [--dsn NAME] [--user USER] [--password-env VAR]\n";
 
 constexpr const char* kHelp =
@@ -49,6 +49,9 @@ constexpr const char* kHelp =
     "  --details            detail messages (\"Reading - \", \"Inserted timetag data - \"...)\n"
     "  --status-log FILE    also append every status line to FILE\n"
     "  --fast               commit in batches (much faster; nothing is lost on stop or error)\n"
+    "  --bulk on|off        with --fast, write each batch in sets of many rows a statement\n"
+    "                       (SQLite, PostgreSQL; default: on, or the settings file's BulkImport);\n"
+    "                       off: one statement a value\n"
     "  --yes                answer the questions that would cancel the run with No\n"
     "                       (a nearly full data store, a station that differs from the list)\n"
     "\n"
@@ -211,7 +214,7 @@ namespace {
 int RunImportCommand(CommandContext& context) {
     CliOptions options;
     AddConnectionOptions(options);
-    options.Value("--list").Value("--pair", true).Value("--station").Value("--status-log");
+    options.Value("--list").Value("--pair", true).Value("--station").Value("--status-log").Value("--bulk");
     options.Flag("--details").Flag("--fast").Flag("--yes").Flag("--help").Flag("-h");
     std::string error;
     if (!options.Parse(context.args, error)) {
@@ -228,6 +231,11 @@ int RunImportCommand(CommandContext& context) {
     }
 
     if (!CheckPasswordVariable(options, context.err)) return 2;
+    const std::string bulk = options.Has("--bulk") ? options.Get("--bulk") : "";
+    if (!bulk.empty() && bulk != "on" && bulk != "off") {
+        context.err << "vireo-import import: --bulk takes on or off, not \"" << bulk << "\"\n" << kUsage;
+        return 2;
+    }
 
     // A status line that cannot be written (standard output closed under the
     // run) stops the run as Ctrl-C does.
@@ -261,6 +269,7 @@ int RunImportCommand(CommandContext& context) {
 
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
+    request.bulk = bulk.empty() ? connection->settings.FBulkImport : bulk == "on";
     // Opening and closing a file of the connected database would drop the
     // locks the SQLite library holds for the connection.
     for (const std::string& file : {request.logFile, options.Get("--status-log")}) {

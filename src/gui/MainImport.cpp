@@ -51,6 +51,7 @@ void TfrmMain::OptionsImportExecute() {
     request.chosenStation = ToBytes(cbxStations->currentText());
     request.freeShare = FFreeShare;
     request.fastMode = FConnection.FFastImport;
+    request.bulk = FConnection.FBulkImport;
     if (RefuseDatabaseFile(request.logFile) || !CheckImport(request, *FDialogs)) return;
     if (!FDataQuery || !FSensorPairs) {
         FDialogs->ShowMessage(MessageKind::Error, "The ODBC driver manager is not available", MessageButtons::Ok);

@@ -14,6 +14,7 @@ bool ReadSettings(const ProfileFile& settings, AppSettings& values, StatusSink& 
         values.FPassword = settings.ReadString(kDataBaseSection, kPasswordName, "");
         values.FMaxDBFileSize = settings.ReadInteger(kApplicationSection, kMaxDBFileSizeName, kDefaultMaxDBFileSize);
         values.FFastImport = settings.ReadBool(kApplicationSection, kFastImportName, false);
+        values.FBulkImport = settings.ReadBool(kApplicationSection, kBulkImportName, true);
         values.FLastLogFolder = settings.ReadString(kApplicationSection, kLastLogFolderName, "");
         return true;
     } catch (const std::exception&) {
@@ -45,6 +46,9 @@ bool WriteSettings(ProfileFile& settings, const AppSettings& values, StatusSink&
         // who never did keeps exactly its four values.
         if (values.FFastImport || settings.ValueExists(kApplicationSection, kFastImportName))
             settings.WriteBool(kApplicationSection, kFastImportName, values.FFastImport);
+        // Likewise once bulk writing has been switched off.
+        if (!values.FBulkImport || settings.ValueExists(kApplicationSection, kBulkImportName))
+            settings.WriteBool(kApplicationSection, kBulkImportName, values.FBulkImport);
         // Likewise once a log file has been opened.
         if (!values.FLastLogFolder.empty() || settings.ValueExists(kApplicationSection, kLastLogFolderName))
             settings.WriteString(kApplicationSection, kLastLogFolderName, values.FLastLogFolder);

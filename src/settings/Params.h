@@ -28,6 +28,9 @@ struct AppSettings {
     std::int64_t FMaxDBFileSize = kDefaultMaxDBFileSize;
     /// Imports commit in batches instead of one statement at a time.
     bool FFastImport = false;
+    /// Fast imports write each batch in sets where the database engine allows
+    /// (SQLite, PostgreSQL); false: one statement a value, as before.
+    bool FBulkImport = true;
     /// Folder of the log file last opened: where the Open Log File dialog
     /// starts. Empty: the folder the program was started from.
     std::string FLastLogFolder;
@@ -41,6 +44,7 @@ inline constexpr std::string_view kUserNameName = "UserName";
 inline constexpr std::string_view kPasswordName = "Password";
 inline constexpr std::string_view kMaxDBFileSizeName = "MaxDBFileSize";
 inline constexpr std::string_view kFastImportName = "FastImport";
+inline constexpr std::string_view kBulkImportName = "BulkImport";
 inline constexpr std::string_view kLastLogFolderName = "LastLogFolder";
 
 inline constexpr std::string_view kReadSettingsFailed = "Error 1002: Unable to read application settings";

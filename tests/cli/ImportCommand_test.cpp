@@ -191,7 +191,8 @@ TEST_P(ImportCommandTest, BadArgumentsGiveTheUsage) {
                                                {"import", "a.log"},
                                                {"import", "a.log", "--pair", "X||S.T", "--list", "x.sfg"},
                                                {"import", "a.log", "--pair"},
-                                               {"import", "a.log", "--bogus"}}) {
+                                               {"import", "a.log", "--bogus"},
+                                               {"import", "a.log", "--pair", "X||S.T", "--fast", "--bulk", "yes"}}) {
         CliRun run = RunCommand(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_NE(run.err.find("usage: vireo-import import"), std::string::npos) << run.err;
@@ -371,7 +372,7 @@ TEST_P(ImportCommandTest, ClosedStandardOutputStopsTheRunAndTheLogClaimsOnlyWrit
     EXPECT_NE(log.find("    Import process completed..\r\n"), std::string::npos);
 }
 
-TEST_P(ImportCommandTest, ValuesNotWrittenGiveStatusThreeInBothModes) {
+TEST_P(ImportCommandTest, ValuesNotWrittenGiveStatusThreeInEveryMode) {
     if (GetParam() == Backend::Sqlite) {
         source_->Execute(
             "CREATE TRIGGER refuse_rh_insert BEFORE INSERT ON TF_DATA1 WHEN NEW.SENSORNAME = 'RH' BEGIN SELECT "
@@ -385,11 +386,12 @@ TEST_P(ImportCommandTest, ValuesNotWrittenGiveStatusThreeInBothModes) {
             "CREATE TRIGGER refuse_rh BEFORE INSERT OR UPDATE ON TF_DATA1 FOR EACH ROW WHEN (NEW.SENSORNAME = "
             "'RH') EXECUTE FUNCTION refuse_rh();\n");
     }
-    for (const bool fast : {false, true}) {
-        SCOPED_TRACE(fast ? "fast" : "one value at a time");
+    const std::vector<std::vector<std::string>> modes{{}, {"--fast", "--bulk", "off"}, {"--fast"}};
+    for (const std::vector<std::string>& mode : modes) {
+        SCOPED_TRACE(mode.empty() ? "one value at a time" : mode.size() == 1 ? "fast, in sets" : "fast, one a value");
         source_->Execute("DELETE FROM TF_DATA1;\n");
         std::vector<std::string> extra{"--list", dir_.File("list.sfg")};
-        if (fast) extra.push_back("--fast");
+        extra.insert(extra.end(), mode.begin(), mode.end());
         CliRun run = RunCommand(ImportArgs(extra));
         EXPECT_EQ(run.status, 3) << run.err;
         EXPECT_NE(run.out.find("Lines: 3  inserted: 2  updated: 0  not written: 1"), std::string::npos) << run.out;

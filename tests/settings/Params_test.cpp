@@ -229,6 +229,26 @@ TEST(FastImportSetting, IsWrittenOnlyOnceItWasChosen) {
     EXPECT_TRUE(sink.messages.empty());
 }
 
+TEST(BulkImportSetting, IsOnByDefaultAndWrittenOnlyOnceSwitchedOff) {
+    testing::TempDir dir;
+    testing::StatusRecorder sink;
+    ProfileFile file;
+    AppSettings values;
+    ASSERT_TRUE(LoadSettings(dir.File("a.VFG"), file, values, sink));
+    EXPECT_TRUE(values.FBulkImport);
+    ASSERT_TRUE(WriteSettings(file, values, sink));
+    EXPECT_EQ(testing::ReadFile(dir.File("a.VFG")).find("BulkImport"), std::string::npos);
+
+    values.FBulkImport = false;
+    ASSERT_TRUE(WriteSettings(file, values, sink));
+    AppSettings again;
+    ProfileFile reread;
+    ASSERT_TRUE(LoadSettings(dir.File("a.VFG"), reread, again, sink));
+    EXPECT_FALSE(again.FBulkImport);
+    EXPECT_NE(testing::ReadFile(dir.File("a.VFG")).find("BulkImport=0"), std::string::npos);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
 TEST(LastLogFolderSetting, IsWrittenOnlyOnceALogFileWasOpened) {
     testing::TempDir dir;
     testing::StatusRecorder sink;
