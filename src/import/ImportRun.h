@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/DbError.h"
+#include "logfile/LogValueReader.h"
 #include "status/StatusSink.h"
 #include "status/UserDialogs.h"
 
@@ -54,6 +55,10 @@ struct ImportRequest {
     std::string chosenStation;  // the station picked in the window (or --station)
     FreeShareShown freeShare;
     bool fastMode = false;  // commit in batches instead of one statement at a time
+    /// Following a growing file: the reading starts here instead of at the
+    /// top, and a last line without its line end is left for a later run.
+    std::optional<LogReadStart> from;
+    bool completeLinesOnly = false;
 };
 
 /// The four checks before a run, each asked or reported through `dialogs`.
@@ -95,6 +100,12 @@ struct ImportResult {
     /// that is what ended the run.
     std::optional<DbError> dbError;
     ImportCounts counts;
+    /// How far the values read are in the database, whatever ended the run:
+    /// the offset after the last line read through whose values are all
+    /// committed, with the lines before it and the .PRN headings in force
+    /// there. A value that could not be written holds it at the start of its
+    /// line. A run that starts from `from` never gives less than that.
+    LogReadStart committed;
 };
 
 /// Runs one import: the line loop, the writes, progress and counts, and the end
