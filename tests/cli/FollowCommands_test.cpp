@@ -135,8 +135,89 @@ TEST_P(FollowCommandsTest, ThePositionsFileIsCheckedBeforeAnythingIsWritten) {
         EXPECT_EQ(locked.status, 2);
         EXPECT_EQ(locked.err, "vireo-import import: The positions file " + dir_.File("list.positions") +
                                   " is in use by another vireo-import (process " + std::to_string(::getpid()) + ")\n");
+        CliRun watch = RunCommand(Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once"}));
+        EXPECT_EQ(watch.status, 2);
+        EXPECT_EQ(watch.err, "vireo-import watch: The positions file " + dir_.File("list.positions") +
+                                 " is in use by another vireo-import (process " + std::to_string(::getpid()) + ")\n");
     }
     EXPECT_EQ(RowCount(), 0u);
+}
+
+TEST_P(FollowCommandsTest, OnePassOverAFolderImportsEachMatchingFileWithSeveralJobs) {
+    for (int file = 0; file < 6; ++file) {
+        std::string lines;
+        for (int minute = 0; minute < 3; ++minute) lines += Line(file + 1, minute, file * 10 + minute);
+        dir_.Write("logs/a" + std::to_string(file) + ".log", lines);
+    }
+    dir_.Write("logs/notes.txt", Line(20, 0, 1));
+    const std::vector<std::string> args =
+        Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once", "--jobs", "3"});
+    CliRun first = RunCommand(args);
+    EXPECT_EQ(first.status, 0) << first.err;
+    const std::vector<std::string> lines = Lines(first.out);
+    for (int file = 0; file < 6; ++file) {
+        const std::string path = dir_.File("logs/a" + std::to_string(file) + ".log");
+        EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                             path + ": Lines: 3  inserted: 3  updated: 0  not written: 0  without time tag: 0"),
+                  1)
+            << first.out;
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), path + ": Import process completed.."), 1) << first.out;
+    }
+    EXPECT_EQ(lines.size(), 12u) << first.out;
+    EXPECT_EQ(RowCount(), 18u);
+
+    Append(dir_.File("logs/a2.log"), Line(3, 30, 99));
+    CliRun second = RunCommand(args);
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(Lines(second.out), (std::vector<std::string>{
+                                     dir_.File("logs/a2.log") + ": Import process completed..",
+                                     dir_.File("logs/a2.log") +
+                                         ": Lines: 1  inserted: 1  updated: 0  not written: 0  without time tag: 0"}));
+    EXPECT_EQ(RowCount(), 19u);
+}
+
+TEST_P(FollowCommandsTest, AFileThatFailsIsReportedAndTheOthersGoOn) {
+    const std::string good = dir_.Write("logs/good.log", Line(1, 1, 1));
+    const std::string fifo = dir_.File("fifo.log");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string later = dir_.File("later.log");
+    const std::vector<std::string> args = Args({"watch", fifo, good, later, "--list", dir_.File("list.sfg"), "--once"});
+    CliRun run = RunCommand(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, fifo + ": not a regular file\n");
+    EXPECT_EQ(Lines(run.out), (std::vector<std::string>{
+                                  later + ": Log file not found, it is looked for again at every pass.",
+                                  good + ": Import process completed..",
+                                  good + ": Lines: 1  inserted: 1  updated: 0  not written: 0  without time tag: 0"}));
+    EXPECT_EQ(RowCount(), 1u);
+    // The file named appears: the next pass takes it.
+    WriteFile(later, Line(2, 1, 2));
+    CliRun next = RunCommand(args);
+    EXPECT_EQ(next.err, fifo + ": not a regular file\n");
+    EXPECT_EQ(RowCount(), 2u);
+}
+
+TEST_P(FollowCommandsTest, BadWatchArgumentsGiveTheReason) {
+    struct Row {
+        std::vector<std::string> args;
+        std::string err;
+    } rows[] = {
+        {{"watch", "logs"}, "usage: vireo-import watch"},
+        {{"watch", "--list", "x.sfg"}, "usage: vireo-import watch"},
+        {{"watch", "logs", "--list", "x.sfg", "--jobs", "0"},
+         "vireo-import watch: --jobs takes a whole number from 1 to 64\n"},
+        {{"watch", "logs", "--list", "x.sfg", "--jobs", "1.5"},
+         "vireo-import watch: --jobs takes a whole number from 1 to 64\n"},
+        {{"watch", "logs", "--list", "x.sfg", "--interval", "soon"},
+         "vireo-import watch: --interval takes a number of seconds, at least 0.1\n"},
+        {{"watch", "logs", "--list", "x.sfg", "--bogus"}, "vireo-import watch: unknown option '--bogus'\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.err);
+        CliRun run = RunCommand(row.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err.rfind(row.err, 0), 0u) << run.err;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, FollowCommandsTest, ::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
