@@ -85,9 +85,44 @@ std::string FollowStartText(FollowStart start, const std::string& path) {
 
 std::string FollowPath(const std::string& path) { return std::filesystem::absolute(path).lexically_normal().string(); }
 
+namespace {
+
+/// The front end's observer, and the position kept after a commit now and then.
+class KeepingObserver : public ImportObserver {
+public:
+    KeepingObserver(ImportObserver& inner, const KeepPosition& keeping,
+                    std::function<FollowRecord(const LogReadStart&)> recordAt)
+        : inner_(inner), keeping_(keeping), recordAt_(std::move(recordAt)) {}
+    void RunStarted() override {
+        inner_.RunStarted();
+        lastKept_ = std::chrono::steady_clock::now();
+    }
+    void ProgressChanged(int percent) override { inner_.ProgressChanged(percent); }
+    void LineCounted(std::int64_t count) override { inner_.LineCounted(count); }
+    void ValueWritten() override { inner_.ValueWritten(); }
+    void RunEnded() override { inner_.RunEnded(); }
+    void Committed(const LogReadStart& place) override {
+        inner_.Committed(place);
+        if (!keeping_.keep) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastKept_ < keeping_.every) return;
+        lastKept_ = now;
+        keeping_.keep(recordAt_(place));
+    }
+
+private:
+    ImportObserver& inner_;
+    const KeepPosition& keeping_;
+    std::function<FollowRecord(const LogReadStart&)> recordAt_;
+    std::chrono::steady_clock::time_point lastKept_{};
+};
+
+}  // namespace
+
 FollowOutcome FollowFile(const std::string& path, const std::string& dataSource, const FollowRecord* record,
                          bool skipUnchanged, ImportRequest request, SensorPairs& pairs, DataWriter& writer,
-                         StatusSink& sink, ImportObserver& observer, const RunControl& control) {
+                         StatusSink& sink, ImportObserver& observer, const RunControl& control,
+                         const KeepPosition& keeping) {
     FollowOutcome outcome;
     std::optional<FileLook> look;
     std::uint64_t headLength = 0;
@@ -113,22 +148,28 @@ FollowOutcome FollowFile(const std::string& path, const std::string& dataSource,
         request.from = LogReadStart{record->offset, record->lines, record->headings};
     else
         request.from.reset();
-    outcome.result = RunImport(request, pairs, writer, sink, observer, control);
-    outcome.read = true;
 
-    FollowRecord next;
-    next.path = FollowPath(path);
-    next.dataSource = dataSource;
-    next.device = look->device;
-    next.inode = look->inode;
-    next.modifiedNs = look->modifiedNs;
-    next.offset = outcome.result.committed.offset;
-    next.lines = outcome.result.committed.linesBefore;
-    next.headings = outcome.result.committed.headings;
-    // The file may have grown while it was read.
-    next.size = std::max(look->size, next.offset);
-    next.headLength = headLength;
-    next.headHash = headHash;
+    // The record of the file as it was looked at, at a place up to which its values are committed.
+    auto recordAt = [&](const LogReadStart& place) {
+        FollowRecord next;
+        next.path = FollowPath(path);
+        next.dataSource = dataSource;
+        next.device = look->device;
+        next.inode = look->inode;
+        next.modifiedNs = look->modifiedNs;
+        next.offset = place.offset;
+        next.lines = place.linesBefore;
+        next.headings = place.headings;
+        // The file may have grown while it was read.
+        next.size = std::max(look->size, next.offset);
+        next.headLength = headLength;
+        next.headHash = headHash;
+        return next;
+    };
+    KeepingObserver keepingObserver(observer, keeping, recordAt);
+    outcome.result = RunImport(request, pairs, writer, sink, keepingObserver, control);
+    outcome.read = true;
+    FollowRecord next = recordAt(outcome.result.committed);
     if (record == nullptr || !(next == *record)) outcome.record = std::move(next);
     return outcome;
 }
@@ -136,16 +177,29 @@ FollowOutcome FollowFile(const std::string& path, const std::string& dataSource,
 FollowSession::FollowSession(std::string statePath)
     : path_(std::move(statePath)), lock_(path_), state_(LoadFollowState(path_)) {}
 
+void FollowSession::Keep(const FollowRecord& record) {
+    state_.Put(record);
+    SaveFollowState(path_, state_);
+}
+
 ImportResult FollowSession::Import(const ImportRequest& request, const std::string& dataSource, SensorPairs& pairs,
                                    DataWriter& writer, StatusSink& sink, ImportObserver& observer,
                                    const RunControl& control) {
-    const FollowRecord* record = state_.Find(FollowPath(request.logFile), dataSource);
-    FollowOutcome outcome =
-        FollowFile(request.logFile, dataSource, record, false, request, pairs, writer, sink, observer, control);
-    if (outcome.record) {
-        state_.Put(std::move(*outcome.record));
+    const std::string key = FollowPath(request.logFile);
+    std::optional<FollowRecord> record;
+    if (const FollowRecord* kept = state_.Find(key, dataSource)) record = *kept;
+    // A save that fails while the run goes on is tried again at its end.
+    KeepPosition keeping{[this](const FollowRecord& now) {
         try {
-            SaveFollowState(path_, state_);
+            Keep(now);
+        } catch (const FollowStateError&) {
+        }
+    }};
+    FollowOutcome outcome = FollowFile(request.logFile, dataSource, record ? &*record : nullptr, false, request, pairs,
+                                       writer, sink, observer, control, keeping);
+    if (outcome.record) {
+        try {
+            Keep(*outcome.record);
         } catch (const FollowStateError& error) {
             if (outcome.result.error.empty()) outcome.result.error = error.what();
         }

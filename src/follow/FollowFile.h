@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -59,6 +60,14 @@ struct FollowOutcome {
     std::optional<FollowRecord> record;  ///< the file's new record, when it changed
 };
 
+/// Keeping a file's position while its run goes on: `keep` gets the record
+/// as it stands after a commit, at most once every `every` (a large file read
+/// for the first time is not read again from the top after a kill -9).
+struct KeepPosition {
+    std::function<void(const FollowRecord&)> keep;
+    std::chrono::milliseconds every{1000};
+};
+
 /// Imports the lines appended to `path` since `record` (null: the whole
 /// file), complete lines only, with the list, station and mode of `request`,
 /// and gives the record to keep: the offset up to which the values are
@@ -68,7 +77,8 @@ struct FollowOutcome {
 /// the run's error.
 FollowOutcome FollowFile(const std::string& path, const std::string& dataSource, const FollowRecord* record,
                          bool skipUnchanged, ImportRequest request, SensorPairs& pairs, DataWriter& writer,
-                         StatusSink& sink, ImportObserver& observer, const RunControl& control);
+                         StatusSink& sink, ImportObserver& observer, const RunControl& control,
+                         const KeepPosition& keeping = {});
 
 /// The path a file is known by in the positions file: absolute and without
 /// "." or ".." steps, so that the same file given from another folder is
@@ -83,11 +93,14 @@ public:
     explicit FollowSession(std::string statePath);
 
     /// Imports what was appended to the request's log file and saves its new
-    /// position. A save that fails ends the run with its error.
+    /// position, also while the run goes on. A save that fails ends the run
+    /// with its error.
     ImportResult Import(const ImportRequest& request, const std::string& dataSource, SensorPairs& pairs,
                         DataWriter& writer, StatusSink& sink, ImportObserver& observer, const RunControl& control);
 
 private:
+    void Keep(const FollowRecord& record);
+
     std::string path_;
     FollowStateLock lock_;
     FollowState state_;

@@ -152,6 +152,12 @@ const FollowRecord* Follower::AdoptRenamed(const std::string& key, const FileLoo
     return nullptr;
 }
 
+void Follower::Keep(const FollowRecord& record) {
+    const std::lock_guard<std::mutex> hold(stateMutex_);
+    state_.Put(record);
+    SaveFollowState(statePath_, state_);
+}
+
 void Follower::RunFile(Job& job, const std::string& path, FollowReport& report, const RunControl& control) {
     report.path = path;
     if (!job.writer) {
@@ -171,13 +177,18 @@ void Follower::RunFile(Job& job, const std::string& path, FollowReport& report, 
     }
     FileLinesSink sink(sink_, sinkMutex_, path + ": ");
     QuietObserver quiet;
-    report.outcome = FollowFile(path, dataSource_, record ? &*record : nullptr, true, request_, job.pairs, *job.writer,
-                                sink, quiet, control);
-    if (report.outcome.record) {
-        const std::lock_guard<std::mutex> hold(stateMutex_);
-        state_.Put(*report.outcome.record);
+    // Saved while the run goes on too; a save that fails then is tried again at its end.
+    KeepPosition keeping{[this](const FollowRecord& now) {
         try {
-            SaveFollowState(statePath_, state_);
+            Keep(now);
+        } catch (const FollowStateError&) {
+        }
+    }};
+    report.outcome = FollowFile(path, dataSource_, record ? &*record : nullptr, true, request_, job.pairs, *job.writer,
+                                sink, quiet, control, keeping);
+    if (report.outcome.record) {
+        try {
+            Keep(*report.outcome.record);
         } catch (const FollowStateError& error) {
             // The values are in the database; without the position they are
             // read again (and updated, not doubled) after a restart.

@@ -72,6 +72,8 @@ private:
     void RunFile(Job& job, const std::string& path, FollowReport& report, const RunControl& control);
     bool NeedsReading(const std::string& path, FollowReport& report);
     const FollowRecord* AdoptRenamed(const std::string& key, const FileLook& look);
+    /// Puts the record into the positions and saves them; throws FollowStateError.
+    void Keep(const FollowRecord& record);
 
     std::string statePath_;
     std::string dataSource_;

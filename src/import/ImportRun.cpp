@@ -195,13 +195,14 @@ private:
 
     void MarkCommitted() {
         const Place& place = held_ ? *held_ : readThrough_;
-        if (place.offset < result_.committed.offset) return;
+        if (place.offset <= result_.committed.offset) return;
         result_.committed.offset = place.offset;
         result_.committed.linesBefore = place.lines;
         if (place.headings != committedHeadings_) {
             committedHeadings_ = place.headings;
             result_.committed.headings = place.headings ? *place.headings : std::vector<std::string>{};
         }
+        observer_.Committed(result_.committed);
     }
 
     /// One value of a line reaches the write step. Every paired numeric value

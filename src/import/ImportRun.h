@@ -74,6 +74,9 @@ public:
     virtual void LineCounted(std::int64_t /*count*/) {}
     /// Called after each written value: the window lets its events through here.
     virtual void ValueWritten() {}
+    /// The values read up to `place` are committed (ImportResult::committed
+    /// as it stands now); called each time it moves on.
+    virtual void Committed(const LogReadStart& /*place*/) {}
     virtual void RunEnded() {}
 };
 

@@ -180,6 +180,31 @@ TEST_P(FollowFileTest, AGrowingFileIsImportedPieceByPieceEachValueOnce) {
     EXPECT_EQ(sink_.messages, (std::vector<std::string>(3, "Import process completed.")));
 }
 
+TEST_P(FollowFileTest, ThePositionKeptWhileTheRunGoesOnHasItsValuesCommitted) {
+    const std::string path = dir_.Write("kept.log", Line(1, 1) + Line(2, 2) + Line(3, 3));
+    std::vector<FollowRecord> kept;
+    std::vector<std::size_t> rowsThen;
+    KeepPosition keeping{[&](const FollowRecord& now) {
+                             kept.push_back(now);
+                             // Seen through another connection: committed.
+                             rowsThen.push_back(Rows().size());
+                         },
+                         std::chrono::milliseconds(0)};
+    ImportObserver observer;
+    FollowOutcome outcome = FollowFile(path, source_->Name(), nullptr, true, request_, pairs_, *writer_, sink_,
+                                       observer, control_, keeping);
+    ASSERT_FALSE(kept.empty());
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rowsThen[i], kept[i].lines);
+        EXPECT_EQ(kept[i].offset, kept[i].lines * Line(1, 1).size());
+        EXPECT_EQ(kept[i].path, path);
+    }
+    // One value at a time, each line is kept; in batches, the one commit at the end.
+    EXPECT_EQ(kept.size(), std::get<1>(GetParam()) ? 1u : 3u);
+    EXPECT_EQ(kept.back(), *outcome.record);
+}
+
 TEST_P(FollowFileTest, AShorterOrReplacedFileIsReadFromTheTopAndSaysWhy) {
     const std::string path = dir_.Write("rot.log", Line(1, 1) + Line(2, 2));
     std::optional<FollowRecord> record;
