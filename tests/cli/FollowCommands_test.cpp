@@ -176,6 +176,35 @@ TEST_P(FollowCommandsTest, OnePassOverAFolderImportsEachMatchingFileWithSeveralJ
     EXPECT_EQ(RowCount(), 19u);
 }
 
+/// Four writers at once: PostgreSQL takes them together, SQLite one after the
+/// other (its busy timeout); either way every value is a row.
+TEST_P(FollowCommandsTest, FourJobsAtOnceLoseNothing) {
+    for (int file = 0; file < 8; ++file) {
+        std::string lines;
+        for (int k = 0; k < 1500; ++k) {
+            const int second = file * 1500 + k;
+            char line[64];
+            std::snprintf(line, sizeof line, "TEMP,07/%02d/2005,%02d:%02d:%02d,%d,G\r\n", 1 + second / 86400,
+                          second / 3600 % 24, second / 60 % 60, second % 60, second);
+            lines += line;
+        }
+        dir_.Write("logs/f" + std::to_string(file) + ".log", lines);
+    }
+    CliRun run =
+        RunCommand(Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once", "--jobs", "4"}));
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> lines = Lines(run.out);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find(": Lines: 1500  inserted: 1500  updated: 0  not written: 0") !=
+                                       std::string::npos;
+                            }),
+              8)
+        << run.out;
+    EXPECT_EQ(RowCount(), 12000u);
+    EXPECT_EQ(source_->Select("SELECT COUNT(DISTINCT ED_VALUE) FROM TF_DATA1")[0][0], "12000");
+}
+
 TEST_P(FollowCommandsTest, AFileThatFailsIsReportedAndTheOthersGoOn) {
     const std::string good = dir_.Write("logs/good.log", Line(1, 1, 1));
     const std::string fifo = dir_.File("fifo.log");
