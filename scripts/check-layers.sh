@@ -12,8 +12,9 @@ declare -A allowed=(
   [logfile]="logfile scan"
   [db]="db scan"
   [import]="import db logfile settings status scan"
-  [cli]="cli import db logfile settings status scan"
-  [gui]="gui import db logfile settings status scan"
+  [follow]="follow import db logfile settings status scan"
+  [cli]="cli follow import db logfile settings status scan"
+  [gui]="gui follow import db logfile settings status scan"
 )
 
 bad=0

@@ -17,10 +17,12 @@
 
 #include "cli/Cli.h"
 #include "cli/CliConnection.h"
+#include "cli/FollowOptions.h"
 #include "db/Capacity.h"
 #include "db/Catalogue.h"
 #include "db/DataWriter.h"
 #include "db/StoreFiles.h"
+#include "follow/FollowFile.h"
 #include "import/ImportList.h"
 #include "import/ImportRun.h"
 #include "import/ImportSettingsFile.h"
@@ -34,6 +36,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: vireo-import import LOGFILE (--list FILE.sfg | --pair \"LOG||STATION.SENSOR\" [--pair ...])\n"
     "                          [--station ID] [--details] [--status-log FILE] [--fast [--bulk on|off]] [--yes]\n"
+    "                          [--incremental [--state FILE]]\n"
     "                          [--dsn NAME] [--user USER] [--password-env VAR]\n";
 
 constexpr const char* kHelp =
@@ -54,6 +57,12 @@ constexpr const char* kHelp =
     "                       off: one statement a value\n"
     "  --yes                answer the questions that would cancel the run with No\n"
     "                       (a nearly full data store, a station that differs from the list)\n"
+    "  --incremental        only the lines appended since the last incremental import of\n"
+    "                       LOGFILE into this data source; a last line without its line\n"
+    "                       end waits for the next run. A file that became shorter or\n"
+    "                       whose first bytes changed is read again from the start\n"
+    "  --state FILE         where the positions are kept (default: the --list file with\n"
+    "                       the extension .positions); one process at a time uses it\n"
     "\n"
     "Exit status: 0 done, 1 an error ended the run, 2 bad arguments or a failed check,\n"
     "3 values were not written, 130/143/129 stopped by Ctrl-C/SIGTERM/SIGHUP,\n"
@@ -216,6 +225,7 @@ int RunImportCommand(CommandContext& context) {
     AddConnectionOptions(options);
     options.Value("--list").Value("--pair", true).Value("--station").Value("--status-log").Value("--bulk");
     options.Flag("--details").Flag("--fast").Flag("--yes").Flag("--help").Flag("-h");
+    options.Flag("--incremental").Value("--state");
     std::string error;
     if (!options.Parse(context.args, error)) {
         context.err << "vireo-import import: " << error << "\n" << kUsage;
@@ -263,6 +273,22 @@ int RunImportCommand(CommandContext& context) {
     } else {
         request.importList = options.All("--pair");
     }
+    // The positions are held from here to the end of the run.
+    std::optional<FollowSession> follow;
+    if (options.Has("--state") && !options.Has("--incremental")) {
+        context.err << "vireo-import import: --state goes with --incremental\n" << kUsage;
+        return 2;
+    }
+    if (options.Has("--incremental")) {
+        const std::optional<std::string> positions = PositionsPath(options, "import", context.err);
+        if (!positions) return 2;
+        try {
+            follow.emplace(*positions);
+        } catch (const FollowStateError& error) {
+            context.err << "vireo-import import: " << error.what() << "\n";
+            return 2;
+        }
+    }
     request.chosenStation = options.Has("--station") || request.importList.empty()
                                 ? options.Get("--station")
                                 : SplitImportEntry(request.importList.front()).stationId;
@@ -300,7 +326,9 @@ int RunImportCommand(CommandContext& context) {
     // Also over the summary: a standard output closed at the very end must
     // not kill the program before it gives its status.
     SignalsToStop signals(control);
-    const ImportResult result = RunImport(request, pairs, writer, sink, progress, control);
+    const ImportResult result = follow
+                                    ? follow->Import(request, connection->alias, pairs, writer, sink, progress, control)
+                                    : RunImport(request, pairs, writer, sink, progress, control);
     if (!outputClosed) context.out << ImportSummaryLine(result) << '\n' << std::flush;
     if (!result.error.empty()) context.err << result.error << '\n';
     StopCause cause = SignalsToStop::Cause();

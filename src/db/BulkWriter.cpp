@@ -168,12 +168,19 @@ class SqlitePath : public BulkWriter::Path {
 public:
     static constexpr std::size_t kRowsPerSet = 100;
 
-    explicit SqlitePath(Database& database) : database_(database), lookup_(database) {
+    explicit SqlitePath(Database& database) : database_(database), writeLock_(database), lookup_(database) {
+        writeLock_.Prepare("UPDATE TF_DATA1 SET ED_VALUE = ED_VALUE WHERE 1 = 0");
         lookup_.Prepare(
             "SELECT TIME_TAG FROM TF_DATA1 WHERE STATION_ID = ? AND SENSORNAME = ? AND TIME_TAG BETWEEN ? AND ?");
     }
 
     void Plan(std::span<const BulkValue> values) override {
+        // The batch takes the write lock before it reads: a transaction that
+        // reads first and writes later would deadlock with another writer of
+        // the file, each waiting for the other's lock. A write statement that
+        // changes nothing takes it, waiting for other writers as the data
+        // source's timeout allows.
+        writeLock_.Execute();
         // The station sensors of the values, each once with the names as written.
         groups_.clear();
         groupOf_.resize(values.size());
@@ -302,6 +309,7 @@ private:
     }
 
     Database& database_;
+    Statement writeLock_;
     Statement lookup_;
     std::unique_ptr<Statement> full_;
     std::unique_ptr<Statement> last_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <optional>
 
 #include "db/BulkWriter.h"
@@ -118,6 +119,7 @@ private:
 
         bool GoOn() { return !loop_.control_.stop && !loop_.control_.closing; }
         void LineRead(const LogLine& line) {
+            loop_.ReadThrough(line.start, line.number - 1);
             if (loop_.sink_.ShowDetails()) loop_.sink_.AddStatusMessage("Reading - " + std::string(line.text));
         }
         void LineTooLong(const LogLine& line) {
@@ -126,6 +128,10 @@ private:
         }
         // Comment lines are passed over; in a .PRN file the reader keeps the
         // column headings, which name the blank-separated values after them.
+        CommentAction CommentLine(const LogLine&, const std::vector<std::string>* headings) {
+            if (headings != nullptr) loop_.headings_ = std::make_shared<const std::vector<std::string>>(*headings);
+            return CommentAction::Skip;
+        }
         bool Value(const LogRecord& value, const LogLine& line) {
             if (line.number != valuesOfLine_) {  // the first value of the line
                 valuesOfLine_ = line.number;
@@ -153,11 +159,52 @@ private:
 
     void ReadLines() {
         if (request_.fastMode && request_.bulk && BulkWriter::Supports(writer_.Connection())) bulk_.emplace(writer_);
+        if (request_.from) {
+            headings_ = std::make_shared<const std::vector<std::string>>(request_.from->headings);
+            readThrough_ = {request_.from->offset, request_.from->linesBefore, headings_};
+            result_.committed = *request_.from;
+        }
         if (request_.fastMode) StartBatch();
         LogValueReader reader(request_.logFile, prnFile_);
+        if (request_.from) reader.StartAt(*request_.from);
+        reader.SetCompleteLinesOnly(request_.completeLinesOnly);
         size_ = reader.FileSize();
         LineEvents events(*this);
         reader.Read(events);
+        // A run ended in the middle of a line has read through the lines before it only.
+        if (!control_.closing) ReadThrough(reader.BytesConsumed(), reader.LinesRead());
+    }
+
+    // How far the file is read, and how far its values are in the database.
+    struct Place {
+        std::uint64_t offset = 0;
+        std::uint64_t lines = 0;
+        std::shared_ptr<const std::vector<std::string>> headings;
+    };
+
+    /// Every line before `offset` has had all its values written (or passed over).
+    void ReadThrough(std::uint64_t offset, std::uint64_t lines) {
+        readThrough_ = {offset, lines, headings_};
+        // Without batches every statement is committed on its own.
+        if (!request_.fastMode) MarkCommitted();
+    }
+
+    /// A value was not written: what follows may be read through, but the
+    /// committed place stays before `place` for a later run to try again.
+    void Hold(const Place& place) {
+        if (!held_ || place.offset < held_->offset) held_ = place;
+    }
+
+    void MarkCommitted() {
+        const Place& place = held_ ? *held_ : readThrough_;
+        if (place.offset <= result_.committed.offset) return;
+        result_.committed.offset = place.offset;
+        result_.committed.linesBefore = place.lines;
+        if (place.headings != committedHeadings_) {
+            committedHeadings_ = place.headings;
+            result_.committed.headings = place.headings ? *place.headings : std::vector<std::string>{};
+        }
+        observer_.Committed(result_.committed);
     }
 
     /// One value of a line reaches the write step. Every paired numeric value
@@ -189,6 +236,9 @@ private:
         if (bulk_) {
             // Written in sets when the batch is committed.
             pending_.push_back({pair, value.timeTag, value.value, WriteOutcome::Failed});
+            // Where its line starts: a value that turns out not written holds
+            // the committed place there.
+            pendingPlaces_.push_back(readThrough_);
             observer_.ValueWritten();
             if (BatchFull(pending_.size())) {
                 CommitBatch();
@@ -221,6 +271,7 @@ private:
                 break;
             case WriteOutcome::Failed:
                 ++result_.counts.failed;
+                Hold(readThrough_);
                 break;
         }
     }
@@ -251,6 +302,7 @@ private:
 
     void StartBatch() {
         batch_.guard.emplace(writer_);
+        batchStart_ = readThrough_;
         ForgetBatch();
         batch_.started = std::chrono::steady_clock::now();
     }
@@ -308,12 +360,14 @@ private:
             if (!results_[i].Written()) {
                 ReportWrite(sink_, results_[i], value.pair->StationId, value.pair->SensorName, value.timeTag,
                             value.value);
+                Hold(pendingPlaces_[i]);
             } else {
                 batch_.values.push_back(value);
             }
             Count(value.outcome);
         }
         pending_.clear();
+        pendingPlaces_.clear();
     }
 
     void UncountLast(WriteOutcome outcome) {
@@ -324,6 +378,7 @@ private:
     /// The batch's values were not written after all: each is counted and
     /// reported as a failed write is.
     void ReportBatchLost(const std::string& error) {
+        Hold(batchStart_);
         result_.counts.inserted -= batch_.inserted;
         result_.counts.updated -= batch_.updated;
         result_.counts.failed += batch_.inserted + batch_.updated;
@@ -349,6 +404,7 @@ private:
             throw *failed;
         }
         // Only now are the batch's values kept whatever happens to the run.
+        MarkCommitted();
         if (sink_.ShowDetails()) {
             for (const BatchValue& kept : batch_.values) {
                 sink_.AddStatusMessage(WrittenValueText(kept.outcome, kept.pair->StationId, kept.pair->SensorName,
@@ -383,8 +439,14 @@ private:
     // Bulk mode: the set writer, the values of the batch not yet written, and the writer's in- and output.
     std::optional<BulkWriter> bulk_;
     std::vector<BatchValue> pending_;
+    std::vector<Place> pendingPlaces_;
     std::vector<BulkValue> sets_;
     std::vector<WriteResult> results_;
+    std::shared_ptr<const std::vector<std::string>> headings_;  // the .PRN headings in force
+    std::shared_ptr<const std::vector<std::string>> committedHeadings_;
+    Place readThrough_;
+    Place batchStart_;
+    std::optional<Place> held_;
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/DbError.h"
+#include "logfile/LogValueReader.h"
 #include "status/StatusSink.h"
 #include "status/UserDialogs.h"
 
@@ -57,6 +58,10 @@ struct ImportRequest {
     /// In fast mode, write each batch in sets (many rows a statement) where
     /// the engine has a set path (SQLite, PostgreSQL); off: one statement a value.
     bool bulk = true;
+    /// Following a growing file: the reading starts here instead of at the
+    /// top, and a last line without its line end is left for a later run.
+    std::optional<LogReadStart> from;
+    bool completeLinesOnly = false;
 };
 
 /// The four checks before a run, each asked or reported through `dialogs`.
@@ -72,6 +77,9 @@ public:
     virtual void LineCounted(std::int64_t /*count*/) {}
     /// Called after each written value: the window lets its events through here.
     virtual void ValueWritten() {}
+    /// The values read up to `place` are committed (ImportResult::committed
+    /// as it stands now); called each time it moves on.
+    virtual void Committed(const LogReadStart& /*place*/) {}
     virtual void RunEnded() {}
 };
 
@@ -98,6 +106,12 @@ struct ImportResult {
     /// that is what ended the run.
     std::optional<DbError> dbError;
     ImportCounts counts;
+    /// How far the values read are in the database, whatever ended the run:
+    /// the offset after the last line read through whose values are all
+    /// committed, with the lines before it and the .PRN headings in force
+    /// there. A value that could not be written holds it at the start of its
+    /// line. A run that starts from `from` never gives less than that.
+    LogReadStart committed;
 };
 
 /// Runs one import: the line loop, the writes, progress and counts, and the end

@@ -51,6 +51,23 @@ std::uint64_t LogLineReader::CurrentFileSize() const noexcept {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
+void LogLineReader::StartAt(std::uint64_t offset, std::uint64_t linesBefore) {
+    if (offset > 0) {
+        // The byte before and the byte at the offset: a line feed there that
+        // is already written is passed over at once, else when it comes.
+        char around[2] = {};
+        const ssize_t got = ::pread(fd_, around, 2, static_cast<off_t>(offset - 1));
+        skipLineFeed_ = got >= 1 && around[0] == '\r';
+        if (skipLineFeed_ && got == 2) {
+            skipLineFeed_ = false;
+            if (around[1] == '\n') ++offset;
+        }
+    }
+    if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) throw LogFileError(path_, SystemMessage(errno));
+    bytesConsumed_ = offset;
+    linesRead_ = linesBefore;
+}
+
 bool LogLineReader::LineEndUndecided(std::size_t lineBreak) const {
     // A carriage return last in the buffer may be the first half of a CR LF
     // pair: that is known once the byte after it is read.
@@ -98,6 +115,7 @@ bool LogLineReader::Fill() {
         // Nothing after a control-Z belongs to the text, not even what is in the buffer already.
         end_ = static_cast<std::size_t>(static_cast<const char*>(stop) - buffer_.get());
         endOfText_ = true;
+        controlZSeen_ = true;
     }
     return true;
 }
@@ -118,6 +136,13 @@ bool LogLineReader::ReadLine(std::string_view& line) {
     longLine_.clear();
     longLineCut_ = false;
     lineCut_ = false;
+    if (skipLineFeed_) {
+        if (begin_ == end_) Fill();
+        if (begin_ < end_) {
+            skipLineFeed_ = false;
+            if (buffer_[begin_] == '\n') ++begin_, ++bytesConsumed_;
+        }
+    }
     if (ReadBufferedLine(line)) return true;
     bool gathering = false;
     std::uint64_t gatheredBytes = 0;
@@ -156,6 +181,8 @@ bool LogLineReader::ReadLine(std::string_view& line) {
             // The end of the text: a carriage return kept is a line end after all.
             if (searchFrom < end_) continue;
             if (!gathering && begin_ == end_) return false;
+            // A line without its line end may still be being written.
+            if (completeLinesOnly_ && !controlZSeen_) return false;
             pieceEnd = end_;
         }
         const std::string_view piece(data + begin_, pieceEnd - begin_);

@@ -45,11 +45,24 @@ public:
     LogLineReader(const LogLineReader&) = delete;
     LogLineReader& operator=(const LogLineReader&) = delete;
 
+    /// Reading starts at `offset` (the start of a line), with `linesBefore`
+    /// lines counted before it, instead of at the top. When the byte before
+    /// `offset` is a carriage return, a line feed right at `offset` is the
+    /// second half of that line end and gives no line. Call before the first
+    /// ReadLine; throws LogFileError when the file cannot be positioned.
+    void StartAt(std::uint64_t offset, std::uint64_t linesBefore);
+    /// A last line without its line end is not read: the reading ends before
+    /// it, as it ends at the end of the file (a file still being written is
+    /// read up to its last complete line). A control-Z still ends the text,
+    /// and the line before it.
+    void SetCompleteLinesOnly(bool on) noexcept { completeLinesOnly_ = on; }
+
     /// The text of the next line in `line`, valid until the next call. False at
     /// the end of the file's text. Throws LogFileError when reading fails.
     bool ReadLine(std::string_view& line);
 
-    /// Bytes of the file taken by the lines read so far, line ends included.
+    /// Offset after the lines read so far, line ends included (from the top of
+    /// the file, also when reading started further on).
     std::uint64_t BytesConsumed() const noexcept { return bytesConsumed_; }
     /// Characters of the texts of the lines read so far (line ends not counted).
     std::uint64_t CharactersRead() const noexcept { return charactersRead_; }
@@ -88,8 +101,11 @@ private:
     std::size_t begin_ = 0;  // first unread byte in buffer_
     std::size_t end_ = 0;    // one past the last valid byte in buffer_
     bool endOfText_ = false;
-    std::string longLine_;      // a line that did not fit into the buffer
-    bool longLineCut_ = false;  // longLine_ grew past the limit: the rest is passed over
+    bool controlZSeen_ = false;
+    bool completeLinesOnly_ = false;
+    bool skipLineFeed_ = false;  // the reading starts between a carriage return and a possible line feed
+    std::string longLine_;       // a line that did not fit into the buffer
+    bool longLineCut_ = false;   // longLine_ grew past the limit: the rest is passed over
     std::size_t maxLineText_;
     bool lineCut_ = false;
     std::uint64_t bytesConsumed_ = 0;

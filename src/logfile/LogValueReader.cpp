@@ -10,6 +10,12 @@ LogValueReader::LogValueReader(std::string path) : LogValueReader(path, IsPrnFil
 LogValueReader::LogValueReader(std::string path, bool prnFile, std::size_t bufferSize, std::size_t maxLineText)
     : lines_(std::move(path), bufferSize, maxLineText), prnFile_(prnFile) {}
 
+void LogValueReader::StartAt(const LogReadStart& start) {
+    lines_.StartAt(start.offset, start.linesBefore);
+    headings_ = start.headings;
+    hasHeadings_ = !headings_.empty();
+}
+
 const std::vector<std::string>* LogValueReader::TakeHeadings(std::string_view line) {
     if (!prnFile_) return nullptr;
     auto names = ParseColumnHeadings(line);

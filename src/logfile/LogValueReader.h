@@ -54,6 +54,15 @@ struct LogValueVisitor {
     void FileShrank() {}
 };
 
+/// Where a reading starts when not at the top: the byte offset of a line's
+/// start, the number of lines before it and the .PRN column headings in force
+/// there (none when empty).
+struct LogReadStart {
+    std::uint64_t offset = 0;
+    std::uint64_t linesBefore = 0;
+    std::vector<std::string> headings;
+};
+
 /// Reads a log file from top to bottom into a stream of values and line events.
 /// Empty lines are passed over without an event but LineRead.
 class LogValueReader {
@@ -65,8 +74,17 @@ public:
     LogValueReader(std::string path, bool prnFile, std::size_t bufferSize = 1u << 20,
                    std::size_t maxLineText = LogLineReader::kMaxLineText);
 
+    /// Reads from `start` on instead of from the top (see LogLineReader::StartAt);
+    /// call before Read.
+    void StartAt(const LogReadStart& start);
+    /// A last line without its line end is not read (see LogLineReader).
+    void SetCompleteLinesOnly(bool on) noexcept { lines_.SetCompleteLinesOnly(on); }
+
     /// Size of the file in bytes when it was opened.
     std::uint64_t FileSize() const noexcept { return lines_.FileSize(); }
+    /// Offset after the last line read, and the lines read up to it.
+    std::uint64_t BytesConsumed() const noexcept { return lines_.BytesConsumed(); }
+    std::uint64_t LinesRead() const noexcept { return lines_.LinesRead(); }
     bool PrnFile() const noexcept { return prnFile_; }
 
     /// Reads the file to its end or until the visitor ends it. Throws
@@ -91,6 +109,7 @@ private:
 template <class Visitor>
 void LogValueReader::Read(Visitor& visitor) {
     LogLine line;
+    line.end = lines_.BytesConsumed();
     while (visitor.GoOn() && lines_.ReadLine(line.text)) {
         line.start = line.end;
         line.end = lines_.BytesConsumed();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -275,6 +277,124 @@ TEST(LogValueReader, AFileCutShortWhileReadIsTold) {
     whole.Read(recorder);
     ASSERT_FALSE(recorder.events.empty());
     EXPECT_NE(recorder.events.back(), "shrank");
+}
+
+/// Appends `bytes` to the file at `path`.
+void Append(const std::string& path, const std::string& bytes) {
+    FILE* file = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+std::string ValueLine(int value, const char* end = "\n") {
+    return "TEMP,06/15/2005,12:30:00," + std::to_string(value) + ",G" + end;
+}
+
+TEST(LogValueReader, FromAnyLineStartTheEventsAreThoseOfTheWholeReadingFromThere) {
+    TempDir folder;
+    const std::string bytes = ValueLine(1) + "'a comment\r\n" + ValueLine(2, "\r") + "\n" +
+                              "06/15/2005,12:30:00,ST01,1,2,3\r\n" + "JUNK\n" + ValueLine(3, "");
+    const std::string path = folder.Write("tail.log", bytes);
+    for (const std::size_t buffer : {3u, 64u, 1u << 20}) {
+        SCOPED_TRACE(buffer);
+        LogValueReader whole(path, false, buffer);
+        Recorder all;
+        whole.Read(all);
+        for (std::size_t first = 0; first < all.events.size(); ++first) {
+            if (all.events[first].rfind("read ", 0) != 0) continue;
+            // "read N [text] start..end"
+            const std::string& event = all.events[first];
+            const std::uint64_t number = std::stoull(event.substr(5));
+            const std::uint64_t start = std::stoull(event.substr(event.rfind(' ') + 1));
+            SCOPED_TRACE(event);
+            LogValueReader tail(path, false, buffer);
+            tail.StartAt({start, number - 1, {}});
+            Recorder from;
+            tail.Read(from);
+            EXPECT_EQ(from.events,
+                      std::vector<std::string>(all.events.begin() + static_cast<long>(first), all.events.end()));
+            EXPECT_EQ(tail.BytesConsumed(), bytes.size());
+        }
+    }
+}
+
+TEST(LogValueReader, CompleteLinesOnlyLeavesALastLineWithoutItsLineEnd) {
+    struct Row {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> names;  // of the values read
+        std::size_t consumed;
+    };
+    const std::string one = ValueLine(1);
+    const Row rows[] = {
+        {"last line unfinished", one + "TEMP,06/15/2005,12:3", {"TEMP"}, one.size()},
+        {"every line ended", one + ValueLine(2), {"TEMP", "TEMP"}, 2 * one.size()},
+        {"a carriage return ends a line", one + ValueLine(2, "\r"), {"TEMP", "TEMP"}, 2 * one.size()},
+        {"a control-Z ends the text and its line",
+         one + ValueLine(2, "\x1a") + "more",
+         {"TEMP", "TEMP"},
+         2 * one.size() - 1},
+        {"nothing ended yet", "TEMP,06/15", {}, 0},
+        {"empty", "", {}, 0},
+    };
+    for (const std::size_t buffer : {3u, 1u << 20}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.what) + " buffer " + std::to_string(buffer));
+            TempDir folder;
+            const std::string path = folder.Write("growing.log", row.bytes);
+            LogValueReader reader(path, false, buffer);
+            reader.SetCompleteLinesOnly(true);
+            Recorder recorder;
+            reader.Read(recorder);
+            EXPECT_EQ(recorder.names, row.names);
+            EXPECT_EQ(reader.BytesConsumed(), row.consumed);
+            EXPECT_TRUE(std::find(recorder.events.begin(), recorder.events.end(), "shrank") == recorder.events.end());
+        }
+    }
+}
+
+TEST(LogValueReader, ALineFinishedLaterIsReadOnceWhereTheLastReadingStopped) {
+    TempDir folder;
+    const std::string path = folder.Write("growing.log", ValueLine(1) + "TEMP,06/15/2005,12:3");
+    LogValueReader first(path);
+    first.SetCompleteLinesOnly(true);
+    Recorder before;
+    first.Read(before);
+    Append(path, "0:00,2,G\r");  // the carriage return of a CR LF; the line feed comes later
+    LogValueReader second(path);
+    second.SetCompleteLinesOnly(true);
+    second.StartAt({first.BytesConsumed(), first.LinesRead(), {}});
+    Recorder middle;
+    second.Read(middle);
+    EXPECT_EQ(middle.events, (std::vector<std::string>{"read 2 [TEMP,06/15/2005,12:30:00,2,G] 29..58", "value 2 TEMP",
+                                                       "done 2 [TEMP,06/15/2005,12:30:00,2,G] 29..58 kind 1"}));
+    Append(path, "\n" + ValueLine(3));
+    LogValueReader third(path);
+    third.SetCompleteLinesOnly(true);
+    third.StartAt({second.BytesConsumed(), second.LinesRead(), {}});
+    Recorder after;
+    third.Read(after);
+    // The line feed after the carriage return is no line of its own.
+    EXPECT_EQ(after.events, (std::vector<std::string>{"read 3 [TEMP,06/15/2005,12:30:00,3,G] 59..88", "value 3 TEMP",
+                                                      "done 3 [TEMP,06/15/2005,12:30:00,3,G] 59..88 kind 1"}));
+    EXPECT_EQ(third.BytesConsumed(), 88u);
+}
+
+TEST(LogValueReader, TheHeadingsGivenAtTheStartNameTheValues) {
+    TempDir folder;
+    const std::string heading = "\"DATE\" \"TIME\" \"T1\" \"T2\"\r\n";
+    const std::string path = folder.Write("start.PRN", heading + "06/15/2005 12:30:00 1 2\r\n");
+    LogValueReader reader(path);
+    reader.StartAt({heading.size(), 1, {"T1", "T2"}});
+    Recorder recorder;
+    reader.Read(recorder);
+    EXPECT_EQ(recorder.headingNames, (std::vector<std::string>{"T1", "T2"}));
+    LogValueReader without(path);
+    without.StartAt({heading.size(), 1, {}});
+    Recorder plain;
+    without.Read(plain);
+    EXPECT_EQ(plain.headingNames, (std::vector<std::string>{"", ""}));
 }
 
 TEST(LogValueReader, AFileThatCannotBeOpenedThrows) {

@@ -1,0 +1,210 @@
+#include "follow/FollowFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+
+#include "logfile/LogLineReader.h"
+
+namespace vireo {
+
+std::optional<FileLook> LookAtFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT) return std::nullopt;
+        throw LogFileError(path, std::strerror(errno));
+    }
+    if (!S_ISREG(info.st_mode)) throw LogFileError(path, "not a regular file");
+    FileLook look;
+    look.device = static_cast<std::uint64_t>(info.st_dev);
+    look.inode = static_cast<std::uint64_t>(info.st_ino);
+    look.size = static_cast<std::uint64_t>(info.st_size);
+    look.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return look;
+}
+
+std::uint64_t HeadHash(const std::string& path, std::uint64_t length) {
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    if (length == 0) return hash;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw LogFileError(path, std::strerror(errno));
+    char buffer[kHeadBytes];
+    std::uint64_t done = 0;
+    while (done < length) {
+        const ssize_t count =
+            ::pread(fd, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(length - done, sizeof buffer)),
+                    static_cast<off_t>(done));
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) break;  // shorter than told: the hash differs
+        for (ssize_t i = 0; i < count; ++i) {
+            hash ^= static_cast<unsigned char>(buffer[i]);
+            hash *= 0x100000001b3u;
+        }
+        done += static_cast<std::uint64_t>(count);
+    }
+    const int error = errno;
+    ::close(fd);
+    if (done < length && error != 0 && error != EINTR) throw LogFileError(path, std::strerror(error));
+    return hash;
+}
+
+FollowStart DecideStart(const FollowRecord* record, const FileLook& now,
+                        const std::function<std::uint64_t(std::uint64_t)>& headHash) {
+    if (record == nullptr) return FollowStart::New;
+    if (record->device == now.device && record->inode == now.inode && record->size == now.size &&
+        record->modifiedNs == now.modifiedNs)
+        return FollowStart::Unchanged;
+    if (now.size < record->size) return FollowStart::Shorter;
+    // Also a file put in place of the old one (another inode) goes on from
+    // the position when it begins with the same bytes: a copy that grew.
+    if (headHash(record->headLength) != record->headHash) return FollowStart::Replaced;
+    return FollowStart::Continue;
+}
+
+std::string FollowStartText(FollowStart start, const std::string& path) {
+    switch (start) {
+        case FollowStart::Shorter:
+            return "The log file became shorter since the last import, it is read again from the start - " + path;
+        case FollowStart::Replaced:
+            return "The first bytes of the log file changed since the last import (rotated or replaced), it is read "
+                   "again from the start - " +
+                   path;
+        case FollowStart::New:
+        case FollowStart::Unchanged:
+        case FollowStart::Continue:
+            break;
+    }
+    return {};
+}
+
+std::string FollowPath(const std::string& path) { return std::filesystem::absolute(path).lexically_normal().string(); }
+
+namespace {
+
+/// The front end's observer, and the position kept after a commit now and then.
+class KeepingObserver : public ImportObserver {
+public:
+    KeepingObserver(ImportObserver& inner, const KeepPosition& keeping,
+                    std::function<FollowRecord(const LogReadStart&)> recordAt)
+        : inner_(inner), keeping_(keeping), recordAt_(std::move(recordAt)) {}
+    void RunStarted() override {
+        inner_.RunStarted();
+        lastKept_ = std::chrono::steady_clock::now();
+    }
+    void ProgressChanged(int percent) override { inner_.ProgressChanged(percent); }
+    void LineCounted(std::int64_t count) override { inner_.LineCounted(count); }
+    void ValueWritten() override { inner_.ValueWritten(); }
+    void RunEnded() override { inner_.RunEnded(); }
+    void Committed(const LogReadStart& place) override {
+        inner_.Committed(place);
+        if (!keeping_.keep) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastKept_ < keeping_.every) return;
+        lastKept_ = now;
+        keeping_.keep(recordAt_(place));
+    }
+
+private:
+    ImportObserver& inner_;
+    const KeepPosition& keeping_;
+    std::function<FollowRecord(const LogReadStart&)> recordAt_;
+    std::chrono::steady_clock::time_point lastKept_{};
+};
+
+}  // namespace
+
+FollowOutcome FollowFile(const std::string& path, const std::string& dataSource, const FollowRecord* record,
+                         bool skipUnchanged, ImportRequest request, SensorPairs& pairs, DataWriter& writer,
+                         StatusSink& sink, ImportObserver& observer, const RunControl& control,
+                         const KeepPosition& keeping) {
+    FollowOutcome outcome;
+    std::optional<FileLook> look;
+    std::uint64_t headLength = 0;
+    std::uint64_t headHash = 0;
+    try {
+        look = LookAtFile(path);
+        if (!look) {
+            outcome.missing = true;
+            return outcome;
+        }
+        outcome.start = DecideStart(record, *look, [&path](std::uint64_t length) { return HeadHash(path, length); });
+        if (outcome.start == FollowStart::Unchanged && skipUnchanged) return outcome;
+        headLength = std::min(kHeadBytes, look->size);
+        headHash = HeadHash(path, headLength);
+    } catch (const std::exception& error) {
+        outcome.result.error = error.what();
+        return outcome;
+    }
+    if (const std::string why = FollowStartText(outcome.start, path); !why.empty()) sink.AddStatusMessage(why);
+    request.logFile = path;
+    request.completeLinesOnly = true;
+    if (outcome.start == FollowStart::Continue || outcome.start == FollowStart::Unchanged)
+        request.from = LogReadStart{record->offset, record->lines, record->headings};
+    else
+        request.from.reset();
+
+    // The record of the file as it was looked at, at a place up to which its values are committed.
+    auto recordAt = [&](const LogReadStart& place) {
+        FollowRecord next;
+        next.path = FollowPath(path);
+        next.dataSource = dataSource;
+        next.device = look->device;
+        next.inode = look->inode;
+        next.modifiedNs = look->modifiedNs;
+        next.offset = place.offset;
+        next.lines = place.linesBefore;
+        next.headings = place.headings;
+        // The file may have grown while it was read.
+        next.size = std::max(look->size, next.offset);
+        next.headLength = headLength;
+        next.headHash = headHash;
+        return next;
+    };
+    KeepingObserver keepingObserver(observer, keeping, recordAt);
+    outcome.result = RunImport(request, pairs, writer, sink, keepingObserver, control);
+    outcome.read = true;
+    FollowRecord next = recordAt(outcome.result.committed);
+    if (record == nullptr || !(next == *record)) outcome.record = std::move(next);
+    return outcome;
+}
+
+FollowSession::FollowSession(std::string statePath)
+    : path_(std::move(statePath)), lock_(path_), state_(LoadFollowState(path_)) {}
+
+void FollowSession::Keep(const FollowRecord& record) {
+    state_.Put(record);
+    SaveFollowState(path_, state_);
+}
+
+ImportResult FollowSession::Import(const ImportRequest& request, const std::string& dataSource, SensorPairs& pairs,
+                                   DataWriter& writer, StatusSink& sink, ImportObserver& observer,
+                                   const RunControl& control) {
+    const std::string key = FollowPath(request.logFile);
+    std::optional<FollowRecord> record;
+    if (const FollowRecord* kept = state_.Find(key, dataSource)) record = *kept;
+    // A save that fails while the run goes on is tried again at its end.
+    KeepPosition keeping{[this](const FollowRecord& now) {
+        try {
+            Keep(now);
+        } catch (const FollowStateError&) {
+        }
+    }};
+    FollowOutcome outcome = FollowFile(request.logFile, dataSource, record ? &*record : nullptr, false, request, pairs,
+                                       writer, sink, observer, control, keeping);
+    if (outcome.record) {
+        try {
+            Keep(*outcome.record);
+        } catch (const FollowStateError& error) {
+            if (outcome.result.error.empty()) outcome.result.error = error.what();
+        }
+    }
+    return outcome.result;
+}
+
+}  // namespace vireo

@@ -1,0 +1,256 @@
+// import --incremental and watch, run in this process.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "cli/CliRun.h"
+#include "follow/FollowState.h"
+#include "scan/Regional.h"
+#include "support/TempDir.h"
+#include "support/TestDataSource.h"
+
+namespace vireo {
+namespace {
+
+using testing::Backend;
+using testing::CliRun;
+using testing::RunCommand;
+using testing::TempDir;
+using testing::TestDataSource;
+using testing::WriteFile;
+
+/// One TEMP line: day of June 2005 and minute give the time tag.
+std::string Line(int day, int minute, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "TEMP,06/%02d/2005,12:%02d:00,%g,G\r\n", day, minute, value);
+    return text;
+}
+
+void Append(const std::string& path, const std::string& bytes) {
+    FILE* file = std::fopen(path.c_str(), "ab");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+/// The lines of `out` without the time text of status lines.
+std::vector<std::string> Lines(const std::string& out) {
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) {
+        const auto blanks = line.find("    ");
+        lines.push_back(blanks == std::string::npos ? line : line.substr(blanks + 4));
+    }
+    return lines;
+}
+
+class FollowCommandsTest : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override {
+        SetRegional(RegionalSettings{});
+        source_ = std::make_unique<TestDataSource>(GetParam());
+        ::setenv("VIREO_TEST_PASSWORD", source_->Password().c_str(), 1);
+        WriteFile(dir_.File("list.sfg"), "[Import]\nSensors=TEMP||ST01.TEMP\n");
+        std::filesystem::create_directory(dir_.File("logs"));
+    }
+
+    std::vector<std::string> Args(std::vector<std::string> args) const {
+        for (const std::string& a : {std::string("--dsn"), source_->Name(), std::string("--user"), source_->User(),
+                                     std::string("--password-env"), std::string("VIREO_TEST_PASSWORD")})
+            args.push_back(a);
+        return args;
+    }
+    std::size_t RowCount() const {
+        return std::stoul(source_->Select("SELECT COUNT(*) FROM TF_DATA1")[0][0].value_or("0"));
+    }
+
+    TempDir dir_;
+    std::unique_ptr<TestDataSource> source_;
+};
+
+TEST_P(FollowCommandsTest, AnIncrementalImportTakesOnlyTheLinesAppendedSinceTheLastOne) {
+    const std::string log = dir_.Write("a.log", Line(1, 1, 1) + Line(1, 2, 2) + "TEMP,06/01/2005,12:0");
+    const std::vector<std::string> args = Args({"import", log, "--list", dir_.File("list.sfg"), "--incremental"});
+    CliRun first = RunCommand(args);
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(Lines(first.out),
+              (std::vector<std::string>{"Import process completed..",
+                                        "Lines: 2  inserted: 2  updated: 0  not written: 0  without time tag: 0"}));
+    // Kept beside the list.
+    EXPECT_TRUE(std::filesystem::exists(dir_.File("list.positions")));
+
+    Append(log, "3:00,3,G\r\n" + Line(1, 4, 4));
+    CliRun second = RunCommand(args);
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(Lines(second.out).back(), "Lines: 2  inserted: 2  updated: 0  not written: 0  without time tag: 0");
+    CliRun nothing = RunCommand(args);
+    EXPECT_EQ(Lines(nothing.out).back(), "Lines: 0  inserted: 0  updated: 0  not written: 0  without time tag: 0");
+    EXPECT_EQ(RowCount(), 4u);
+
+    // Cut and begun again by the logger.
+    WriteFile(log, Line(2, 1, 5));
+    CliRun cut = RunCommand(args);
+    EXPECT_EQ(
+        Lines(cut.out),
+        (std::vector<std::string>{
+            "The log file became shorter since the last import, it is read again from the start - " + log + ".",
+            "Import process completed..", "Lines: 1  inserted: 1  updated: 0  not written: 0  without time tag: 0"}));
+    EXPECT_EQ(RowCount(), 5u);
+
+    // A plain import is not incremental and leaves the positions alone.
+    const std::string kept = testing::ReadFile(dir_.File("list.positions"));
+    CliRun plain = RunCommand(Args({"import", log, "--list", dir_.File("list.sfg")}));
+    EXPECT_EQ(Lines(plain.out).back(), "Lines: 1  inserted: 0  updated: 1  not written: 0  without time tag: 0");
+    EXPECT_EQ(testing::ReadFile(dir_.File("list.positions")), kept);
+}
+
+TEST_P(FollowCommandsTest, ThePositionsFileIsCheckedBeforeAnythingIsWritten) {
+    const std::string log = dir_.Write("a.log", Line(1, 1, 1));
+    const std::string usage = "usage: vireo-import import";
+    CliRun state = RunCommand(Args({"import", log, "--list", dir_.File("list.sfg"), "--state", dir_.File("s")}));
+    EXPECT_EQ(state.status, 2);
+    EXPECT_EQ(state.err.rfind("vireo-import import: --state goes with --incremental\n" + usage, 0), 0u) << state.err;
+
+    CliRun noState = RunCommand(Args({"import", log, "--pair", "TEMP||ST01.TEMP", "--incremental"}));
+    EXPECT_EQ(noState.status, 2);
+    EXPECT_EQ(noState.err,
+              "vireo-import import: the positions of the files need --state FILE when there is no --list\n");
+
+    WriteFile(dir_.File("broken.positions"), "something else\n");
+    CliRun broken = RunCommand(
+        Args({"import", log, "--pair", "TEMP||ST01.TEMP", "--incremental", "--state", dir_.File("broken.positions")}));
+    EXPECT_EQ(broken.status, 2);
+    EXPECT_EQ(broken.err, "vireo-import import: " + dir_.File("broken.positions") +
+                              ": line 1: not a positions file of vireo-import\n");
+
+    {
+        FollowStateLock held(dir_.File("list.positions"));
+        CliRun locked = RunCommand(Args({"import", log, "--list", dir_.File("list.sfg"), "--incremental"}));
+        EXPECT_EQ(locked.status, 2);
+        EXPECT_EQ(locked.err, "vireo-import import: The positions file " + dir_.File("list.positions") +
+                                  " is in use by another vireo-import (process " + std::to_string(::getpid()) + ")\n");
+        CliRun watch = RunCommand(Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once"}));
+        EXPECT_EQ(watch.status, 2);
+        EXPECT_EQ(watch.err, "vireo-import watch: The positions file " + dir_.File("list.positions") +
+                                 " is in use by another vireo-import (process " + std::to_string(::getpid()) + ")\n");
+    }
+    EXPECT_EQ(RowCount(), 0u);
+}
+
+TEST_P(FollowCommandsTest, OnePassOverAFolderImportsEachMatchingFileWithSeveralJobs) {
+    for (int file = 0; file < 6; ++file) {
+        std::string lines;
+        for (int minute = 0; minute < 3; ++minute) lines += Line(file + 1, minute, file * 10 + minute);
+        dir_.Write("logs/a" + std::to_string(file) + ".log", lines);
+    }
+    dir_.Write("logs/notes.txt", Line(20, 0, 1));
+    const std::vector<std::string> args =
+        Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once", "--jobs", "3"});
+    CliRun first = RunCommand(args);
+    EXPECT_EQ(first.status, 0) << first.err;
+    const std::vector<std::string> lines = Lines(first.out);
+    for (int file = 0; file < 6; ++file) {
+        const std::string path = dir_.File("logs/a" + std::to_string(file) + ".log");
+        EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                             path + ": Lines: 3  inserted: 3  updated: 0  not written: 0  without time tag: 0"),
+                  1)
+            << first.out;
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), path + ": Import process completed.."), 1) << first.out;
+    }
+    EXPECT_EQ(lines.size(), 12u) << first.out;
+    EXPECT_EQ(RowCount(), 18u);
+
+    Append(dir_.File("logs/a2.log"), Line(3, 30, 99));
+    CliRun second = RunCommand(args);
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(Lines(second.out), (std::vector<std::string>{
+                                     dir_.File("logs/a2.log") + ": Import process completed..",
+                                     dir_.File("logs/a2.log") +
+                                         ": Lines: 1  inserted: 1  updated: 0  not written: 0  without time tag: 0"}));
+    EXPECT_EQ(RowCount(), 19u);
+}
+
+/// Four writers at once: PostgreSQL takes them together, SQLite one after the
+/// other (its busy timeout); either way every value is a row.
+TEST_P(FollowCommandsTest, FourJobsAtOnceLoseNothing) {
+    for (int file = 0; file < 8; ++file) {
+        std::string lines;
+        for (int k = 0; k < 1500; ++k) {
+            const int second = file * 1500 + k;
+            char line[64];
+            std::snprintf(line, sizeof line, "TEMP,07/%02d/2005,%02d:%02d:%02d,%d,G\r\n", 1 + second / 86400,
+                          second / 3600 % 24, second / 60 % 60, second % 60, second);
+            lines += line;
+        }
+        dir_.Write("logs/f" + std::to_string(file) + ".log", lines);
+    }
+    CliRun run =
+        RunCommand(Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once", "--jobs", "4"}));
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> lines = Lines(run.out);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find(": Lines: 1500  inserted: 1500  updated: 0  not written: 0") !=
+                                       std::string::npos;
+                            }),
+              8)
+        << run.out;
+    EXPECT_EQ(RowCount(), 12000u);
+    EXPECT_EQ(source_->Select("SELECT COUNT(DISTINCT ED_VALUE) FROM TF_DATA1")[0][0], "12000");
+}
+
+TEST_P(FollowCommandsTest, AFileThatFailsIsReportedAndTheOthersGoOn) {
+    const std::string good = dir_.Write("logs/good.log", Line(1, 1, 1));
+    const std::string fifo = dir_.File("fifo.log");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string later = dir_.File("later.log");
+    const std::vector<std::string> args = Args({"watch", fifo, good, later, "--list", dir_.File("list.sfg"), "--once"});
+    CliRun run = RunCommand(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, fifo + ": not a regular file\n");
+    EXPECT_EQ(Lines(run.out), (std::vector<std::string>{
+                                  later + ": Log file not found, it is looked for again at every pass.",
+                                  good + ": Import process completed..",
+                                  good + ": Lines: 1  inserted: 1  updated: 0  not written: 0  without time tag: 0"}));
+    EXPECT_EQ(RowCount(), 1u);
+    // The file named appears: the next pass takes it.
+    WriteFile(later, Line(2, 1, 2));
+    CliRun next = RunCommand(args);
+    EXPECT_EQ(next.err, fifo + ": not a regular file\n");
+    EXPECT_EQ(RowCount(), 2u);
+}
+
+TEST_P(FollowCommandsTest, BadWatchArgumentsGiveTheReason) {
+    struct Row {
+        std::vector<std::string> args;
+        std::string err;
+    } rows[] = {
+        {{"watch", "logs"}, "usage: vireo-import watch"},
+        {{"watch", "--list", "x.sfg"}, "usage: vireo-import watch"},
+        {{"watch", "logs", "--list", "x.sfg", "--jobs", "0"},
+         "vireo-import watch: --jobs takes a whole number from 1 to 64\n"},
+        {{"watch", "logs", "--list", "x.sfg", "--jobs", "1.5"},
+         "vireo-import watch: --jobs takes a whole number from 1 to 64\n"},
+        {{"watch", "logs", "--list", "x.sfg", "--interval", "soon"},
+         "vireo-import watch: --interval takes a number of seconds, at least 0.1\n"},
+        {{"watch", "logs", "--list", "x.sfg", "--bogus"}, "vireo-import watch: unknown option '--bogus'\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.err);
+        CliRun run = RunCommand(row.args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err.rfind(row.err, 0), 0u) << run.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FollowCommandsTest, ::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
+                         [](const auto& info) { return testing::BackendName(info.param); });
+
+}  // namespace
+}  // namespace vireo

@@ -1,0 +1,186 @@
+#include "follow/FollowState.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "support/TempDir.h"
+
+namespace vireo {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+FollowRecord Record(std::string path, std::string source) {
+    FollowRecord r;
+    r.path = std::move(path);
+    r.dataSource = std::move(source);
+    r.device = 2049;
+    r.inode = 131077;
+    r.size = 5000;
+    r.modifiedNs = 1733650000123456789;
+    r.offset = 4990;
+    r.lines = 120;
+    r.headLength = 4096;
+    r.headHash = 0xcbf29ce484222325u;
+    return r;
+}
+
+TEST(FollowStateTest, TextHoldsOneLinePerRecordAfterTheFormatLine) {
+    FollowState state;
+    FollowRecord r = Record("/data/a.prn", "TELEM");
+    r.headings = {"STAGE", "BATT"};
+    state.Put(r);
+    EXPECT_EQ(FollowStateText(state),
+              "vireo-import positions 1\n"
+              "/data/a.prn\tTELEM\t2049\t131077\t5000\t1733650000123456789\t4990\t120\t4096\tcbf29ce484222325\t2\t"
+              "STAGE\tBATT\n");
+}
+
+TEST(FollowStateTest, EveryFieldComesBackAlsoWithTabsLineEndsAndBackslashes) {
+    FollowState state;
+    FollowRecord odd = Record("/data/odd\tname\\with\nbreaks\r.log", "DSN\\2");
+    odd.headings = {"AIR\tTEMP", "", "X\\Y"};
+    state.Put(odd);
+    state.Put(Record("/data/b.log", "TELEM"));
+    state.Put(Record("/data/b.log", "OTHER"));  // one file, two data sources: two records
+    const FollowState back = ParseFollowState(FollowStateText(state), "p");
+    ASSERT_EQ(back.Size(), 3u);
+    ASSERT_NE(back.Find(odd.path, odd.dataSource), nullptr);
+    EXPECT_EQ(*back.Find(odd.path, odd.dataSource), odd);
+    EXPECT_EQ(*back.Find("/data/b.log", "OTHER"), Record("/data/b.log", "OTHER"));
+    EXPECT_EQ(back.Find("/data/b.log", "NONE"), nullptr);
+}
+
+TEST(FollowStateTest, PutReplacesTheRecordOfTheSameFileAndDataSource) {
+    FollowState state;
+    state.Put(Record("/a.log", "S"));
+    FollowRecord later = Record("/a.log", "S");
+    later.offset = 5000;
+    state.Put(later);
+    EXPECT_EQ(state.Size(), 1u);
+    EXPECT_EQ(state.Find("/a.log", "S")->offset, 5000u);
+}
+
+TEST(FollowStateTest, ABrokenFileIsRefusedWithItsLineAndWhy) {
+    const std::string head = "vireo-import positions 1\n";
+    const std::string good = "/a.log\tS\t1\t2\t100\t5\t90\t3\t100\tff\t0";
+    struct Case {
+        std::string text;
+        std::string message;
+    } cases[] = {
+        {"positions\n", "st: line 1: not a positions file of vireo-import"},
+        {head + "/a.log\tS\t1\t2\n", "st: line 2: wrong number of fields"},
+        {head + good + "\tEXTRA\n", "st: line 2: wrong number of fields"},
+        {head + "/a.log\tS\t1\t2\t100\t5\t90\t3\t100\tff\t2\tONE\n", "st: line 2: wrong number of fields"},
+        {head + "/a.log\tS\t1\tx\t100\t5\t90\t3\t100\tff\t0\n", "st: line 2: a number is not a number"},
+        {head + "/a.log\tS\t1\t2\t100\t5\t-90\t3\t100\tff\t0\n", "st: line 2: a number is not a number"},
+        {head + "/a.log\tS\t1\t2\t100\t5\t190\t3\t100\tff\t0\n", "st: line 2: offset beyond the file's size"},
+        {head + "/a\\q.log\tS\t1\t2\t100\t5\t90\t3\t100\tff\t0\n", "st: line 2: bad file name or data source"},
+        {head + "\tS\t1\t2\t100\t5\t90\t3\t100\tff\t0\n", "st: line 2: bad file name or data source"},
+        {head + good + "\n" + good.substr(0, 20) + "\n", "st: line 3: wrong number of fields"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        try {
+            ParseFollowState(c.text, "st");
+            ADD_FAILURE() << "accepted";
+        } catch (const FollowStateError& error) {
+            EXPECT_EQ(std::string(error.what()), c.message);
+        }
+    }
+}
+
+TEST(FollowStateTest, AMissingOrEmptyFileIsAnEmptyState) {
+    TempDir dir;
+    EXPECT_EQ(LoadFollowState(dir.File("none.positions")).Size(), 0u);
+    WriteFile(dir.File("empty.positions"), "");
+    EXPECT_EQ(LoadFollowState(dir.File("empty.positions")).Size(), 0u);
+}
+
+TEST(FollowStateTest, AFolderInPlaceOfTheFileIsReportedWithTheSystemsWords) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.File("st"));
+    try {
+        LoadFollowState(dir.File("st"));
+        ADD_FAILURE() << "read a folder";
+    } catch (const FollowStateError& error) {
+        EXPECT_EQ(std::string(error.what()), dir.File("st") + ": Is a directory");
+    }
+}
+
+TEST(FollowStateTest, SaveReplacesTheFileByARenameAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    const std::string path = dir.File("st.positions");
+    FollowState state;
+    state.Put(Record("/a.log", "S"));
+    SaveFollowState(path, state);
+    // A second name of the old file keeps the old text: the new text came in
+    // as a new file, never written over the old one in place.
+    ASSERT_EQ(::link(path.c_str(), dir.File("old").c_str()), 0);
+    FollowRecord later = Record("/a.log", "S");
+    later.offset = 5000;
+    state.Put(later);
+    SaveFollowState(path, state);
+    EXPECT_EQ(LoadFollowState(path).Find("/a.log", "S")->offset, 5000u);
+    EXPECT_EQ(LoadFollowState(dir.File("old")).Find("/a.log", "S")->offset, 4990u);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 2u);
+}
+
+TEST(FollowStateTest, ASaveThatCannotWriteThrowsAndKeepsTheOldFile) {
+    TempDir dir;
+    const std::string path = dir.File("missing/st.positions");
+    try {
+        SaveFollowState(path, FollowState{});
+        ADD_FAILURE() << "saved into a folder that does not exist";
+    } catch (const FollowStateError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  path + ".tmp" + std::to_string(::getpid()) + ": No such file or directory");
+    }
+    // A folder standing where the file goes: the rename fails, the folder stays.
+    std::filesystem::create_directory(dir.File("taken"));
+    std::filesystem::create_directory(dir.File("taken/inside"));
+    EXPECT_THROW(SaveFollowState(dir.File("taken"), FollowState{}), FollowStateError);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.File("taken/inside")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("taken.tmp" + std::to_string(::getpid()))));
+}
+
+TEST(FollowStateTest, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
+    TempDir dir;
+    const std::string path = dir.File("st.positions");
+    {
+        FollowStateLock first(path);
+        try {
+            FollowStateLock second(path);
+            ADD_FAILURE() << "two holders";
+        } catch (const FollowStateError& error) {
+            EXPECT_EQ(std::string(error.what()), "The positions file " + path +
+                                                     " is in use by another vireo-import (process " +
+                                                     std::to_string(::getpid()) + ")");
+        }
+        // Another process is refused as well.
+        const pid_t child = ::fork();
+        if (child == 0) {
+            try {
+                FollowStateLock other(path);
+                ::_exit(0);
+            } catch (const FollowStateError&) {
+                ::_exit(7);
+            }
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_EQ(WEXITSTATUS(status), 7);
+    }
+    EXPECT_NO_THROW(FollowStateLock again(path));
+}
+
+}  // namespace
+}  // namespace vireo
