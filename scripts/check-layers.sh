@@ -12,8 +12,9 @@ declare -A allowed=(
   [logfile]="logfile scan"
   [db]="db scan"
   [import]="import db logfile settings status scan"
-  [cli]="cli import db logfile settings status scan"
-  [gui]="gui import db logfile settings status scan"
+  [preview]="preview db logfile scan"
+  [cli]="cli preview import db logfile settings status scan"
+  [gui]="gui preview import db logfile settings status scan"
 )
 
 bad=0
