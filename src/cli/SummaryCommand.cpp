@@ -32,7 +32,9 @@ constexpr const char* kHelp =
     "  --format FORMAT  table (the default) or json\n"
     "\n"
     "Without --pair every name of the file is listed. Time tags are printed as\n"
-    "YYYY-MM-DD HH:MM:SS, intervals as HH:MM:SS (JSON: in seconds).\n";
+    "YYYY-MM-DD HH:MM:SS, intervals as HH:MM:SS (JSON: in seconds). The table\n"
+    "prints the log's names and texts as the file holds them (as 'sensors' does);\n"
+    "JSON gives them in UTF-8, read as Windows-1252.\n";
 
 /// How many gaps and refused values of one name the table lists below it.
 constexpr std::size_t kListedPerName = 10;
@@ -48,9 +50,9 @@ void PrintTable(const LogSeriesReading& reading, std::ostream& out) {
     for (const NameSeries& series : reading.series) {
         const SeriesStats& stats = series.stats;
         const bool any = stats.count > 0;
-        rows.push_back({Windows1252ToUtf8(series.name), std::to_string(stats.count),
-                        any ? IsoTimeTagText(stats.first) : "-", any ? IsoTimeTagText(stats.last) : "-",
-                        any ? ShortestNumberText(stats.minimum) : "-", any ? ShortestNumberText(stats.maximum) : "-",
+        rows.push_back({series.name, std::to_string(stats.count), any ? IsoTimeTagText(stats.first) : "-",
+                        any ? IsoTimeTagText(stats.last) : "-", any ? ShortestNumberText(stats.minimum) : "-",
+                        any ? ShortestNumberText(stats.maximum) : "-",
                         stats.medianInterval > 0 ? DurationText(stats.medianInterval) : "-",
                         std::to_string(stats.gaps.size()), std::to_string(stats.refusedCount)});
     }
@@ -69,7 +71,7 @@ void PrintTable(const LogSeriesReading& reading, std::ostream& out) {
     for (const auto& row : rows) printRow(row);
 
     for (const NameSeries& series : reading.series) {
-        const std::string name = Windows1252ToUtf8(series.name);
+        const std::string& name = series.name;
         for (std::size_t i = 0; i < series.stats.gaps.size() && i < kListedPerName; ++i) {
             const SeriesGap& gap = series.stats.gaps[i];
             out << name << ": gap from " << IsoTimeTagText(gap.from) << " to " << IsoTimeTagText(gap.to) << " ("
@@ -81,7 +83,7 @@ void PrintTable(const LogSeriesReading& reading, std::ostream& out) {
         for (std::size_t i = 0; i < series.refused.size() && i < kListedPerName; ++i) {
             const RefusedValue& refused = series.refused[i];
             out << name << ": line " << refused.line << ": " << RefusalText(refused.reason) << ": '"
-                << Windows1252ToUtf8(refused.valueText) << "'\n";
+                << refused.valueText << "'\n";
         }
         if (series.stats.refusedCount > kListedPerName) {
             out << name << ": " << series.stats.refusedCount - kListedPerName << " more refused values\n";
@@ -90,10 +92,10 @@ void PrintTable(const LogSeriesReading& reading, std::ostream& out) {
     if (reading.series.empty()) out << "No sensor values in the log file.\n";
 }
 
-/// A JSON string of a Windows-1252 text.
-std::string JsonText(std::string_view text) {
+/// A JSON string of a text that is already UTF-8 (a file name, a text of ours).
+std::string JsonText(std::string_view utf8) {
     std::string json = "\"";
-    for (char c : Windows1252ToUtf8(text)) {
+    for (char c : utf8) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             json += '\\';
@@ -109,6 +111,9 @@ std::string JsonText(std::string_view text) {
     return json + "\"";
 }
 
+/// A JSON string of a text of the log file (Windows-1252).
+std::string JsonLogText(std::string_view text) { return JsonText(Windows1252ToUtf8(text)); }
+
 std::string JsonNumber(double value) { return std::isfinite(value) ? ShortestNumberText(value) : "null"; }
 
 void PrintJson(const std::string& path, const LogSeriesReading& reading, std::ostream& out) {
@@ -117,7 +122,7 @@ void PrintJson(const std::string& path, const LogSeriesReading& reading, std::os
     for (const NameSeries& series : reading.series) {
         const SeriesStats& stats = series.stats;
         const bool any = stats.count > 0;
-        out << (firstSeries ? "\n" : ",\n") << "  {\"name\": " << JsonText(series.name)
+        out << (firstSeries ? "\n" : ",\n") << "  {\"name\": " << JsonLogText(series.name)
             << ", \"count\": " << stats.count
             << ", \"first\": " << (any ? JsonText(IsoTimeTagText(stats.first)) : "null")
             << ", \"last\": " << (any ? JsonText(IsoTimeTagText(stats.last)) : "null")
@@ -138,7 +143,7 @@ void PrintJson(const std::string& path, const LogSeriesReading& reading, std::os
         for (const RefusedValue& refused : series.refused) {
             out << (first ? "" : ", ") << "{\"line\": " << refused.line
                 << ", \"reason\": " << JsonText(RefusalText(refused.reason))
-                << ", \"text\": " << JsonText(refused.valueText)
+                << ", \"text\": " << JsonLogText(refused.valueText)
                 << ", \"timeTag\": " << (refused.hasTimeTag ? JsonText(IsoTimeTagText(refused.stamp)) : "null") << "}";
             first = false;
         }

@@ -152,7 +152,8 @@ LogSeriesReading ReadLogSeries(const std::string& path, const std::vector<std::s
     LogSeriesReading reading;
     reading.fileSize = reader.FileSize();
     reading.bytesRead = collector.BytesRead();
-    reading.cancelled = !collector.GoOn();
+    // Cancelled: stopped before the end (a Cancel after the last line changes nothing).
+    reading.cancelled = !collector.GoOn() && reading.bytesRead < reading.fileSize;
     reading.series = collector.TakeSeries();
     if (names.empty()) {
         std::stable_sort(reading.series.begin(), reading.series.end(),

@@ -73,6 +73,23 @@ TEST(SummaryCommand, Json) {
                   "]}\n");
 }
 
+TEST(SummaryCommand, LogTextsAreWindows1252TheTableKeepsTheirBytesJsonGivesUtf8) {
+    TempDir folder;
+    const std::string name =
+        "T\xb0"
+        "C";                               // T°C in Windows-1252
+    const std::string plusMinus = "\xb1";  // ± in Windows-1252
+    const std::string path = folder.WriteLines(
+        "degrees.log", {name + ",06/15/2005,12:30:00,21.5,G", name + ",06/15/2005,12:31:00," + plusMinus + "1,G"});
+    EXPECT_EQ(Summary({path}).out,
+              "NAME  COUNT  FIRST                LAST                 MIN   MAX   MEDIAN INTERVAL  GAPS  REFUSED\n" +
+                  name + "   1      2005-06-15 12:30:00  2005-06-15 12:30:00  21.5  21.5  -                0     1\n" +
+                  name + ": line 2: not a number: '" + plusMinus + "1'\n");
+    const std::string json = Summary({path, "--format", "json"}).out;
+    EXPECT_NE(json.find("\"name\": \"T\u00b0C\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"text\": \"\u00b11\""), std::string::npos) << json;
+}
+
 TEST(SummaryCommand, AnEmptyFile) {
     TempDir folder;
     const std::string path = folder.Write("empty.log", "");
