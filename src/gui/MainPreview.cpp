@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <stdexcept>
 
 #include "db/Database.h"
 #include "db/StoredValues.h"
@@ -67,12 +68,18 @@ void TfrmMain::ShowImported1Execute() {
         FDialogs->ShowMessage(MessageKind::Information, "Please connect to the database first.", MessageButtons::Ok);
         return;
     }
+    if (ImportRunning()) {
+        FDialogs->ShowMessage(MessageKind::Information, "Please wait until the import has finished.",
+                              MessageButtons::Ok);
+        return;
+    }
     // The rows are read on the window's thread, once the log has been read:
     // the connection is the window's. The connection may be gone by then.
     auto stored = [this, station = pair.stationId, sensor = pair.sensorName](SecondStamp from, SecondStamp to) {
         if (!ImportDatabase || !ImportDatabase->Connected()) {
             throw std::runtime_error("the connection to the database was closed");
         }
+        if (ImportRunning()) throw std::runtime_error("an import is running on the connection");
         return ReadStoredValues(*ImportDatabase, station, sensor, from, to);
     };
     OpenPreview({pair.logSensor}, "Show Imported Data - " + entries.front(), stored);

@@ -256,7 +256,10 @@ void TfrmPreview::Finished(std::shared_ptr<LogSeriesReading> reading, const std:
                                 .arg(result_->bytesRead)
                                 .arg(result_->fileSize)
                           : FromPath(path_));
-    if (stored_ && result_->series.size() == 1 && !result_->series.front().points.empty()) {
+    if (stored_ && result_->series.size() == 1 && result_->series.front().points.empty()) {
+        lblState->setText(QStringLiteral("The log holds no values of %1: there is no span to read TF_DATA1 over.")
+                              .arg(FromBytes(result_->series.front().name)));
+    } else if (stored_ && result_->series.size() == 1) {
         const NameSeries& series = result_->series.front();
         try {
             comparison_ = CompareWithStored(series.points, stored_(series.stats.first, series.stats.last));

@@ -250,6 +250,46 @@ TEST_F(ShowImportedTest, DrawsTheStoredValuesBesideTheLogsAndMarksWhereTheyDiffe
               "TF_DATA1");
 }
 
+TEST_F(ShowImportedTest, ALogWithoutValuesOfThePairGivesNoSpanToRead) {
+    TfrmMain& w = StartWithLog(Line("TEMP", 0, "n/a"));
+    w.lbxImport->addItem(QStringLiteral("TEMP||ST01.TEMP"));
+    w.lbxImport->setCurrentRow(0);
+    w.ShowImported1Execute();
+    TfrmPreview* preview = ReadPreview(w);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_FALSE(preview->Comparison().has_value());
+    EXPECT_EQ(preview->lblState->text(), "The log holds no values of TEMP: there is no span to read TF_DATA1 over.");
+    EXPECT_EQ(Items(preview->lbxNotes), (std::vector<std::string>{"TEMP: line 1: not a number: 'n/a'"}));
+}
+
+TEST_F(ShowImportedTest, ATableThatCannotBeReadIsShownWithTheDriversWords) {
+    TfrmMain& w = StartWithLog(Line("TEMP", 0, "1"));
+    source.Execute("DROP TABLE TF_DATA1");
+    w.lbxImport->addItem(QStringLiteral("TEMP||ST01.TEMP"));
+    w.lbxImport->setCurrentRow(0);
+    w.ShowImported1Execute();
+    TfrmPreview* preview = ReadPreview(w);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_FALSE(preview->Comparison().has_value());
+    EXPECT_TRUE(preview->lblState->text().startsWith("TF_DATA1 cannot be read: "));
+    EXPECT_TRUE(preview->lblState->text().contains("no such table")) << preview->lblState->text().toStdString();
+    // The log's one value is still drawn, as a point of its own.
+    const auto* lone = qobject_cast<QScatterSeries*>(Named(preview->chart, "TEMP"));
+    ASSERT_NE(lone, nullptr);
+    EXPECT_EQ(lone->count(), 1);
+}
+
+TEST_F(PreviewTest, AFileThatCannotBeReadIsShownWithTheSystemsWords) {
+    TfrmMain& w = StartWithLog(Line("TEMP", 0, "1"));
+    ASSERT_TRUE(SelectItem(w.lbxLogSensors, "TEMP"));
+    // A folder exists but is no file: refused before any reading.
+    w.edtLogfile->setText(QString::fromStdString(dir.path().string()));
+    w.FLastLogFile.clear();
+    w.LogPreview1Execute();
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"Error 106: Please enter a file name"}));
+}
+
 TEST_F(ShowImportedTest, WithoutAConnectionAMessageIsShown) {
     TfrmMain& w = StartWithLog(Line("TEMP", 0, "1"));
     w.DBDisconnect1Execute();
