@@ -19,6 +19,7 @@
 #include <QScatterSeries>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -183,6 +184,13 @@ TfrmPreview::TfrmPreview(QWidget* parent) : QDialog(parent) {
     split->setSizes({440, 150});
     below->setSizes({560, 340});
 
+    redraw_ = new QTimer(this);
+    redraw_->setSingleShot(true);
+    redraw_->setInterval(200);
+    connect(redraw_, &QTimer::timeout, this, [this] {
+        if (result_ && !reading_ && chartView->width() != drawnWidth_) Draw();
+    });
+
     auto* page = new QVBoxLayout(this);
     page->addLayout(progressRow);
     page->addWidget(split, 1);
@@ -236,6 +244,11 @@ void TfrmPreview::Cancel() {
     btnCancel->setEnabled(false);
 }
 
+void TfrmPreview::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    redraw_->start();
+}
+
 void TfrmPreview::Progress(std::uint64_t bytes, std::uint64_t size) {
     if (size > 0) progress->setValue(static_cast<int>(std::min<std::uint64_t>(bytes, size) * 1000 / size));
 }
@@ -281,7 +294,8 @@ void TfrmPreview::Draw() {
     }
     std::vector<const NameSeries*> all;
     for (const NameSeries& series : result_->series) all.push_back(&series);
-    const auto columns = static_cast<std::size_t>(std::max(chartView->width(), 200));
+    drawnWidth_ = chartView->width();
+    const auto columns = static_cast<std::size_t>(std::max(drawnWidth_, 200));
     const PlotFrame frame = FrameOf(all, columns);
 
     auto* timeAxis = new QDateTimeAxis;

@@ -20,6 +20,7 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QTimer;
 
 namespace vireo::gui {
 
@@ -57,6 +58,11 @@ public:
     QTableWidget* tblStats = nullptr;
     QListWidget* lbxNotes = nullptr;
 
+protected:
+    /// A chart of another width is thinned again for its columns, once the
+    /// resizing has come to rest.
+    void resizeEvent(QResizeEvent* event) override;
+
 signals:
     /// The reading has ended (done, cancelled or failed) and the chart is drawn.
     void ReadingDone();
@@ -69,6 +75,8 @@ private:
     void FillNotes();
     void JoinWorker();
 
+    QTimer* redraw_ = nullptr;
+    int drawnWidth_ = 0;  // the chart view's width the lines were thinned for
     std::thread worker_;
     std::atomic<bool> cancel_{false};
     bool reading_ = false;

@@ -148,6 +148,15 @@ TEST_F(PreviewTest, ALongSeriesIsThinnedButKeepsItsSpike) {
     for (int i = 0; i < lines[0]->count(); ++i) spike = spike || lines[0]->at(i).y() == 999;
     EXPECT_TRUE(spike);
     EXPECT_EQ(preview->tblStats->item(0, 1)->text(), "20000");
+
+    // A narrower chart is thinned again for its own columns, and still shows the spike.
+    preview->resize(500, preview->height());
+    ASSERT_TRUE(
+        ProcessUntil([&] { return Lines(preview->chart).front()->count() <= 2 * preview->chartView->width(); }));
+    const QLineSeries* narrow = Lines(preview->chart).front();
+    spike = false;
+    for (int i = 0; i < narrow->count(); ++i) spike = spike || narrow->at(i).y() == 999;
+    EXPECT_TRUE(spike);
 }
 
 TEST_F(PreviewTest, CancelStopsTheReadingAndShowsWhatWasRead) {
