@@ -220,12 +220,18 @@ void TfrmPreview::StartReading(const std::string& path, const std::vector<std::s
     btnCancel->setEnabled(true);
     lblState->setText(QStringLiteral("Reading ") + FromPath(path) + QStringLiteral(" ..."));
 
-    worker_ = std::thread([this, path, names] {
+    // What an earlier reading posted and is still on its way is left aside.
+    const unsigned generation = ++generation_;
+    worker_ = std::thread([this, path, names, generation] {
         SeriesReadControl control;
         control.cancel = &cancel_;
-        control.progress = [this](std::uint64_t bytes, std::uint64_t size) {
+        control.progress = [this, generation](std::uint64_t bytes, std::uint64_t size) {
             QMetaObject::invokeMethod(
-                this, [this, bytes, size] { Progress(bytes, size); }, Qt::QueuedConnection);
+                this,
+                [this, bytes, size, generation] {
+                    if (generation == generation_) Progress(bytes, size);
+                },
+                Qt::QueuedConnection);
         };
         std::shared_ptr<LogSeriesReading> reading;
         std::string error;
@@ -235,7 +241,11 @@ void TfrmPreview::StartReading(const std::string& path, const std::vector<std::s
             error = failure.what();
         }
         QMetaObject::invokeMethod(
-            this, [this, reading, error] { Finished(reading, error); }, Qt::QueuedConnection);
+            this,
+            [this, reading, error, generation] {
+                if (generation == generation_) Finished(reading, error);
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -76,7 +76,8 @@ private:
     void JoinWorker();
 
     QTimer* redraw_ = nullptr;
-    int drawnWidth_ = 0;  // the chart view's width the lines were thinned for
+    int drawnWidth_ = 0;       // the chart view's width the lines were thinned for
+    unsigned generation_ = 0;  // counts the readings started
     std::thread worker_;
     std::atomic<bool> cancel_{false};
     bool reading_ = false;

@@ -179,6 +179,28 @@ TEST_F(PreviewTest, CancelStopsTheReadingAndShowsWhatWasRead) {
     EXPECT_FALSE(preview->btnCancel->isVisible());
 }
 
+TEST_F(PreviewTest, ASecondReadingReplacesTheFirst) {
+    std::string log;
+    for (int i = 0; i < 200000; ++i) log += Line("TEMP", i % 1440, "1");
+    log += Line("BATT", 0, "12.5");
+    TfrmMain& w = StartWithLog(log);
+    ASSERT_TRUE(SelectItem(w.lbxLogSensors, "TEMP"));
+    w.LogPreview1Execute();
+    TfrmPreview* preview = w.findChildren<TfrmPreview*>().front();
+    int done = 0;
+    QObject::connect(preview, &TfrmPreview::ReadingDone, [&done] { ++done; });
+    preview->StartReading(w.FLastLogFile, {"BATT"});
+    ASSERT_TRUE(ProcessUntil([preview] { return !preview->Reading(); }, 3000));
+    ProcessUntil([] { return false; }, 20);  // whatever the first reading posted has come
+    EXPECT_EQ(done, 1);                      // the first reading's end is not taken for the second's
+    ASSERT_NE(preview->Result(), nullptr);
+    EXPECT_FALSE(preview->Result()->cancelled);
+    ASSERT_EQ(preview->Result()->series.size(), 1u);
+    EXPECT_EQ(preview->Result()->series[0].name, "BATT");
+    EXPECT_EQ(Items(preview->lbxNotes), std::vector<std::string>{});
+    EXPECT_EQ(preview->tblStats->item(0, 0)->text(), "BATT");
+}
+
 TEST_F(PreviewTest, ClosingThePreviewWhileItReadsStopsTheReading) {
     std::string log;
     for (int i = 0; i < 200000; ++i) log += Line("TEMP", i % 1440, "1");
@@ -289,7 +311,7 @@ TEST_F(ShowImportedTest, ATableThatCannotBeReadIsShownWithTheDriversWords) {
     EXPECT_EQ(lone->count(), 1);
 }
 
-TEST_F(PreviewTest, AFileThatCannotBeReadIsShownWithTheSystemsWords) {
+TEST_F(PreviewTest, AFolderIsNoLogFile) {
     TfrmMain& w = StartWithLog(Line("TEMP", 0, "1"));
     ASSERT_TRUE(SelectItem(w.lbxLogSensors, "TEMP"));
     // A folder exists but is no file: refused before any reading.
