@@ -13,8 +13,9 @@ declare -A allowed=(
   [db]="db scan"
   [import]="import db logfile settings status scan"
   [follow]="follow import db logfile settings status scan"
-  [cli]="cli follow import db logfile settings status scan"
-  [gui]="gui follow import db logfile settings status scan"
+  [preview]="preview db logfile scan"
+  [cli]="cli follow preview import db logfile settings status scan"
+  [gui]="gui follow preview import db logfile settings status scan"
 )
 
 bad=0

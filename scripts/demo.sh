@@ -71,6 +71,8 @@ printf '%s\r\n' \
 printf '[Import]\nSensors=ST01:1||ST01.STAGE,ST01:2||ST01.BATT,ST01:3||ST01.RH\n' > "$demo/labels.sfg"
 
 run() { echo "\$ vireo-import $*"; "$cli" "$@"; echo; }
+echo "=== what the log files hold"
+run summary "$demo/logs/single.log"
 for pass in insert update; do
   echo "=== import run ($pass)"
   run import "$demo/logs/single.log" --pair 'TEMP||ST01.TEMP' --pair 'BATT||ST01.BATT'

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang-format
   googletest libgtest-dev libbenchmark-dev
-  qt6-base-dev libjpeg-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libjpeg-dev
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql sqlite3 libsqlite3-dev libpq-dev
   postgresql-15 xvfb xauth locales
 )

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gui/PreviewDialog.h"
 #include "import/ImportRun.h"
 #include "settings/Params.h"
 #include "settings/ProfileFile.h"
@@ -119,6 +120,16 @@ public:
     void OptionsStopExecute();
     void Timer1Timer();
 
+    // The looks at the data: the preview of the selected log sensors, and
+    // what TF_DATA1 holds for the selected pair.
+    void LogPreview1Execute();
+    void ShowImported1Execute();
+    /// The log file the preview reads.
+    std::string PreviewLogFile() const;
+    /// Opens a preview of `names` of the log file (null after an error box).
+    TfrmPreview* OpenPreview(const std::vector<std::string>& names, const std::string& caption,
+                             TfrmPreview::StoredReader stored);
+
     // Status messages, help.
     void OptionsShowDetailsExecute();
     void OptionsFastImportExecute();
@@ -151,6 +162,8 @@ public:
     QAction* SelectDelete1 = nullptr;
     QAction* HelpContents1 = nullptr;
     QAction* HelpAbout1 = nullptr;
+    QAction* LogPreview1 = nullptr;
+    QAction* ShowImported1 = nullptr;
 
     // Menus and toolbar.
     QMenu* File1 = nullptr;
@@ -173,6 +186,8 @@ public:
     QToolButton* BitBtnDelete = nullptr;
     QListWidget* lbxImport = nullptr;
     QPushButton* btnImport = nullptr;
+    QPushButton* btnPreview = nullptr;
+    QPushButton* btnShowImported = nullptr;
     QLabel* lblDB = nullptr;
     QLabel* DBAvailSizePecent = nullptr;
     QPlainTextEdit* Memo = nullptr;

@@ -53,6 +53,11 @@ const ActionRow kActions[] = {
      "Delete Log sensor and database station/sensor pair from import list", -1, false, &TfrmMain::SelectDelete1Execute},
     {&TfrmMain::HelpContents1, "HelpContents1", "Help", "&Contents", "", 5, false, &TfrmMain::HelpContents1Execute},
     {&TfrmMain::HelpAbout1, "HelpAbout1", "Help", "&About", "", -1, false, &TfrmMain::HelpAbout1Execute},
+    {&TfrmMain::LogPreview1, "LogPreview1", "File", "Preview",
+     "Preview|Show the values of the selected log sensors over time", -1, false, &TfrmMain::LogPreview1Execute},
+    {&TfrmMain::ShowImported1, "ShowImported1", "Database", "Show Imported Data",
+     "Show imported data|Show what TF_DATA1 holds for the selected pair beside the log's values", -1, false,
+     &TfrmMain::ShowImported1Execute},
 };
 
 // A menu item with its own caption or hint: an item of its own that runs the

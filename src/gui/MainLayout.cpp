@@ -76,7 +76,8 @@ void TfrmMain::BuildControls() {
     auto* select = Named(new QGroupBox(QStringLiteral("Select Sensor Names from Log File and Database")), "gbSelect");
     auto* selectGrid = new QGridLayout(select);
     lbxLogSensors = Named(new QListWidget, "lbxLogSensors");
-    lbxLogSensors->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several names may be chosen for a preview; a pair takes the first.
+    lbxLogSensors->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lbxLogSensors->setSortingEnabled(false);  // kept in order by AddLogSensor
     cbxStations = Named(new QComboBox, "cbxStations");
     cbxStations->setEditable(false);
@@ -102,6 +103,9 @@ void TfrmMain::BuildControls() {
     selectGrid->addWidget(Caption(QStringLiteral("Sensors in Log File"), lbxLogSensors), 0, 0);
     selectGrid->addWidget(lbxLogSensors, 1, 0, 3, 1);
     selectGrid->addLayout(sensorRow, 4, 0);
+    btnPreview = Named(new QPushButton, "btnPreview");
+    BindButton(btnPreview, LogPreview1);
+    selectGrid->addWidget(btnPreview, 5, 0);
     selectGrid->addWidget(Caption(QStringLiteral("Select a Station in Database"), cbxStations), 0, 1);
     selectGrid->addWidget(cbxStations, 1, 1);
     selectGrid->addWidget(Caption(QStringLiteral("Sensors in Database"), lbxSensors), 2, 1);
@@ -127,6 +131,9 @@ void TfrmMain::BuildControls() {
     btnImport = Named(new QPushButton, "btnImport");
     BindButton(btnImport, OptionsImport);
     importColumn->addWidget(lbxImport, 1);
+    btnShowImported = Named(new QPushButton, "btnShowImported");
+    BindButton(btnShowImported, ShowImported1);
+    importColumn->addWidget(btnShowImported);
     importColumn->addWidget(btnImport);
 
     auto* middle = new QHBoxLayout;
@@ -216,6 +223,8 @@ void TfrmMain::NameControls() {
         {BitBtnDelete, "Delete Log sensor and database station/sensor pair from import list"},
         {lbxImport, "Import to Database"},
         {btnImport, "Start Importing"},
+        {btnPreview, "Preview"},
+        {btnShowImported, "Show Imported Data"},
         {lblDB, "Data Storage"},
         {DBAvailSizePecent, "Available Size (%)"},
         {Memo, "Status"},

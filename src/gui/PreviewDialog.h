@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QDialog>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/StoredValues.h"
+#include "preview/LogSeries.h"
+#include "preview/StoredComparison.h"
+
+class QChart;
+class QChartView;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+namespace vireo::gui {
+
+/// The preview of log sensors: their values over time in a chart, with their
+/// numbers, refused values and gaps listed below it. The log is read off the
+/// window's thread, with a progress bar and a Cancel button; the chart only
+/// draws what the core worked out (statistics, gaps, thinned points).
+class TfrmPreview : public QDialog {
+    Q_OBJECT
+
+public:
+    /// Reads TF_DATA1 for the span of the log's values (on the window's thread).
+    using StoredReader = std::function<std::vector<StoredValue>(SecondStamp from, SecondStamp to)>;
+
+    explicit TfrmPreview(QWidget* parent = nullptr);
+    ~TfrmPreview() override;
+
+    /// Starts reading `path` for the series of `names`. With `stored` set (one
+    /// name only), the rows TF_DATA1 holds over the span of the log's values
+    /// are read once the log is, and drawn beside them.
+    void StartReading(const std::string& path, const std::vector<std::string>& names, StoredReader stored = {});
+    /// True while the log is being read.
+    bool Reading() const noexcept { return reading_; }
+    /// Stops the reading; what was read until then is drawn.
+    void Cancel();
+
+    const LogSeriesReading* Result() const { return result_.get(); }
+    const std::optional<StoredComparison>& Comparison() const { return comparison_; }
+
+    QChart* chart = nullptr;
+    QChartView* chartView = nullptr;
+    QProgressBar* progress = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QLabel* lblState = nullptr;
+    QTableWidget* tblStats = nullptr;
+    QListWidget* lbxNotes = nullptr;
+
+protected:
+    /// A chart of another width is thinned again for its columns, once the
+    /// resizing has come to rest.
+    void resizeEvent(QResizeEvent* event) override;
+
+signals:
+    /// The reading has ended (done, cancelled or failed) and the chart is drawn.
+    void ReadingDone();
+
+private:
+    void Progress(std::uint64_t bytes, std::uint64_t size);
+    void Finished(std::shared_ptr<LogSeriesReading> reading, const std::string& error);
+    void Draw();
+    void FillStats();
+    void FillNotes();
+    void JoinWorker();
+
+    QTimer* redraw_ = nullptr;
+    int drawnWidth_ = 0;       // the chart view's width the lines were thinned for
+    unsigned generation_ = 0;  // counts the readings started
+    std::thread worker_;
+    std::atomic<bool> cancel_{false};
+    bool reading_ = false;
+    std::string path_;
+    StoredReader stored_;
+    std::shared_ptr<LogSeriesReading> result_;
+    std::optional<StoredComparison> comparison_;
+};
+
+/// The Qt date-time format of the regional short date and long time formats
+/// (strftime directives: "%m/%d/%Y" gives "MM/dd/yyyy").
+QString RegionalChartFormat();
+
+}  // namespace vireo::gui
