@@ -14,6 +14,7 @@ bool ReadSettings(const ProfileFile& settings, AppSettings& values, StatusSink& 
         values.FPassword = settings.ReadString(kDataBaseSection, kPasswordName, "");
         values.FMaxDBFileSize = settings.ReadInteger(kApplicationSection, kMaxDBFileSizeName, kDefaultMaxDBFileSize);
         values.FFastImport = settings.ReadBool(kApplicationSection, kFastImportName, false);
+        values.FKeepEdits = settings.ReadBool(kApplicationSection, kKeepEditsName, false);
         values.FLastLogFolder = settings.ReadString(kApplicationSection, kLastLogFolderName, "");
         return true;
     } catch (const std::exception&) {
@@ -45,6 +46,8 @@ bool WriteSettings(ProfileFile& settings, const AppSettings& values, StatusSink&
         // who never did keeps exactly its four values.
         if (values.FFastImport || settings.ValueExists(kApplicationSection, kFastImportName))
             settings.WriteBool(kApplicationSection, kFastImportName, values.FFastImport);
+        if (values.FKeepEdits || settings.ValueExists(kApplicationSection, kKeepEditsName))
+            settings.WriteBool(kApplicationSection, kKeepEditsName, values.FKeepEdits);
         // Likewise once a log file has been opened.
         if (!values.FLastLogFolder.empty() || settings.ValueExists(kApplicationSection, kLastLogFolderName))
             settings.WriteString(kApplicationSection, kLastLogFolderName, values.FLastLogFolder);

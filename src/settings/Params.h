@@ -28,6 +28,8 @@ struct AppSettings {
     std::int64_t FMaxDBFileSize = kDefaultMaxDBFileSize;
     /// Imports commit in batches instead of one statement at a time.
     bool FFastImport = false;
+    /// Imports leave rows whose ED_VALUE differs from their ORIG_VALUE.
+    bool FKeepEdits = false;
     /// Folder of the log file last opened: where the Open Log File dialog
     /// starts. Empty: the folder the program was started from.
     std::string FLastLogFolder;
@@ -41,6 +43,7 @@ inline constexpr std::string_view kUserNameName = "UserName";
 inline constexpr std::string_view kPasswordName = "Password";
 inline constexpr std::string_view kMaxDBFileSizeName = "MaxDBFileSize";
 inline constexpr std::string_view kFastImportName = "FastImport";
+inline constexpr std::string_view kKeepEditsName = "KeepEdits";
 inline constexpr std::string_view kLastLogFolderName = "LastLogFolder";
 
 inline constexpr std::string_view kReadSettingsFailed = "Error 1002: Unable to read application settings";
