@@ -211,6 +211,35 @@ TEST_P(DryRunTest, JsonHoldsTheSameCounts) {
                   "\"noPair\":[{\"name\":\"X\xc3\xa9\",\"values\":1}]}\n");
 }
 
+TEST(DryRunReadOnly, ADatabaseThatMayOnlyBeReadIsCheckedAllTheSame) {
+    SetRegional(RegionalSettings{});
+    TestDataSource source(Backend::PostgresAnsi);
+    source.Execute(kRowsBefore);
+    source.Execute(
+        "DO $$ BEGIN EXECUTE format('ALTER DATABASE %I SET default_transaction_read_only = on', "
+        "current_database()); END $$;\n");
+    TempDir dir;
+    WriteFile(dir.File("data.log"), kLog);
+    ImportRequest request;
+    request.logFile = dir.File("data.log");
+    request.importList = kPairs;
+    Session session;
+    Database database(session);
+    source.Connect(database);
+    ImportObserver observer;
+    const DryRunReport report = RunDryRun(request, database, observer, RunControl{});
+    EXPECT_EQ(report.error, "");
+    EXPECT_EQ(report.entries[0].unchanged, 2);
+    // The import on the same connection is refused: the database is read-only.
+    DataWriter writer(database);
+    SensorPairs table;
+    StatusRecorder sink;
+    const ImportResult result = RunImport(request, table, writer, sink, observer, RunControl{});
+    EXPECT_EQ(result.counts.inserted + result.counts.updated, 0);
+    EXPECT_GT(result.counts.failed, 0);
+    database.Close();
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DryRunTest,
                          ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
                                             ::testing::Bool()),
