@@ -352,7 +352,11 @@ int RunImportCommand(CommandContext& context) {
         const DryRunReport report = RunDryRun(request, *connection->database, progress, control);
         context.out << (format == "json" ? DryRunJson(report) : DryRunTable(report)) << std::flush;
         if (!report.error.empty()) context.err << report.error << '\n';
-        if (rejects && !FinishRejectsFile(*rejects, context.err) && report.error.empty()) return 1;
+        std::ostringstream rejectsErr;
+        if (rejects && !FinishRejectsFile(*rejects, rejectsErr) && report.error.empty()) {
+            context.err << rejectsErr.str();
+            return 1;
+        }
         ImportResult asRun;
         asRun.error = report.error;
         asRun.stopped = report.partial && report.error.empty();
@@ -363,7 +367,12 @@ int RunImportCommand(CommandContext& context) {
     const ImportResult result = RunImport(request, pairs, writer, sink, progress, control);
     if (!outputClosed) context.out << ImportSummaryLine(result) << '\n' << std::flush;
     if (!result.error.empty()) context.err << result.error << '\n';
-    if (rejects && !FinishRejectsFile(*rejects, context.err) && result.error.empty()) return 1;
+    // A rejects file that failed under the run has said so as the run's error.
+    std::ostringstream rejectsErr;
+    if (rejects && !FinishRejectsFile(*rejects, rejectsErr) && result.error.empty()) {
+        context.err << rejectsErr.str();
+        return 1;
+    }
     StopCause cause = SignalsToStop::Cause();
     if (cause == StopCause::None && outputClosed) cause = StopCause::OutputClosed;
     return ImportExitStatus(result, cause);

@@ -88,6 +88,13 @@ TEST_P(SafeReimportTest, TheRejectsFileListsWhatWasNotWritten) {
               "4,\"not a record\",\"\",\"JUNK\"\r\n");
 }
 
+TEST_P(SafeReimportTest, ARejectsFileThatCannotBeWrittenEndsWithTheSystemsWordsAndKeepsTheRows) {
+    const CliRun run = RunCommand(ImportArgs({"--rejects", "/dev/full"}));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Unable to write the rejects file - /dev/full: No space left on device\n");
+    EXPECT_EQ(Table().size(), 2u);
+}
+
 TEST_P(SafeReimportTest, KeepEditsLeavesAnEditedRowAndCountsIt) {
     ASSERT_EQ(RunCommand(ImportArgs({})).status, 0);
     source_->Execute("UPDATE TF_DATA1 SET ED_VALUE = 20, SOURCE = 'M' WHERE SENSORNAME = 'TEMP';\n");
