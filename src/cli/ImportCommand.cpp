@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -23,9 +24,11 @@
 #include "db/DataWriter.h"
 #include "db/StoreFiles.h"
 #include "follow/FollowFile.h"
+#include "import/DryRun.h"
 #include "import/ImportList.h"
 #include "import/ImportRun.h"
 #include "import/ImportSettingsFile.h"
+#include "import/RejectsFile.h"
 #include "import/StartConnection.h"
 #include "import/UnpairableEntries.h"
 #include "status/StatusMessages.h"
@@ -37,6 +40,7 @@ constexpr const char* kUsage =
     "usage: vireo-import import LOGFILE (--list FILE.sfg | --pair \"LOG||STATION.SENSOR\" [--pair ...])\n"
     "                          [--station ID] [--details] [--status-log FILE] [--fast [--bulk on|off]] [--yes]\n"
     "                          [--incremental [--state FILE]]\n"
+    "                          [--rejects FILE.csv] [--keep-edits] [--dry-run [--format table|json]]\n"
     "                          [--dsn NAME] [--user USER] [--password-env VAR]\n";
 
 constexpr const char* kHelp =
@@ -55,6 +59,13 @@ constexpr const char* kHelp =
     "  --bulk on|off        with --fast, write each batch in sets of many rows a statement\n"
     "                       (SQLite, PostgreSQL; default: on, or the settings file's BulkImport);\n"
     "                       off: one statement a value\n"
+    "  --rejects FILE.csv   write every line or value that was not written to FILE.csv\n"
+    "                       (line number, reason, name, the line's text), as the run goes\n"
+    "  --keep-edits         leave rows whose ED_VALUE was edited (differs from ORIG_VALUE)\n"
+    "  --dry-run            write nothing: show per import entry how many values would be\n"
+    "                       inserted, would update a row, would leave it unchanged (or kept),\n"
+    "                       have no time tag, are not numbers, have no pair, and the time span\n"
+    "  --format FORMAT      output of a dry run: table (default) or json\n"
     "  --yes                answer the questions that would cancel the run with No\n"
     "                       (a nearly full data store, a station that differs from the list)\n"
     "  --incremental        only the lines appended since the last incremental import of\n"
@@ -190,12 +201,36 @@ private:
 
 }  // namespace
 
+std::unique_ptr<RejectsFile> OpenRejectsFile(const std::string& path, const std::string& logFile, std::ostream& err) {
+    if (IsSameFile(path, logFile)) {
+        err << "vireo-import import: the rejects file is the log file itself - " << path << '\n';
+        return nullptr;
+    }
+    try {
+        return std::make_unique<RejectsFile>(path);
+    } catch (const RejectsFileError& failure) {
+        err << "vireo-import import: " << failure.what() << '\n';
+        return nullptr;
+    }
+}
+
+bool FinishRejectsFile(RejectsFile& rejects, std::ostream& err) {
+    try {
+        rejects.Finish();
+        return true;
+    } catch (const RejectsFileError& failure) {
+        err << failure.what() << '\n';
+        return false;
+    }
+}
+
 std::string ImportSummaryLine(const ImportResult& result) {
     const ImportCounts& counts = result.counts;
     std::ostringstream line;
     line << "Lines: " << counts.lines << "  inserted: " << counts.inserted << "  updated: " << counts.updated
          << "  not written: " << counts.failed << "  without time tag: " << counts.withoutTimeTag;
     if (counts.outOfRange != 0) line << "  out of range: " << counts.outOfRange;
+    if (result.keepEdits || counts.kept != 0) line << "  kept: " << counts.kept;
     line << (result.stopped ? "  (stopped)" : "");
     return line.str();
 }
@@ -223,9 +258,22 @@ namespace {
 int RunImportCommand(CommandContext& context) {
     CliOptions options;
     AddConnectionOptions(options);
-    options.Value("--list").Value("--pair", true).Value("--station").Value("--status-log").Value("--bulk");
-    options.Flag("--details").Flag("--fast").Flag("--yes").Flag("--help").Flag("-h");
-    options.Flag("--incremental").Value("--state");
+    options.Value("--list")
+        .Value("--pair", true)
+        .Value("--station")
+        .Value("--status-log")
+        .Value("--bulk")
+        .Value("--state")
+        .Value("--rejects")
+        .Value("--format");
+    options.Flag("--details")
+        .Flag("--fast")
+        .Flag("--yes")
+        .Flag("--incremental")
+        .Flag("--keep-edits")
+        .Flag("--dry-run")
+        .Flag("--help")
+        .Flag("-h");
     std::string error;
     if (!options.Parse(context.args, error)) {
         context.err << "vireo-import import: " << error << "\n" << kUsage;
@@ -240,6 +288,11 @@ int RunImportCommand(CommandContext& context) {
         return 2;
     }
 
+    const std::string format = options.Get("--format", "table");
+    if (format != "table" && format != "json") {
+        context.err << "vireo-import import: --format is table or json, not '" << format << "'\n" << kUsage;
+        return 2;
+    }
     if (!CheckPasswordVariable(options, context.err)) return 2;
     const std::string bulk = options.Has("--bulk") ? options.Get("--bulk") : "";
     if (!bulk.empty() && bulk != "on" && bulk != "off") {
@@ -268,6 +321,7 @@ int RunImportCommand(CommandContext& context) {
     ImportRequest request;
     request.logFile = options.Positional().front();
     request.fastMode = options.Has("--fast");
+    request.keepEdits = options.Has("--keep-edits");
     if (options.Has("--list")) {
         if (!LoadImportSettings(options.Get("--list"), request.importList, sink)) return 2;
     } else {
@@ -275,6 +329,10 @@ int RunImportCommand(CommandContext& context) {
     }
     // The positions are held from here to the end of the run.
     std::optional<FollowSession> follow;
+    if (options.Has("--dry-run") && options.Has("--incremental")) {
+        context.err << "vireo-import import: --dry-run reads the whole file and goes without --incremental\n" << kUsage;
+        return 2;
+    }
     if (options.Has("--state") && !options.Has("--incremental")) {
         context.err << "vireo-import import: --state goes with --incremental\n" << kUsage;
         return 2;
@@ -298,7 +356,7 @@ int RunImportCommand(CommandContext& context) {
     request.bulk = bulk.empty() ? connection->settings.FBulkImport : bulk == "on";
     // Opening and closing a file of the connected database would drop the
     // locks the SQLite library holds for the connection.
-    for (const std::string& file : {request.logFile, options.Get("--status-log")}) {
+    for (const std::string& file : {request.logFile, options.Get("--status-log"), options.Get("--rejects")}) {
         if (IsFileOfDataSource(connection->alias, file)) {
             context.err << DataSourceFileRefused(file) << "\n";
             return 2;
@@ -320,17 +378,44 @@ int RunImportCommand(CommandContext& context) {
     ConsoleDialogs dialogs(context.err, options.Has("--yes"));
     if (!CheckImport(request, dialogs)) return 2;
 
+    std::unique_ptr<RejectsFile> rejects;
+    if (options.Has("--rejects")) {
+        rejects = OpenRejectsFile(options.Get("--rejects"), request.logFile, context.err);
+        if (!rejects) return 2;
+        request.rejects = rejects.get();
+    }
+
     ConsoleProgress progress(&context.err == &std::cerr && isatty(STDERR_FILENO) != 0);
-    DataWriter writer(*connection->database);
-    SensorPairs pairs;
     // Also over the summary: a standard output closed at the very end must
     // not kill the program before it gives its status.
     SignalsToStop signals(control);
+    if (options.Has("--dry-run")) {
+        const DryRunReport report = RunDryRun(request, *connection->database, progress, control);
+        context.out << (format == "json" ? DryRunJson(report) : DryRunTable(report)) << std::flush;
+        if (!report.error.empty()) context.err << report.error << '\n';
+        std::ostringstream rejectsErr;
+        if (rejects && !FinishRejectsFile(*rejects, rejectsErr) && report.error.empty()) {
+            context.err << rejectsErr.str();
+            return 1;
+        }
+        ImportResult asRun;
+        asRun.error = report.error;
+        asRun.stopped = report.partial && report.error.empty();
+        return ImportExitStatus(asRun, SignalsToStop::Cause());
+    }
+    DataWriter writer(*connection->database);
+    SensorPairs pairs;
     const ImportResult result = follow
                                     ? follow->Import(request, connection->alias, pairs, writer, sink, progress, control)
                                     : RunImport(request, pairs, writer, sink, progress, control);
     if (!outputClosed) context.out << ImportSummaryLine(result) << '\n' << std::flush;
     if (!result.error.empty()) context.err << result.error << '\n';
+    // A rejects file that failed under the run has said so as the run's error.
+    std::ostringstream rejectsErr;
+    if (rejects && !FinishRejectsFile(*rejects, rejectsErr) && result.error.empty()) {
+        context.err << rejectsErr.str();
+        return 1;
+    }
     StopCause cause = SignalsToStop::Cause();
     if (cause == StopCause::None && outputClosed) cause = StopCause::OutputClosed;
     return ImportExitStatus(result, cause);

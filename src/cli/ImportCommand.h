@@ -1,10 +1,19 @@
 #pragma once
 
+#include <memory>
+#include <ostream>
 #include <string>
 
 #include "import/ImportRun.h"
+#include "import/RejectsFile.h"
 
 namespace vireo::cli {
+
+/// The rejects file of a run, created before it starts; null (with the reason
+/// on `err`) when it cannot be created or would overwrite the log file.
+std::unique_ptr<RejectsFile> OpenRejectsFile(const std::string& path, const std::string& logFile, std::ostream& err);
+/// Writes the rest of the rejects file and closes it; false (with the reason on `err`) when that fails.
+bool FinishRejectsFile(RejectsFile& rejects, std::ostream& err);
 
 /// Why a run of `vireo-import import` was asked to stop before its end.
 enum class StopCause { None, Interrupt, Terminate, HangUp, OutputClosed };

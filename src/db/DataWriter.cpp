@@ -19,7 +19,28 @@ bool IsKeyRefusal(const DbError& error) {
 
 }  // namespace
 
-DataWriter::DataWriter(Database& database) : database_(database), insert_(database), update_(database) {}
+DataWriter::DataWriter(Database& database)
+    : database_(database), insert_(database), update_(database), rowExists_(database) {}
+
+void DataWriter::SetKeepEdits(bool keep) {
+    if (keep == keepEdits_) return;
+    keepEdits_ = keep;
+    update_.SetSql(keep ? kUpdateUneditedDataSql : kUpdateDataSql);
+}
+
+bool DataWriter::RowExists(const std::string& stationId, const std::string& sensorName, DateTime timeTag) {
+    if (!rowExists_.Prepared()) {
+        rowExists_.SetSql(kDataRowExistsSql);
+        rowExists_.Prepare();
+    }
+    rowExists_.SetString("STATION_ID", stationId);
+    rowExists_.SetString("SENSORNAME", sensorName);
+    rowExists_.SetDateTime("TIME_TAG", timeTag);
+    rowExists_.Open();
+    const bool exists = !rowExists_.Eof();
+    rowExists_.Close();
+    return exists;
+}
 
 void DataWriter::BeginBatch() {
     database_.StartTransaction();
@@ -62,7 +83,7 @@ void DataWriter::PrepareStatements() {
         insert_.Prepare();
     }
     if (!update_.Prepared()) {
-        update_.SetSql(kUpdateDataSql);
+        update_.SetSql(keepEdits_ ? kUpdateUneditedDataSql : kUpdateDataSql);
         update_.Prepare();
     }
 }
@@ -113,10 +134,20 @@ WriteResult DataWriter::WriteValue(const std::string& station, const std::string
         CheckBatchAfter(error);
         return WriteResult{WriteOutcome::Failed, error};
     }
+    if (update_.RowsAffected() == 0 && keepEdits_) {
+        // The row may be there with an edited value, which the update left.
+        try {
+            if (RowExists(stationId, sensorName, timeTag)) return WriteResult{WriteOutcome::Kept, std::nullopt};
+        } catch (const DbError& error) {
+            CheckBatchAfter(error);
+            return WriteResult{WriteOutcome::Failed, error};
+        }
+    }
     if (update_.RowsAffected() == 0) {
         // No row to update: the insert failed for another reason than an
         // existing row, and the value was not written. The insert's
-        // diagnostics are still there: only the update ran since.
+        // diagnostics are still there: only the update (and the look for
+        // the row) ran since.
         if (!insertError) insertError = insert_.ExecError();
         return WriteResult{WriteOutcome::Failed, std::move(insertError)};
     }

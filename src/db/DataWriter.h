@@ -22,8 +22,23 @@ inline constexpr std::string_view kUpdateDataSql =
     ",TIME_TAG           =  :TIME_TAG          ,SOURCE             =  :SOURCE            ,ED_VALUE           =  "
     ":ED_VALUE          WHERE STATION_ID   =  :STATION_ID AND       SENSORNAME   =  :SENSORNAME AND       TIME_TAG     "
     "=  :TIME_TAG ";
+/// The update of a run that keeps edited values: it leaves a row whose
+/// ED_VALUE differs from its ORIG_VALUE (one of them null and the other not
+/// counts as differing).
+inline constexpr std::string_view kUpdateUneditedDataSql =
+    "UPDATE TF_DATA1 SET        STATION_ID         =  :STATION_ID        ,SENSORNAME         =  :SENSORNAME        "
+    ",TIME_TAG           =  :TIME_TAG          ,SOURCE             =  :SOURCE            ,ED_VALUE           =  "
+    ":ED_VALUE          WHERE STATION_ID   =  :STATION_ID AND       SENSORNAME   =  :SENSORNAME AND       TIME_TAG     "
+    "=  :TIME_TAG AND (ED_VALUE = ORIG_VALUE OR (ED_VALUE IS NULL AND ORIG_VALUE IS NULL))";
+/// Whether the row of a key exists: asked only when the update above touched
+/// no row, to tell a kept row from a value that was not written.
+inline constexpr std::string_view kDataRowExistsSql =
+    "SELECT ED_VALUE FROM TF_DATA1 WHERE STATION_ID = :STATION_ID AND SENSORNAME = :SENSORNAME AND "
+    "TIME_TAG = :TIME_TAG";
 
-enum class WriteOutcome { Inserted, Updated, Failed };
+/// Kept: the row exists with an edited value, which a run that keeps edited
+/// values leaves as it is.
+enum class WriteOutcome { Inserted, Updated, Failed, Kept };
 
 /// What one write did. A value that was not written carries the driver's
 /// error (its text, SQLSTATE and native code); a written one carries none.
@@ -54,6 +69,12 @@ public:
     WriteResult WriteValue(const std::string& station, const std::string& sensor, const std::string& source,
                            DateTime timeTag, double value);
 
+    /// From now on a row whose ED_VALUE differs from its ORIG_VALUE is left
+    /// as it is (Kept) instead of updated; off at creation. Costs one more
+    /// statement only for a value whose update touched no row.
+    void SetKeepEdits(bool keep);
+    bool KeepEdits() const noexcept { return keepEdits_; }
+
     /// Fast imports: the values written from here on form one transaction,
     /// which CommitBatch ends. A failed insert inside it does not abort it:
     /// the SQLite driver keeps the transaction, and psqlODBC rolls back the
@@ -76,10 +97,14 @@ public:
 private:
     void PrepareStatements();
     void CheckBatchAfter(const DbError& error);
+    /// Whether the row of the key bound to the update exists.
+    bool RowExists(const std::string& stationId, const std::string& sensorName, DateTime timeTag);
 
     Database& database_;
     Query insert_;
     Query update_;
+    Query rowExists_;
+    bool keepEdits_ = false;
     bool inBatch_ = false;
     std::optional<DbError> lostBatch_;
 };

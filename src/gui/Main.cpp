@@ -122,6 +122,7 @@ void TfrmMain::FormCreate() {
     FHelpFile = HelpPathFor(FOptions.executablePath, ".html");
     LoadSettings(SettingsPathFor(FOptions.executablePath), FSettings, FConnection, *this);
     OptionsFastImport->setChecked(FConnection.FFastImport);
+    OptionsKeepEdits->setChecked(FConnection.FKeepEdits);
 
     try {
         ImportSession = std::make_unique<Session>();

@@ -133,6 +133,9 @@ public:
     // Status messages, help.
     void OptionsShowDetailsExecute();
     void OptionsFastImportExecute();
+    void OptionsKeepEditsExecute();
+    void OptionsCheckImportExecute();
+    void OptionsSaveRejectsExecute();
     void OptionsLogMessagesExecute();
     void HelpAbout1Execute();
     void HelpContents1Execute();
@@ -158,6 +161,9 @@ public:
     QAction* OptionsShowDetails = nullptr;
     QAction* OptionsFastImport = nullptr;
     QAction* OptionsLogMessages = nullptr;
+    QAction* OptionsKeepEdits = nullptr;
+    QAction* OptionsCheckImport = nullptr;
+    QAction* OptionsSaveRejects = nullptr;
     QAction* SelectAdd1 = nullptr;
     QAction* SelectDelete1 = nullptr;
     QAction* HelpContents1 = nullptr;
@@ -209,6 +215,7 @@ public:
     FreeShareShown FFreeShare;  // what DBAvailSizePecent shows
     StatusMessenger FStatus;    // FShowDetails, FLogToFile, FLogFileName
     std::string FLastLogFile;
+    std::string FRejectsFile;  // where each run puts its rejected lines; empty: nowhere
     bool FPrnFile = false;
     std::string FHelpFile;
     std::string HomeDirectory;
@@ -233,6 +240,12 @@ private:
     bool RefuseDatabaseFile(const std::string& path);
     void InsertMemoLine(const std::string& line);
     void SetImportIdle();
+    /// The request of a run from the window's state, after the checks; false
+    /// when the run is not to start.
+    bool PrepareRun(ImportRequest& request);
+    /// The rejects file of a run, or null; false, after an error box, when
+    /// it cannot be created.
+    bool OpenRejects(std::unique_ptr<RejectsFile>& rejects, const std::string& logFile);
     void ReleaseOwnedObjects();
     std::vector<std::string> ListItems(const QListWidget* list) const;
 

@@ -45,6 +45,14 @@ const ActionRow kActions[] = {
     {&TfrmMain::OptionsFastImport, "OptionsFastImport", "Options", "&Fast Import",
      "Fast import|Commit the imported values in batches instead of one at a time", -1, true,
      &TfrmMain::OptionsFastImportExecute},
+    {&TfrmMain::OptionsKeepEdits, "OptionsKeepEdits", "Options", "&Keep Edited Values",
+     "Keep edited values|Leave rows whose edited value differs from the original value when importing again", -1, true,
+     &TfrmMain::OptionsKeepEditsExecute},
+    {&TfrmMain::OptionsCheckImport, "OptionsCheckImport", "Options", "&Check Import",
+     "Check import|Show what an import would do, writing nothing", -1, false, &TfrmMain::OptionsCheckImportExecute},
+    {&TfrmMain::OptionsSaveRejects, "OptionsSaveRejects", "Options", "Save &Rejected Lines...",
+     "Save rejected lines|Write every line or value that a run does not import into a CSV file", -1, true,
+     &TfrmMain::OptionsSaveRejectsExecute},
     {&TfrmMain::OptionsLogMessages, "OptionsLogMessages", "Options", "&Log Status Messages",
      "Save all detailed status messages into a log file", 3, true, &TfrmMain::OptionsLogMessagesExecute},
     {&TfrmMain::SelectAdd1, "SelectAdd1", "Options", "",
@@ -131,6 +139,10 @@ void TfrmMain::BuildMenus() {
                                     QStringLiteral("Show detailed status messages"), this));
     Options1->addAction(MenuItemFor(OptionsFastImport, {}, {}, this));
     Options1->addAction(MenuItemFor(OptionsLogMessages, QStringLiteral("&Save Status Messages"), {}, this));
+    Options1->addSeparator();
+    Options1->addAction(MenuItemFor(OptionsKeepEdits, {}, {}, this));
+    Options1->addAction(MenuItemFor(OptionsCheckImport, {}, {}, this));
+    Options1->addAction(MenuItemFor(OptionsSaveRejects, {}, {}, this));
 
     Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));

@@ -12,6 +12,8 @@
 #include "db/DataWriter.h"
 #include "gui/Main.h"
 #include "gui/QtDialogs.h"
+#include "import/DryRun.h"
+#include "import/RejectsFile.h"
 
 namespace vireo::gui {
 
@@ -44,19 +46,45 @@ void TfrmMain::SetImportIdle() {
     ProgressBar1->setValue(0);
 }
 
-void TfrmMain::OptionsImportExecute() {
-    ImportRequest request;
+bool TfrmMain::PrepareRun(ImportRequest& request) {
     request.logFile = ToPath(edtLogfile->text());
     request.importList = ImportEntries();
     request.chosenStation = ToBytes(cbxStations->currentText());
     request.freeShare = FFreeShare;
     request.fastMode = FConnection.FFastImport;
     request.bulk = FConnection.FBulkImport;
-    if (RefuseDatabaseFile(request.logFile) || !CheckImport(request, *FDialogs)) return;
+    request.keepEdits = FConnection.FKeepEdits;
+    if (RefuseDatabaseFile(request.logFile) || !CheckImport(request, *FDialogs)) return false;
     if (!FDataQuery || !FSensorPairs) {
         FDialogs->ShowMessage(MessageKind::Error, "The ODBC driver manager is not available", MessageButtons::Ok);
-        return;
+        return false;
     }
+    return true;
+}
+
+bool TfrmMain::OpenRejects(std::unique_ptr<RejectsFile>& rejects, const std::string& logFile) {
+    if (FRejectsFile.empty()) return true;
+    if (RefuseDatabaseFile(FRejectsFile)) return false;
+    if (IsSameFile(FRejectsFile, logFile)) {
+        FDialogs->ShowMessage(MessageKind::Error, "The rejects file is the log file itself - " + FRejectsFile,
+                              MessageButtons::Ok);
+        return false;
+    }
+    try {
+        rejects = std::make_unique<RejectsFile>(FRejectsFile);
+    } catch (const RejectsFileError& error) {
+        FDialogs->ShowMessage(MessageKind::Error, error.what(), MessageButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+void TfrmMain::OptionsImportExecute() {
+    ImportRequest request;
+    if (!PrepareRun(request)) return;
+    std::unique_ptr<RejectsFile> rejects;
+    if (!OpenRejects(rejects, request.logFile)) return;
+    request.rejects = rejects.get();
 
     OptionsImport->setEnabled(false);
     OptionsStop->setEnabled(true);
@@ -70,6 +98,12 @@ void TfrmMain::OptionsImportExecute() {
     --FRunDepth;
 
     SetImportIdle();
+    std::string rejectsError;
+    try {
+        if (rejects) rejects->Finish();
+    } catch (const RejectsFileError& error) {
+        rejectsError = error.what();
+    }
     if (FClosed) {
         // The window was closed during the run: what it owns goes now that
         // the run no longer uses it.
@@ -77,6 +111,53 @@ void TfrmMain::OptionsImportExecute() {
         return;
     }
     if (!result.error.empty()) FDialogs->ShowMessage(MessageKind::Error, result.error, MessageButtons::Ok);
+    if (!rejectsError.empty()) FDialogs->ShowMessage(MessageKind::Error, rejectsError, MessageButtons::Ok);
+}
+
+void TfrmMain::OptionsCheckImportExecute() {
+    ImportRequest request;
+    if (!PrepareRun(request)) return;
+    std::unique_ptr<RejectsFile> rejects;
+    if (!OpenRejects(rejects, request.logFile)) return;
+    request.rejects = rejects.get();
+
+    FImportStart = std::chrono::steady_clock::now();
+    FControl.stop = false;
+    FControl.closing = false;
+    RunObserver observer(*this);
+    ++FRunDepth;
+    const DryRunReport report = RunDryRun(request, *ImportDatabase, observer, FControl);
+    --FRunDepth;
+    SetImportIdle();
+    std::string rejectsError;
+    try {
+        if (rejects) rejects->Finish();
+    } catch (const RejectsFileError& error) {
+        rejectsError = error.what();
+    }
+    if (FClosed) {
+        if (FReleasePending && FRunDepth == 0) ReleaseOwnedObjects();
+        return;
+    }
+    FDialogs->ShowReport("Check Import", DryRunTable(report));
+    if (!report.error.empty()) FDialogs->ShowMessage(MessageKind::Error, report.error, MessageButtons::Ok);
+    if (!rejectsError.empty()) FDialogs->ShowMessage(MessageKind::Error, rejectsError, MessageButtons::Ok);
+}
+
+void TfrmMain::OptionsSaveRejectsExecute() {
+    if (!FRejectsFile.empty()) {
+        // Chosen before: the item turns the report off.
+        FRejectsFile.clear();
+        OptionsSaveRejects->setChecked(false);
+        return;
+    }
+    FileDialogRequest dialog;
+    dialog.title = "Save Rejected Lines";
+    dialog.filter = "CSV Files (*.csv)|*.csv|All Files|*.*";
+    dialog.defaultExtension = "csv";
+    dialog.startFolder = HomeDirectory;
+    if (const std::optional<std::string> path = FDialogs->SaveFile(dialog)) FRejectsFile = *path;
+    OptionsSaveRejects->setChecked(!FRejectsFile.empty());
 }
 
 void TfrmMain::OptionsStopExecute() {

@@ -57,6 +57,11 @@ void TfrmMain::OptionsFastImportExecute() {
     FConnection.FFastImport = OptionsFastImport->isChecked();
 }
 
+void TfrmMain::OptionsKeepEditsExecute() {
+    OptionsKeepEdits->setChecked(!OptionsKeepEdits->isChecked());
+    FConnection.FKeepEdits = OptionsKeepEdits->isChecked();
+}
+
 void TfrmMain::OptionsShowDetailsExecute() {
     OptionsShowDetails->setChecked(!OptionsShowDetails->isChecked());
     FStatus.SetShowDetails(OptionsShowDetails->isChecked());

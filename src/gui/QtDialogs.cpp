@@ -1,13 +1,18 @@
 #include "gui/QtDialogs.h"
 
 #include <QAbstractFileIconProvider>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QMimeDatabase>
+#include <QPlainTextEdit>
 #include <QStringList>
+#include <QVBoxLayout>
 #include <vector>
 
 #include "db/TextEncoding.h"
@@ -171,6 +176,24 @@ std::optional<std::string> QtUserDialogs::OpenFile(const FileDialogRequest& requ
 
 std::optional<std::string> QtUserDialogs::SaveFile(const FileDialogRequest& request) {
     return RunFileDialog(owner_, request, QFileDialog::AcceptSave);
+}
+
+void QtUserDialogs::ShowReport(const std::string& title, const std::string& text) {
+    QDialog dialog(owner_);
+    dialog.setObjectName(QStringLiteral("ReportDialog"));
+    dialog.setWindowTitle(FromBytes(title));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* report = new QPlainTextEdit(FromBytes(text), &dialog);
+    report->setObjectName(QStringLiteral("Report"));
+    report->setReadOnly(true);
+    report->setLineWrapMode(QPlainTextEdit::NoWrap);
+    report->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(report);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    dialog.resize(900, 320);
+    dialog.exec();
 }
 
 }  // namespace vireo::gui

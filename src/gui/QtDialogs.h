@@ -17,6 +17,8 @@ public:
     MessageAnswer ShowMessage(MessageKind kind, const std::string& text, MessageButtons buttons) override;
     std::optional<std::string> OpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
+    /// A modal dialog with the text in a fixed-width font, and OK.
+    void ShowReport(const std::string& title, const std::string& text) override;
 
 private:
     QWidget* owner_;

@@ -20,6 +20,9 @@ std::string WrittenValueText(WriteOutcome outcome, const std::string& station, c
         case WriteOutcome::Updated:
             verb = "Updated timetag data - ";
             break;
+        case WriteOutcome::Kept:
+            verb = "Kept edited value - ";
+            break;
         case WriteOutcome::Failed:
             return {};
     }

@@ -14,7 +14,8 @@ class StatusSink;
 std::string TimeTagText(DateTime timeTag);
 
 /// The detail line of a written value: "Inserted timetag data - " or
-/// "Updated timetag data - ", station and sensor as given, the time tag and
+/// "Updated timetag data - " (or "Kept edited value - " for a row left as it
+/// was edited, with the value that was not written), station and sensor as given, the time tag and
 /// the value. Empty for a failed write.
 std::string WrittenValueText(WriteOutcome outcome, const std::string& station, const std::string& sensor,
                              DateTime timeTag, double value);

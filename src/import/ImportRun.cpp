@@ -13,6 +13,8 @@
 #include "db/DataWriter.h"
 #include "import/ImportList.h"
 #include "import/ImportMessages.h"
+#include "import/RejectsFile.h"
+#include "import/ValueFate.h"
 #include "logfile/LogValueReader.h"
 #include "logfile/SensorDiscovery.h"
 
@@ -125,6 +127,7 @@ private:
         void LineTooLong(const LogLine& line) {
             // Longer than any record: its text was not kept, so its values cannot be read.
             loop_.sink_.AddStatusMessage("Line too long, not imported - line " + std::to_string(line.number));
+            loop_.Reject(line.number, kRejectLineTooLong, {}, {});
         }
         // Comment lines are passed over; in a .PRN file the reader keeps the
         // column headings, which name the blank-separated values after them.
@@ -137,11 +140,12 @@ private:
                 valuesOfLine_ = line.number;
                 loop_.lineReported_ = loop_.rangeReported_ = false;
             }
-            loop_.ImportValue(value, line.text);
+            loop_.ImportValue(value, line);
             return !loop_.control_.closing;
         }
         bool LineDone(const LogLine& line) {
             if (loop_.control_.closing) return false;
+            if (line.kind == LogLineKind::NotARecord) loop_.Reject(line.number, kRejectNotARecord, {}, line.text);
             loop_.ShowProgress(line.end, loop_.size_);
             loop_.observer_.LineCounted(++loop_.result_.counts.lines);
             return true;
@@ -158,7 +162,10 @@ private:
     };
 
     void ReadLines() {
-        if (request_.fastMode && request_.bulk && BulkWriter::Supports(writer_.Connection())) bulk_.emplace(writer_);
+        // Sets write as the data writer does without keeping edited values:
+        // with those kept, a fast run goes one statement a value.
+        if (request_.fastMode && request_.bulk && !request_.keepEdits && BulkWriter::Supports(writer_.Connection()))
+            bulk_.emplace(writer_);
         if (request_.from) {
             headings_ = std::make_shared<const std::vector<std::string>>(request_.from->headings);
             readThrough_ = {request_.from->offset, request_.from->linesBefore, headings_};
@@ -211,13 +218,12 @@ private:
     /// of a line is written; a value that is no number or has no pair is passed
     /// over, not the rest of the line. A value text that is no number is passed
     /// over silently, one written as a number too large for a double is reported.
-    void ImportValue(const LogRecord& value, std::string_view line) {
-        if (value.valueState == ValueState::NotANumber) return;
-        const TDBSensor* pair = nullptr;
-        if (!value.headingName.empty()) pair = pairs_.FindSensorPair(value.headingName);
-        if (pair == nullptr) pair = pairs_.FindSensorPair(value.name);
-        if (pair == nullptr) return;
-        if (!value.HasTimeTag()) {
+    void ImportValue(const LogRecord& value, const LogLine& logLine) {
+        const std::string_view line = logLine.text;
+        const auto [pair, fate] = FateOfValue(value, pairs_);
+        if (fate != ValueFate::Write) Reject(logLine.number, RejectReasonText(fate), ShownName(value), line);
+        if (fate == ValueFate::NoPair || fate == ValueFate::NotANumber) return;
+        if (fate == ValueFate::NoTimeTag) {
             ++result_.counts.withoutTimeTag;
             if (!lineReported_) {
                 sink_.AddStatusMessage("No valid date and time, line not imported - " + std::string(line));
@@ -225,7 +231,7 @@ private:
             }
             return;
         }
-        if (!value.IsNumber()) {
+        if (fate == ValueFate::OutOfRange) {
             ++result_.counts.outOfRange;
             if (!rangeReported_) {
                 sink_.AddStatusMessage("Number out of range, value not imported - " + std::string(line));
@@ -235,7 +241,8 @@ private:
         }
         if (bulk_) {
             // Written in sets when the batch is committed.
-            pending_.push_back({pair, value.timeTag, value.value, WriteOutcome::Failed});
+            pending_.push_back(
+                {pair, value.timeTag, value.value, WriteOutcome::Failed, logLine.number, logLine.start, logLine.end});
             // Where its line starts: a value that turns out not written holds
             // the committed place there.
             pendingPlaces_.push_back(readThrough_);
@@ -248,12 +255,14 @@ private:
         }
         const WriteResult written =
             writer_.WriteValue(pair->StationId, pair->SensorName, "T", value.timeTag, value.value);
+        if (!written.Written()) RejectRefused(logLine.number, written.error, ShownName(value), line);
         if (request_.fastMode) {
-            // A written value is shown once its batch is committed.
-            if (!written.Written())
+            // A written value is shown once its batch is committed; a kept
+            // one changed nothing and is shown at once.
+            if (!written.Written() || written.outcome == WriteOutcome::Kept)
                 ReportWrite(sink_, written, pair->StationId, pair->SensorName, value.timeTag, value.value);
             Count(written.outcome);
-            NextInBatch(pair, value, written.outcome);
+            NextInBatch(pair, value, logLine, written.outcome);
         } else {
             ReportWrite(sink_, written, pair->StationId, pair->SensorName, value.timeTag, value.value);
             Count(written.outcome);
@@ -273,7 +282,19 @@ private:
                 ++result_.counts.failed;
                 Hold(readThrough_);
                 break;
+            case WriteOutcome::Kept:
+                ++result_.counts.kept;
+                break;
         }
+    }
+
+    void Reject(std::uint64_t lineNumber, std::string_view reason, std::string_view name, std::string_view text) {
+        if (request_.rejects != nullptr) request_.rejects->Add(lineNumber, reason, name, text);
+    }
+    void RejectRefused(std::uint64_t lineNumber, const std::optional<DbError>& error, std::string_view name,
+                       std::string_view text) {
+        if (request_.rejects == nullptr) return;
+        Reject(lineNumber, std::string(kRejectRefused) + " - " + (error ? error->what() : ""), name, text);
     }
 
     // Fast mode: the values go in batches, each one transaction, committed
@@ -287,6 +308,10 @@ private:
         DateTime timeTag;
         double value;
         WriteOutcome outcome;
+        // Where the value's line lies, for the rejects file should the batch be lost.
+        std::uint64_t lineNumber;
+        std::uint64_t lineStart;
+        std::uint64_t lineEnd;
     };
     struct Batch {
         // Ends the batch's transaction on every path: committed by
@@ -312,16 +337,17 @@ private:
         batch_.inserted = batch_.updated = 0;
     }
 
-    void NextInBatch(const TDBSensor* pair, const LogRecord& record, WriteOutcome outcome) {
+    void NextInBatch(const TDBSensor* pair, const LogRecord& record, const LogLine& line, WriteOutcome outcome) {
+        const bool written = outcome == WriteOutcome::Inserted || outcome == WriteOutcome::Updated;
         if (auto lost = writer_.TakeLostBatch()) {
             // The engine rolled the batch back before this value: the values
             // before it are gone, this one went into the batch that follows.
-            const bool kept = outcome != WriteOutcome::Failed;
-            if (kept) UncountLast(outcome);
+            if (written) UncountLast(outcome);
             ReportBatchLost(lost->what());
-            if (kept) Count(outcome);
+            if (written) Count(outcome);
         }
-        if (outcome != WriteOutcome::Failed) batch_.values.push_back({pair, record.timeTag, record.value, outcome});
+        if (written)
+            batch_.values.push_back({pair, record.timeTag, record.value, outcome, line.number, line.start, line.end});
         if (BatchFull(batch_.values.size())) {
             CommitBatch();
             StartBatch();
@@ -361,6 +387,11 @@ private:
                 ReportWrite(sink_, results_[i], value.pair->StationId, value.pair->SensorName, value.timeTag,
                             value.value);
                 Hold(pendingPlaces_[i]);
+                if (request_.rejects != nullptr) {
+                    // The line's text is read again: a batch keeps no texts.
+                    RejectRefused(value.lineNumber, results_[i].error, PairName(value.pair),
+                                  LineTextAt(request_.logFile, value.lineStart, value.lineEnd));
+                }
             } else {
                 batch_.values.push_back(value);
             }
@@ -384,8 +415,20 @@ private:
         result_.counts.failed += batch_.inserted + batch_.updated;
         for (const BatchValue& lost : batch_.values) {
             sink_.AddStatusMessage(NotWrittenText(error, lost.pair->StationId, lost.pair->SensorName, lost.timeTag));
+            if (request_.rejects != nullptr) {
+                Reject(lost.lineNumber, std::string(kRejectRefused) + " - " + error, PairName(lost.pair),
+                       LineTextAt(request_.logFile, lost.lineStart, lost.lineEnd));
+            }
         }
         ForgetBatch();
+    }
+
+    /// The log sensor name of a pair of the table.
+    std::string_view PairName(const TDBSensor* pair) const {
+        for (const auto& [name, sensor] : pairs_.Pairs()) {
+            if (&sensor == pair) return name;
+        }
+        return {};
     }
 
     void CommitBatch() {
@@ -454,9 +497,11 @@ private:
 ImportResult RunImport(const ImportRequest& request, SensorPairs& pairs, DataWriter& writer, StatusSink& sink,
                        ImportObserver& observer, const RunControl& control) {
     ImportResult result;
+    result.keepEdits = request.keepEdits;
     observer.RunStarted();
     try {
         pairs.BuildSensorPairs(request.importList);
+        writer.SetKeepEdits(request.keepEdits);
         ImportLoop(request, pairs, writer, sink, observer, control, result).Run();
     } catch (const DbError& error) {
         result.error = error.what();

@@ -17,6 +17,7 @@
 namespace vireo {
 
 class DataWriter;
+class RejectsFile;
 
 /// The station and station sensor of one pair of the pairing table.
 struct TDBSensor {
@@ -34,6 +35,8 @@ public:
     /// The pair of `logSensor`, or nullptr.
     const TDBSensor* FindSensorPair(std::string_view logSensor) const;
     std::size_t PairCount() const { return pairs_.size(); }
+    /// The pairs, in import-list order: log sensor name and its station sensor.
+    const std::vector<std::pair<std::string, TDBSensor>>& Pairs() const { return pairs_; }
 
 private:
     std::vector<std::pair<std::string, TDBSensor>> pairs_;
@@ -54,7 +57,8 @@ struct ImportRequest {
     std::vector<std::string> importList;
     std::string chosenStation;  // the station picked in the window (or --station)
     FreeShareShown freeShare;
-    bool fastMode = false;  // commit in batches instead of one statement at a time
+    bool fastMode = false;   // commit in batches instead of one statement at a time
+    bool keepEdits = false;  // leave rows whose ED_VALUE differs from their ORIG_VALUE
     /// In fast mode, write each batch in sets (many rows a statement) where
     /// the engine has a set path (SQLite, PostgreSQL); off: one statement a value.
     bool bulk = true;
@@ -62,6 +66,9 @@ struct ImportRequest {
     /// top, and a last line without its line end is left for a later run.
     std::optional<LogReadStart> from;
     bool completeLinesOnly = false;
+    /// Where every line or value that is not written goes; none when null.
+    /// The front end creates it before the run and finishes it after.
+    RejectsFile* rejects = nullptr;
 };
 
 /// The four checks before a run, each asked or reported through `dialogs`.
@@ -94,6 +101,7 @@ struct ImportCounts {
     std::int64_t inserted = 0;
     std::int64_t updated = 0;
     std::int64_t failed = 0;
+    std::int64_t kept = 0;            // rows left as they were edited (keepEdits)
     std::int64_t withoutTimeTag = 0;  // record lines not written for want of a usable time tag
     std::int64_t outOfRange = 0;      // paired values not written: numbers too large for a double
     std::int64_t lines = 0;           // lines classified
@@ -101,7 +109,8 @@ struct ImportCounts {
 
 struct ImportResult {
     bool stopped = false;
-    std::string error;  // the text of the error that ended the run; empty when none
+    bool keepEdits = false;  // the run kept edited values: its summary counts them
+    std::string error;       // the text of the error that ended the run; empty when none
     /// The database's error (SQLSTATE and native code with the text) when
     /// that is what ended the run.
     std::optional<DbError> dbError;

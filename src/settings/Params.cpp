@@ -15,6 +15,7 @@ bool ReadSettings(const ProfileFile& settings, AppSettings& values, StatusSink& 
         values.FMaxDBFileSize = settings.ReadInteger(kApplicationSection, kMaxDBFileSizeName, kDefaultMaxDBFileSize);
         values.FFastImport = settings.ReadBool(kApplicationSection, kFastImportName, false);
         values.FBulkImport = settings.ReadBool(kApplicationSection, kBulkImportName, true);
+        values.FKeepEdits = settings.ReadBool(kApplicationSection, kKeepEditsName, false);
         values.FLastLogFolder = settings.ReadString(kApplicationSection, kLastLogFolderName, "");
         return true;
     } catch (const std::exception&) {
@@ -49,6 +50,8 @@ bool WriteSettings(ProfileFile& settings, const AppSettings& values, StatusSink&
         // Likewise once bulk writing has been switched off.
         if (!values.FBulkImport || settings.ValueExists(kApplicationSection, kBulkImportName))
             settings.WriteBool(kApplicationSection, kBulkImportName, values.FBulkImport);
+        if (values.FKeepEdits || settings.ValueExists(kApplicationSection, kKeepEditsName))
+            settings.WriteBool(kApplicationSection, kKeepEditsName, values.FKeepEdits);
         // Likewise once a log file has been opened.
         if (!values.FLastLogFolder.empty() || settings.ValueExists(kApplicationSection, kLastLogFolderName))
             settings.WriteString(kApplicationSection, kLastLogFolderName, values.FLastLogFolder);

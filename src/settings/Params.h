@@ -31,6 +31,8 @@ struct AppSettings {
     /// Fast imports write each batch in sets where the database engine allows
     /// (SQLite, PostgreSQL); false: one statement a value, as before.
     bool FBulkImport = true;
+    /// Imports leave rows whose ED_VALUE differs from their ORIG_VALUE.
+    bool FKeepEdits = false;
     /// Folder of the log file last opened: where the Open Log File dialog
     /// starts. Empty: the folder the program was started from.
     std::string FLastLogFolder;
@@ -45,6 +47,7 @@ inline constexpr std::string_view kPasswordName = "Password";
 inline constexpr std::string_view kMaxDBFileSizeName = "MaxDBFileSize";
 inline constexpr std::string_view kFastImportName = "FastImport";
 inline constexpr std::string_view kBulkImportName = "BulkImport";
+inline constexpr std::string_view kKeepEditsName = "KeepEdits";
 inline constexpr std::string_view kLastLogFolderName = "LastLogFolder";
 
 inline constexpr std::string_view kReadSettingsFailed = "Error 1002: Unable to read application settings";

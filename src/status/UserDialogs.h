@@ -25,6 +25,12 @@ public:
     /// The chosen path, or nothing when cancelled.
     virtual std::optional<std::string> OpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
+    /// A text laid out in columns (a report), shown whole with its title;
+    /// a plain information box unless the front end has a better way.
+    virtual void ShowReport(const std::string& title, const std::string& text) {
+        (void)title;
+        ShowMessage(MessageKind::Information, text, MessageButtons::Ok);
+    }
 };
 
 }  // namespace vireo

@@ -53,6 +53,13 @@ const ActionCase kActionCases[] = {
      "Display detailed status messages", true, true, 2},
     {"OptionsFastImport", "Options", "&Fast Import", "Fast import",
      "Fast import|Commit the imported values in batches instead of one at a time", true, true, -1},
+    {"OptionsKeepEdits", "Options", "&Keep Edited Values", "Keep edited values",
+     "Keep edited values|Leave rows whose edited value differs from the original value when importing again", true,
+     true, -1},
+    {"OptionsCheckImport", "Options", "&Check Import", "Check import",
+     "Check import|Show what an import would do, writing nothing", true, false, -1},
+    {"OptionsSaveRejects", "Options", "Save &Rejected Lines...", "Save rejected lines",
+     "Save rejected lines|Write every line or value that a run does not import into a CSV file", true, true, -1},
     {"OptionsLogMessages", "Options", "&Log Status Messages", "Save all detailed status messages into a log file",
      "Save all detailed status messages into a log file", true, true, 3},
     {"SelectAdd1", "Options", "", "Add Log sensor and database station/sensor pair to import list",
@@ -110,7 +117,8 @@ TEST_F(MainWindowTest, MenusShowTheirOwnCaptionsAndHints) {
 
     EXPECT_EQ(w.Options1->title().toStdString(), "&Options");
     EXPECT_EQ(Entries(w.Options1->actions()),
-              (std::vector<std::string>{"S&how Detail Messages", "&Fast Import", "&Save Status Messages"}));
+              (std::vector<std::string>{"S&how Detail Messages", "&Fast Import", "&Save Status Messages", "-",
+                                        "&Keep Edited Values", "&Check Import", "Save &Rejected Lines..."}));
     EXPECT_EQ(w.Options1->actions()[0]->statusTip().toStdString(), "Show detailed status messages");
     EXPECT_EQ(w.Options1->actions()[2]->statusTip().toStdString(), "Save all detailed status messages into a log file");
 

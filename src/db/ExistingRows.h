@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "db/Query.h"
+#include "scan/Chronos.h"
+
+namespace vireo {
+
+class Database;
+
+/// The rows of one station sensor between two time tags, with what a dry run
+/// needs to know of each: its source, its two values and whether ED_VALUE
+/// differs from ORIG_VALUE (in the data writer's own terms: one null and the
+/// other not differs). Read only.
+inline constexpr std::string_view kExistingRowsSql =
+    "SELECT TIME_TAG, SOURCE, ORIG_VALUE, ED_VALUE, CASE WHEN ED_VALUE = ORIG_VALUE OR (ED_VALUE IS NULL AND "
+    "ORIG_VALUE IS NULL) THEN 0 ELSE 1 END AS EDITED FROM TF_DATA1 WHERE STATION_ID = :STATION_ID AND "
+    "SENSORNAME = :SENSORNAME AND TIME_TAG >= :FIRST_TAG AND TIME_TAG <= :LAST_TAG";
+
+/// A row of TF_DATA1 as the import would find it.
+struct ExistingRow {
+    bool sourceIsT = false;  // SOURCE is "T", what an import writes
+    bool edited = false;     // ED_VALUE differs from ORIG_VALUE
+    std::optional<double> orig;
+    std::optional<double> ed;
+};
+
+/// The key of a time tag: the calendar second it is written as, counted from
+/// 1899-12-30. Equal keys are equal TIME_TAG values in the database.
+std::int64_t TimeTagKey(const CalendarStamp& second);
+inline std::int64_t TimeTagKey(DateTime timeTag) { return TimeTagKey(SplitDateTime(timeTag)); }
+
+/// A timestamp as the drivers give it as text, "yyyy-mm-dd hh:mm:ss" with or
+/// without a fraction of zeros; nothing for any other text (a time tag with a
+/// fraction of a second is none that an import writes).
+std::optional<CalendarStamp> ParseTimestampText(std::string_view text);
+
+/// Reads existing rows through one prepared statement.
+class ExistingRows {
+public:
+    explicit ExistingRows(Database& database);
+
+    /// The rows of `station`.`sensor` (upper-cased here as the writer does)
+    /// from `first` to `last`, keyed by TimeTagKey. Throws DbError.
+    std::unordered_map<std::int64_t, ExistingRow> Read(const std::string& station, const std::string& sensor,
+                                                       DateTime first, DateTime last);
+
+private:
+    Query query_;
+};
+
+}  // namespace vireo
