@@ -253,6 +253,24 @@ int ImportExitStatus(const ImportResult& result, StopCause cause) {
     return 130;
 }
 
+std::unique_ptr<StatusMessenger> RunStatusLines(std::ostream& out, const CliOptions& options, RunControl& control,
+                                                bool& outputClosed) {
+    auto sink = std::make_unique<StatusMessenger>([&out, &control, &outputClosed](const std::string& line) {
+        if (outputClosed) return;
+        out << line << '\n' << std::flush;
+        if (!out) {
+            outputClosed = true;
+            control.stop = true;
+        }
+    });
+    sink->SetShowDetails(options.Has("--details"));
+    if (options.Has("--status-log")) {
+        sink->SetLogFileName(options.Get("--status-log"));
+        sink->SetLogToFile(true);
+    }
+    return sink;
+}
+
 namespace {
 
 int RunImportCommand(CommandContext& context) {
@@ -304,19 +322,8 @@ int RunImportCommand(CommandContext& context) {
     // run) stops the run as Ctrl-C does.
     RunControl control;
     bool outputClosed = false;
-    StatusMessenger sink([&context, &control, &outputClosed](const std::string& line) {
-        if (outputClosed) return;
-        context.out << line << '\n' << std::flush;
-        if (!context.out) {
-            outputClosed = true;
-            control.stop = true;
-        }
-    });
-    sink.SetShowDetails(options.Has("--details"));
-    if (options.Has("--status-log")) {
-        sink.SetLogFileName(options.Get("--status-log"));
-        sink.SetLogToFile(true);
-    }
+    const std::unique_ptr<StatusMessenger> statusLines = RunStatusLines(context.out, options, control, outputClosed);
+    StatusMessenger& sink = *statusLines;
 
     ImportRequest request;
     request.logFile = options.Positional().front();

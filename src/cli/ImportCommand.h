@@ -4,8 +4,10 @@
 #include <ostream>
 #include <string>
 
+#include "cli/CliOptions.h"
 #include "import/ImportRun.h"
 #include "import/RejectsFile.h"
+#include "status/StatusMessages.h"
 
 namespace vireo::cli {
 
@@ -14,6 +16,13 @@ namespace vireo::cli {
 std::unique_ptr<RejectsFile> OpenRejectsFile(const std::string& path, const std::string& logFile, std::ostream& err);
 /// Writes the rest of the rejects file and closes it; false (with the reason on `err`) when that fails.
 bool FinishRejectsFile(RejectsFile& rejects, std::ostream& err);
+
+/// The status lines of a run on `out`, with details and the status log as
+/// --details and --status-log ask. A line that cannot be written (standard
+/// output closed under the run) sets `outputClosed` and stops the run as
+/// Ctrl-C does; nothing more is written to `out` then.
+std::unique_ptr<StatusMessenger> RunStatusLines(std::ostream& out, const CliOptions& options, RunControl& control,
+                                                bool& outputClosed);
 
 /// Why a run of `vireo-import import` was asked to stop before its end.
 enum class StopCause { None, Interrupt, Terminate, HangUp, OutputClosed };

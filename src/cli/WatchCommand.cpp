@@ -165,19 +165,8 @@ int RunWatchCommand(CommandContext& context) {
 
     RunControl control;
     bool outputClosed = false;
-    StatusMessenger sink([&context, &control, &outputClosed](const std::string& line) {
-        if (outputClosed) return;
-        context.out << line << '\n' << std::flush;
-        if (!context.out) {
-            outputClosed = true;
-            control.stop = true;
-        }
-    });
-    sink.SetShowDetails(options.Has("--details"));
-    if (options.Has("--status-log")) {
-        sink.SetLogFileName(options.Get("--status-log"));
-        sink.SetLogToFile(true);
-    }
+    const std::unique_ptr<StatusMessenger> statusLines = RunStatusLines(context.out, options, control, outputClosed);
+    StatusMessenger& sink = *statusLines;
 
     ImportRequest request;
     request.fastMode = true;

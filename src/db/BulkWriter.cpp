@@ -12,6 +12,7 @@
 #include "db/Catalogue.h"
 #include "db/Database.h"
 #include "db/OdbcHandle.h"
+#include "db/Query.h"
 #include "db/TextEncoding.h"
 
 namespace vireo {
@@ -19,17 +20,6 @@ namespace {
 
 SQLCHAR* Chars(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
 
-SQL_TIMESTAMP_STRUCT TimestampOf(DateTime timeTag) {
-    // The calendar second nearest to the time tag, as the data writer binds it.
-    const CalendarStamp second = SplitDateTime(timeTag);
-    return SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(second.year),
-                                static_cast<SQLUSMALLINT>(second.month),
-                                static_cast<SQLUSMALLINT>(second.day),
-                                static_cast<SQLUSMALLINT>(second.hours),
-                                static_cast<SQLUSMALLINT>(second.minutes),
-                                static_cast<SQLUSMALLINT>(second.seconds),
-                                0};
-}
 
 /// "YYYY-MM-DD HH:MM:SS" of a timestamp.
 std::string StampText(const SQL_TIMESTAMP_STRUCT& stamp) {
@@ -190,7 +180,7 @@ public:
             const BulkValue& value = values[i];
             if (groups_.empty() || !groups_[last].Holds(value)) last = FindGroup(value);
             groupOf_[i] = last;
-            stamps_[i] = TimestampOf(value.timeTag);
+            stamps_[i] = OdbcTimestamp(value.timeTag);
             Group& group = groups_[last];
             const std::int64_t second = PackedSecond(stamps_[i]);
             if (group.values++ == 0 || second < PackedSecond(group.first)) group.first = stamps_[i];
@@ -361,7 +351,7 @@ public:
         for (const BulkValue& value : values) {
             keys_.push_back(NameAsWritten(value.station, database_.Text()) + '\x1f' +
                             NameAsWritten(value.sensor, database_.Text()) + '\x1f' +
-                            StampText(TimestampOf(value.timeTag)));
+                            StampText(OdbcTimestamp(value.timeTag)));
         }
     }
 

@@ -108,17 +108,21 @@ void Query::SetString(std::string_view name, std::string_view value) {
                   parameter.text.data(), static_cast<SQLLEN>(parameter.text.size()));
 }
 
+SQL_TIMESTAMP_STRUCT OdbcTimestamp(DateTime timeTag) {
+    const CalendarStamp second = SplitDateTime(timeTag);
+    return SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(second.year),
+                                static_cast<SQLUSMALLINT>(second.month),
+                                static_cast<SQLUSMALLINT>(second.day),
+                                static_cast<SQLUSMALLINT>(second.hours),
+                                static_cast<SQLUSMALLINT>(second.minutes),
+                                static_cast<SQLUSMALLINT>(second.seconds),
+                                0};
+}
+
 void Query::SetDateTime(std::string_view name, DateTime value) {
     Parameter& parameter = ParameterNamed(name);
-    const CalendarStamp second = SplitDateTime(value);
     parameter.kind = Parameter::Kind::Stamp;
-    parameter.stamp = SQL_TIMESTAMP_STRUCT{static_cast<SQLSMALLINT>(second.year),
-                                           static_cast<SQLUSMALLINT>(second.month),
-                                           static_cast<SQLUSMALLINT>(second.day),
-                                           static_cast<SQLUSMALLINT>(second.hours),
-                                           static_cast<SQLUSMALLINT>(second.minutes),
-                                           static_cast<SQLUSMALLINT>(second.seconds),
-                                           0};
+    parameter.stamp = OdbcTimestamp(value);
     parameter.indicator = sizeof parameter.stamp;
     // 19 characters: "yyyy-mm-dd hh:mm:ss", no fraction of a second.
     BindPositions(parameter, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, &parameter.stamp, sizeof parameter.stamp);

@@ -13,6 +13,10 @@ namespace vireo {
 
 class Database;
 
+/// The timestamp the database layer binds for a time tag: the calendar
+/// second nearest to it, no fraction.
+SQL_TIMESTAMP_STRUCT OdbcTimestamp(DateTime timeTag);
+
 /// One column of the current row.
 struct QueryField {
     std::string name;

@@ -246,6 +246,9 @@ private:
     /// The rejects file of a run, or null; false, after an error box, when
     /// it cannot be created.
     bool OpenRejects(std::unique_ptr<RejectsFile>& rejects, const std::string& logFile);
+    /// After a run: the window idle again and the rejects file finished (its
+    /// failure in `rejectsError`); false when the window was closed during the run.
+    bool EndRun(RejectsFile* rejects, std::string& rejectsError);
     void ReleaseOwnedObjects();
     std::vector<std::string> ListItems(const QListWidget* list) const;
 

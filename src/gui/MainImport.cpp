@@ -79,6 +79,20 @@ bool TfrmMain::OpenRejects(std::unique_ptr<RejectsFile>& rejects, const std::str
     return true;
 }
 
+bool TfrmMain::EndRun(RejectsFile* rejects, std::string& rejectsError) {
+    SetImportIdle();
+    try {
+        if (rejects != nullptr) rejects->Finish();
+    } catch (const RejectsFileError& error) {
+        rejectsError = error.what();
+    }
+    if (!FClosed) return true;
+    // The window was closed during the run: what it owns goes now that the
+    // run no longer uses it.
+    if (FReleasePending && FRunDepth == 0) ReleaseOwnedObjects();
+    return false;
+}
+
 void TfrmMain::OptionsImportExecute() {
     ImportRequest request;
     if (!PrepareRun(request)) return;
@@ -97,19 +111,8 @@ void TfrmMain::OptionsImportExecute() {
     const ImportResult result = RunImport(request, *FSensorPairs, *FDataQuery, *this, observer, FControl);
     --FRunDepth;
 
-    SetImportIdle();
     std::string rejectsError;
-    try {
-        if (rejects) rejects->Finish();
-    } catch (const RejectsFileError& error) {
-        rejectsError = error.what();
-    }
-    if (FClosed) {
-        // The window was closed during the run: what it owns goes now that
-        // the run no longer uses it.
-        if (FReleasePending && FRunDepth == 0) ReleaseOwnedObjects();
-        return;
-    }
+    if (!EndRun(rejects.get(), rejectsError)) return;
     if (!result.error.empty()) FDialogs->ShowMessage(MessageKind::Error, result.error, MessageButtons::Ok);
     if (!rejectsError.empty()) FDialogs->ShowMessage(MessageKind::Error, rejectsError, MessageButtons::Ok);
 }
@@ -128,17 +131,8 @@ void TfrmMain::OptionsCheckImportExecute() {
     ++FRunDepth;
     const DryRunReport report = RunDryRun(request, *ImportDatabase, observer, FControl);
     --FRunDepth;
-    SetImportIdle();
     std::string rejectsError;
-    try {
-        if (rejects) rejects->Finish();
-    } catch (const RejectsFileError& error) {
-        rejectsError = error.what();
-    }
-    if (FClosed) {
-        if (FReleasePending && FRunDepth == 0) ReleaseOwnedObjects();
-        return;
-    }
+    if (!EndRun(rejects.get(), rejectsError)) return;
     FDialogs->ShowReport("Check Import", DryRunTable(report));
     if (!report.error.empty()) FDialogs->ShowMessage(MessageKind::Error, report.error, MessageButtons::Ok);
     if (!rejectsError.empty()) FDialogs->ShowMessage(MessageKind::Error, rejectsError, MessageButtons::Ok);
