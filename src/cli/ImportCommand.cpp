@@ -253,6 +253,21 @@ int ImportExitStatus(const ImportResult& result, StopCause cause) {
     return 130;
 }
 
+std::optional<int> CheckConnectedRun(const CliConnection& connection, ImportRequest& request, std::string_view command,
+                                     std::ostream& err) {
+    try {
+        request.freeShare = FreeShareOf(GetDataStoreUsage(connection.alias, connection.settings.FMaxDBFileSize));
+    } catch (const std::exception& failure) {
+        err << ConnectFailureText(connection.alias, failure.what()) << "\n";
+        return 1;
+    }
+    if (const std::optional<ImportEntryParts> refused = FindUnpairableEntry(*connection.database, request.importList)) {
+        err << command << ": " << UnpairableSensorText(refused->stationId, refused->sensorName) << "\n";
+        return 2;
+    }
+    return std::nullopt;
+}
+
 std::unique_ptr<StatusMessenger> RunStatusLines(std::ostream& out, const CliOptions& options, RunControl& control,
                                                 bool& outputClosed) {
     auto sink = std::make_unique<StatusMessenger>([&out, &control, &outputClosed](const std::string& line) {
@@ -369,18 +384,8 @@ int RunImportCommand(CommandContext& context) {
             return 2;
         }
     }
-    try {
-        request.freeShare = FreeShareOf(GetDataStoreUsage(connection->alias, connection->settings.FMaxDBFileSize));
-    } catch (const std::exception& failure) {
-        context.err << ConnectFailureText(connection->alias, failure.what()) << "\n";
-        return 1;
-    }
-
-    if (const std::optional<ImportEntryParts> refused =
-            FindUnpairableEntry(*connection->database, request.importList)) {
-        context.err << "vireo-import import: " << UnpairableSensorText(refused->stationId, refused->sensorName) << "\n";
-        return 2;
-    }
+    if (const std::optional<int> failed = CheckConnectedRun(*connection, request, "vireo-import import", context.err))
+        return *failed;
 
     ConsoleDialogs dialogs(context.err, options.Has("--yes"));
     if (!CheckImport(request, dialogs)) return 2;

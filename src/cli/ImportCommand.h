@@ -1,9 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
+#include "cli/CliConnection.h"
 #include "cli/CliOptions.h"
 #include "import/ImportRun.h"
 #include "import/RejectsFile.h"
@@ -23,6 +25,13 @@ bool FinishRejectsFile(RejectsFile& rejects, std::ostream& err);
 /// Ctrl-C does; nothing more is written to `out` then.
 std::unique_ptr<StatusMessenger> RunStatusLines(std::ostream& out, const CliOptions& options, RunControl& control,
                                                 bool& outputClosed);
+
+/// The checks of a run once connected: the data store's free share goes into
+/// the request, and no entry may name a sensor that cannot be paired. The exit
+/// status when one fails (the reason on `err`, after `command` for a refused
+/// entry), else nothing.
+std::optional<int> CheckConnectedRun(const CliConnection& connection, ImportRequest& request, std::string_view command,
+                                     std::ostream& err);
 
 /// Why a run of `vireo-import import` was asked to stop before its end.
 enum class StopCause { None, Interrupt, Terminate, HangUp, OutputClosed };

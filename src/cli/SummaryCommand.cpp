@@ -14,6 +14,7 @@
 #include "import/ImportList.h"
 #include "preview/LogSeries.h"
 #include "preview/SeriesText.h"
+#include "scan/JsonText.h"
 
 namespace vireo::cli {
 namespace {
@@ -93,23 +94,7 @@ void PrintTable(const LogSeriesReading& reading, std::ostream& out) {
 }
 
 /// A JSON string of a text that is already UTF-8 (a file name, a text of ours).
-std::string JsonText(std::string_view utf8) {
-    std::string json = "\"";
-    for (char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            json += escaped;
-        } else {
-            json += c;
-        }
-    }
-    return json + "\"";
-}
+std::string JsonText(std::string_view utf8) { return JsonString(utf8); }
 
 /// A JSON string of a text of the log file (Windows-1252).
 std::string JsonLogText(std::string_view text) { return JsonText(Windows1252ToUtf8(text)); }

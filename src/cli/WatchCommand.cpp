@@ -183,17 +183,8 @@ int RunWatchCommand(CommandContext& context) {
         context.err << DataSourceFileRefused(options.Get("--status-log")) << "\n";
         return 2;
     }
-    try {
-        request.freeShare = FreeShareOf(GetDataStoreUsage(connection->alias, connection->settings.FMaxDBFileSize));
-    } catch (const std::exception& failure) {
-        context.err << ConnectFailureText(connection->alias, failure.what()) << "\n";
-        return 1;
-    }
-    if (const std::optional<ImportEntryParts> refused =
-            FindUnpairableEntry(*connection->database, request.importList)) {
-        context.err << "vireo-import watch: " << UnpairableSensorText(refused->stationId, refused->sensorName) << "\n";
-        return 2;
-    }
+    if (const std::optional<int> failed = CheckConnectedRun(*connection, request, "vireo-import watch", context.err))
+        return *failed;
     // The log files are checked as each is followed; the list stands in for
     // them in the checks of the list, the data store and the station.
     ImportRequest checked = request;

@@ -14,19 +14,16 @@
 #include "db/OdbcHandle.h"
 #include "db/Query.h"
 #include "db/TextEncoding.h"
+#include "scan/JsonText.h"
 
 namespace vireo {
 namespace {
 
 SQLCHAR* Chars(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
 
-
 /// "YYYY-MM-DD HH:MM:SS" of a timestamp.
 std::string StampText(const SQL_TIMESTAMP_STRUCT& stamp) {
-    char text[32];
-    const int size = std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", stamp.year, stamp.month,
-                                   stamp.day, stamp.hour, stamp.minute, stamp.second);
-    return std::string(text, static_cast<std::size_t>(size));
+    return IsoDateTimeText(CalendarStamp{stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second});
 }
 
 /// A statement handle on the database, with the database's text form for its diagnostics.
@@ -311,25 +308,6 @@ private:
     std::vector<Row> rows_;
     std::string mark_;
 };
-
-/// Appends `text` to `json` as a JSON string.
-void AppendJsonString(std::string& json, std::string_view text) {
-    json.push_back('"');
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            json.push_back('\\');
-            json.push_back(c);
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            json += escaped;
-        } else {
-            json.push_back(c);
-        }
-    }
-    json.push_back('"');
-}
 
 /// PostgreSQL: each set is one JSON text, expanded by the server.
 class PostgresPath : public BulkWriter::Path {

@@ -16,6 +16,7 @@
 #include "logfile/LogValueReader.h"
 #include "logfile/SensorDiscovery.h"
 #include "scan/AsciiCase.h"
+#include "scan/JsonText.h"
 
 namespace vireo {
 namespace {
@@ -208,36 +209,9 @@ private:
     int lastPercent_ = -1;
 };
 
-std::string IsoText(DateTime timeTag) {
-    const CalendarStamp s = SplitDateTime(timeTag);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hours, s.minutes,
-                  s.seconds);
-    return text;
-}
+std::string IsoText(DateTime timeTag) { return IsoDateTimeText(SplitDateTime(timeTag)); }
 
-std::string JsonText(std::string_view bytes) {
-    std::string json = "\"";
-    for (const char c : Windows1252ToUtf8(bytes)) {
-        switch (c) {
-            case '"':
-                json += "\\\"";
-                break;
-            case '\\':
-                json += "\\\\";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                    json += escaped;
-                } else {
-                    json += c;
-                }
-        }
-    }
-    return json + "\"";
-}
+std::string JsonText(std::string_view bytes) { return JsonString(Windows1252ToUtf8(bytes)); }
 
 }  // namespace
 

@@ -5,13 +5,7 @@
 
 namespace vireo {
 
-std::string IsoTimeTagText(SecondStamp stamp) {
-    const CalendarStamp at = SplitStamp(stamp);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", at.year, at.month, at.day, at.hours, at.minutes,
-                  at.seconds);
-    return text;
-}
+std::string IsoTimeTagText(SecondStamp stamp) { return IsoDateTimeText(SplitStamp(stamp)); }
 
 std::string DurationText(std::int64_t seconds) {
     std::string text;

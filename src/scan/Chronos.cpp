@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <limits>
 #include <mutex>
@@ -361,6 +362,13 @@ SecondStamp ParseDateExpression(std::string_view text, SecondStamp base) {
 
     return WrapToStamp(WideStamp(year, month, day + offDay, hours, minutes, seconds) + offHours * 3600 +
                        offMinutes * 60 + offSeconds);
+}
+
+std::string IsoDateTimeText(const CalendarStamp& at) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", at.year, at.month, at.day, at.hours, at.minutes,
+                  at.seconds);
+    return text;
 }
 
 }  // namespace vireo

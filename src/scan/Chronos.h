@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace vireo {
@@ -40,6 +41,9 @@ SecondStamp DateTimeToSeconds(DateTime dateTime);
 /// The calendar date and time of any date-time, to the nearest second
 /// (what a database timestamp is bound from).
 CalendarStamp SplitDateTime(DateTime dateTime);
+
+/// "YYYY-MM-DD HH:MM:SS" of a calendar second.
+std::string IsoDateTimeText(const CalendarStamp& at);
 
 /// Monday 1 .. Sunday 7.
 int WeekdayOf(int year, int month, int day);
