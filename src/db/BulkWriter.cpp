@@ -11,6 +11,7 @@
 
 #include "db/Catalogue.h"
 #include "db/Database.h"
+#include "db/ExistingRows.h"
 #include "db/OdbcHandle.h"
 #include "db/Query.h"
 #include "db/TextEncoding.h"
@@ -122,31 +123,18 @@ constexpr const char* kOnConflict =
     " ON CONFLICT (STATION_ID,SENSORNAME,TIME_TAG) DO UPDATE SET STATION_ID=excluded.STATION_ID,"
     "SENSORNAME=excluded.SENSORNAME,TIME_TAG=excluded.TIME_TAG,SOURCE=excluded.SOURCE,ED_VALUE=excluded.ED_VALUE";
 
-/// The second of a timestamp as one number, its fields side by side
-/// (YYYYMMDDhhmmss): equal exactly when the texts the driver stores are equal.
-std::int64_t PackedSecond(const SQL_TIMESTAMP_STRUCT& stamp) {
-    return ((((static_cast<std::int64_t>(stamp.year) * 100 + stamp.month) * 100 + stamp.day) * 100 + stamp.hour) * 100 +
-            stamp.minute) *
-               100 +
-           stamp.second;
+/// The key of a bound timestamp: the second it is written as (see TimeTagKey).
+std::int64_t KeyOf(const SQL_TIMESTAMP_STRUCT& stamp) {
+    return TimeTagKey(CalendarStamp{stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second});
 }
 
-/// The packed second of a stored TIME_TAG text in the driver's form
-/// "YYYY-MM-DD HH:MM:SS.000"; -1 for any other text, which no bound timestamp matches.
-std::int64_t PackedSecondOfText(std::string_view text) {
-    constexpr std::string_view kShape = "dddd-dd-dd dd:dd:dd.000";
-    if (text.size() != kShape.size()) return -1;
-    std::int64_t packed = 0;
-    for (std::size_t i = 0; i < kShape.size(); ++i) {
-        const char c = text[i];
-        if (kShape[i] == 'd') {
-            if (c < '0' || c > '9') return -1;
-            if (i < 19) packed = packed * 10 + (c - '0');
-        } else if (c != kShape[i]) {
-            return -1;
-        }
-    }
-    return packed;
+/// The key of a stored TIME_TAG text in the driver's form "YYYY-MM-DD
+/// HH:MM:SS.000"; -1 for any other text. SQLite compares the texts, so a row
+/// stored in another form is another key to the upsert, however its time reads.
+std::int64_t KeyOfStoredText(std::string_view text) {
+    if (text.size() != 23 || !text.ends_with(".000")) return -1;
+    const std::optional<CalendarStamp> second = ParseTimestampText(text);
+    return second ? TimeTagKey(*second) : -1;
 }
 
 /// SQLite: multi-row statements through the driver, bound as the data writer
@@ -179,9 +167,9 @@ public:
             groupOf_[i] = last;
             stamps_[i] = OdbcTimestamp(value.timeTag);
             Group& group = groups_[last];
-            const std::int64_t second = PackedSecond(stamps_[i]);
-            if (group.values++ == 0 || second < PackedSecond(group.first)) group.first = stamps_[i];
-            if (group.values == 1 || second > PackedSecond(group.last)) group.last = stamps_[i];
+            const std::int64_t second = KeyOf(stamps_[i]);
+            if (group.values++ == 0 || second < KeyOf(group.first)) group.first = stamps_[i];
+            if (group.values == 1 || second > KeyOf(group.last)) group.last = stamps_[i];
         }
         // Which rows exist: one range of time tags per station sensor.
         for (Group& group : groups_) {
@@ -196,8 +184,7 @@ public:
             lookup_.Check(SQLBindCol(lookup_.get(), 1, SQL_C_CHAR, text, sizeof text, &length), "SQLBindCol");
             while (lookup_.Fetch()) {
                 if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) continue;
-                const std::int64_t second =
-                    PackedSecondOfText(std::string_view(text, static_cast<std::size_t>(length)));
+                const std::int64_t second = KeyOfStoredText(std::string_view(text, static_cast<std::size_t>(length)));
                 if (second >= 0) group.existing.insert(second);
             }
             lookup_.CloseCursor();
@@ -206,7 +193,7 @@ public:
         // A key met before in this write exists by the time its value is written.
         outcomes_.resize(values.size());
         for (std::size_t i = 0; i < values.size(); ++i) {
-            const bool added = groups_[groupOf_[i]].existing.insert(PackedSecond(stamps_[i])).second;
+            const bool added = groups_[groupOf_[i]].existing.insert(KeyOf(stamps_[i])).second;
             outcomes_[i] = added ? WriteOutcome::Inserted : WriteOutcome::Updated;
         }
     }

@@ -32,13 +32,6 @@ std::string Line(int day, int minute, double value) {
     return text;
 }
 
-void Append(const std::string& path, const std::string& bytes) {
-    FILE* file = std::fopen(path.c_str(), "ab");
-    ASSERT_NE(file, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
-
 /// The lines of `out` without the time text of status lines.
 std::vector<std::string> Lines(const std::string& out) {
     std::vector<std::string> lines;
@@ -85,7 +78,7 @@ TEST_P(FollowCommandsTest, AnIncrementalImportTakesOnlyTheLinesAppendedSinceTheL
     // Kept beside the list.
     EXPECT_TRUE(std::filesystem::exists(dir_.File("list.positions")));
 
-    Append(log, "3:00,3,G\r\n" + Line(1, 4, 4));
+    testing::AppendFile(log, "3:00,3,G\r\n" + Line(1, 4, 4));
     CliRun second = RunCommand(args);
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(Lines(second.out).back(), "Lines: 2  inserted: 2  updated: 0  not written: 0  without time tag: 0");
@@ -166,7 +159,7 @@ TEST_P(FollowCommandsTest, OnePassOverAFolderImportsEachMatchingFileWithSeveralJ
     EXPECT_EQ(lines.size(), 12u) << first.out;
     EXPECT_EQ(RowCount(), 18u);
 
-    Append(dir_.File("logs/a2.log"), Line(3, 30, 99));
+    testing::AppendFile(dir_.File("logs/a2.log"), Line(3, 30, 99));
     CliRun second = RunCommand(args);
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(Lines(second.out), (std::vector<std::string>{

@@ -10,6 +10,7 @@
 #include "db/Database.h"
 #include "db/Session.h"
 #include "scan/Regional.h"
+#include "support/ImportModes.h"
 #include "support/StatusRecorder.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
@@ -96,14 +97,7 @@ std::string Line(int minute, double value, const char* sensor = "TEMP") {
     return text;
 }
 
-void Append(const std::string& path, const std::string& bytes) {
-    FILE* file = std::fopen(path.c_str(), "ab");
-    ASSERT_NE(file, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-}
-
-class FollowFileTest : public ::testing::TestWithParam<std::tuple<Backend, bool>> {
+class FollowFileTest : public ::testing::TestWithParam<std::tuple<Backend, testing::ImportMode>> {
 protected:
     void SetUp() override {
         SetRegional(RegionalSettings{});
@@ -111,7 +105,7 @@ protected:
         source_->Connect(database_);
         writer_ = std::make_unique<DataWriter>(database_);
         request_.importList = {"TEMP||ST01.TEMP", "BAD||ST01.BAD", "STAGE||ST01.STAGE"};
-        request_.fastMode = std::get<1>(GetParam());
+        testing::ApplyImportMode(std::get<1>(GetParam()), request_);
     }
 
     /// One incremental run of `path` from `record`; the record kept is updated.
@@ -158,7 +152,7 @@ TEST_P(FollowFileTest, AGrowingFileIsImportedPieceByPieceEachValueOnce) {
     EXPECT_EQ(record->lines, 2u);
     EXPECT_EQ(record->size, 2 * Line(1, 1).size() + 20);
 
-    Append(path, "3:00,3,G\n" + Line(4, 4));
+    testing::AppendFile(path, "3:00,3,G\n" + Line(4, 4));
     FollowOutcome second = Follow(path, record);
     EXPECT_EQ(second.start, FollowStart::Continue);
     EXPECT_EQ(second.result.counts.inserted, 2);
@@ -201,7 +195,7 @@ TEST_P(FollowFileTest, ThePositionKeptWhileTheRunGoesOnHasItsValuesCommitted) {
         EXPECT_EQ(kept[i].path, path);
     }
     // One value at a time, each line is kept; in batches, the one commit at the end.
-    EXPECT_EQ(kept.size(), std::get<1>(GetParam()) ? 1u : 3u);
+    EXPECT_EQ(kept.size(), testing::IsFast(std::get<1>(GetParam())) ? 1u : 3u);
     EXPECT_EQ(kept.back(), *outcome.record);
 }
 
@@ -236,7 +230,7 @@ TEST_P(FollowFileTest, TheColumnHeadingsInForceAreKeptForTheNextRun) {
     std::optional<FollowRecord> record;
     EXPECT_EQ(Follow(path, record).result.counts.inserted, 1);
     EXPECT_EQ(record->headings, (std::vector<std::string>{"STAGE"}));
-    Append(path, "06/15/2005 12:02:00 2.5\r\n");
+    testing::AppendFile(path, "06/15/2005 12:02:00 2.5\r\n");
     // The heading line is not read again, and still names the value.
     EXPECT_EQ(Follow(path, record).result.counts.inserted, 1);
     EXPECT_EQ(Rows(), (std::vector<std::string>{"STAGE|12:01|1.5", "STAGE|12:02|2.5"}));
@@ -288,10 +282,10 @@ TEST_P(FollowFileTest, AFileThatCannotBeReadIsTheRunsErrorAndKeepsNoRecord) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, FollowFileTest,
                          ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
-                                            ::testing::Bool()),
+                                            ::testing::ValuesIn(testing::kAllImportModes)),
                          [](const auto& info) {
-                             return testing::BackendName(std::get<0>(info.param)) +
-                                    (std::get<1>(info.param) ? "Batches" : "OneByOne");
+                             return testing::BackendName(std::get<0>(info.param)) + "_" +
+                                    testing::ImportModeName(std::get<1>(info.param));
                          });
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "import/ImportRun.h"
 #include "import/RejectsFile.h"
 #include "scan/Regional.h"
+#include "support/ImportModes.h"
 #include "support/StatusRecorder.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
@@ -48,7 +49,7 @@ const std::string kRejectedLines =
     "9,\"number out of range\",\"TEMP\",\"TEMP,06/15/2005,13:40:00,1e999,G\"\r\n";
 
 /// Each case on each database, one value at a time and in fast mode.
-class RejectsTest : public ::testing::TestWithParam<std::tuple<Backend, bool>> {
+class RejectsTest : public ::testing::TestWithParam<std::tuple<Backend, testing::ImportMode>> {
 protected:
     void SetUp() override {
         SetRegional(RegionalSettings{});
@@ -63,7 +64,7 @@ protected:
         ImportRequest request;
         request.logFile = dir_.File("data.log");
         request.importList = kPairs;
-        request.fastMode = std::get<1>(GetParam());
+        testing::ApplyImportMode(std::get<1>(GetParam()), request);
         request.rejects = rejects;
         SensorPairs table;
         ImportObserver observer;
@@ -145,10 +146,10 @@ TEST_P(RejectsTest, AStoppedRunLeavesACompleteReportOfTheLinesItRead) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, RejectsTest,
                          ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
-                                            ::testing::Bool()),
+                                            ::testing::ValuesIn(testing::kAllImportModes)),
                          [](const auto& info) {
-                             return testing::BackendName(std::get<0>(info.param)) +
-                                    (std::get<1>(info.param) ? "Fast" : "OneAtATime");
+                             return testing::BackendName(std::get<0>(info.param)) + "_" +
+                                    testing::ImportModeName(std::get<1>(info.param));
                          });
 
 TEST(RejectsFile, AFileThatCannotBeCreatedSaysWhyAndWhere) {

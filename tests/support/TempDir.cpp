@@ -47,6 +47,13 @@ void WriteFile(const std::string& path, const std::string& content) {
     if (!out) throw std::runtime_error("Cannot write " + path + ": " + std::strerror(errno));
 }
 
+void AppendFile(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out << content;
+    out.close();
+    if (!out) throw std::runtime_error("Cannot append to " + path + ": " + std::strerror(errno));
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("Cannot read " + path + ": " + std::strerror(errno));

@@ -31,6 +31,9 @@ private:
 
 /// Writes `content` to `path`, replacing the file; throws std::runtime_error.
 void WriteFile(const std::string& path, const std::string& content);
+/// Appends `content` to `path` (made when missing), as a program that logs
+/// would; throws std::runtime_error.
+void AppendFile(const std::string& path, const std::string& content);
 /// The whole content of `path`; throws std::runtime_error.
 std::string ReadFile(const std::string& path);
 
