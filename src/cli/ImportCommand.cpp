@@ -38,7 +38,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vireo-import import LOGFILE (--list FILE.sfg | --pair \"LOG||STATION.SENSOR\" [--pair ...])\n"
-    "                          [--station ID] [--details] [--status-log FILE] [--fast [--bulk on|off]] [--yes]\n"
+    "                          [--station ID] [--details] [--status-log FILE] [--fast [--bulk on|odbc|off]] [--yes]\n"
     "                          [--incremental [--state FILE]]\n"
     "                          [--rejects FILE.csv] [--keep-edits] [--dry-run [--format table|json]]\n"
     "                          [--dsn NAME] [--user USER] [--password-env VAR]\n";
@@ -56,9 +56,11 @@ constexpr const char* kHelp =
     "  --details            detail messages (\"Reading - \", \"Inserted timetag data - \"...)\n"
     "  --status-log FILE    also append every status line to FILE\n"
     "  --fast               commit in batches (much faster; nothing is lost on stop or error)\n"
-    "  --bulk on|off        with --fast, write each batch in sets of many rows a statement\n"
-    "                       (SQLite, PostgreSQL; default: on, or the settings file's BulkImport);\n"
-    "                       off: one statement a value\n"
+    "  --bulk on|odbc|off   with --fast, write each batch in bulk (SQLite, PostgreSQL; default:\n"
+    "                       on, or the settings file's BulkImport). on: through the SQLite\n"
+    "                       library on the database file or libpq on the server where they\n"
+    "                       reach it, else in sets of many rows a statement through the driver;\n"
+    "                       odbc: in sets through the driver only; off: one statement a value\n"
     "  --rejects FILE.csv   write every line or value that was not written to FILE.csv\n"
     "                       (line number, reason, name, the line's text), as the run goes\n"
     "  --keep-edits         leave rows whose ED_VALUE was edited (differs from ORIG_VALUE)\n"
@@ -328,8 +330,8 @@ int RunImportCommand(CommandContext& context) {
     }
     if (!CheckPasswordVariable(options, context.err)) return 2;
     const std::string bulk = options.Has("--bulk") ? options.Get("--bulk") : "";
-    if (!bulk.empty() && bulk != "on" && bulk != "off") {
-        context.err << "vireo-import import: --bulk takes on or off, not \"" << bulk << "\"\n" << kUsage;
+    if (!bulk.empty() && bulk != "on" && bulk != "odbc" && bulk != "off") {
+        context.err << "vireo-import import: --bulk takes on, odbc or off, not \"" << bulk << "\"\n" << kUsage;
         return 2;
     }
 
@@ -375,7 +377,8 @@ int RunImportCommand(CommandContext& context) {
 
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
-    request.bulk = bulk.empty() ? connection->settings.FBulkImport : bulk == "on";
+    request.bulk = bulk.empty() ? connection->settings.FBulkImport : bulk != "off";
+    request.bulkDriverOnly = bulk == "odbc";
     // Opening and closing a file of the connected database would drop the
     // locks the SQLite library holds for the connection.
     for (const std::string& file : {request.logFile, options.Get("--status-log"), options.Get("--rejects")}) {

@@ -9,11 +9,14 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "db/BulkForm.h"
 #include "db/Catalogue.h"
 #include "db/Database.h"
 #include "db/ExistingRows.h"
 #include "db/OdbcHandle.h"
+#include "db/PostgresCopyWriter.h"
 #include "db/Query.h"
+#include "db/SqliteFileWriter.h"
 #include "db/TextEncoding.h"
 #include "scan/JsonText.h"
 
@@ -104,37 +107,9 @@ public:
 
 namespace {
 
-/// The station and sensor as written: upper case, and converted to the
-/// server's UTF-8 when it speaks that.
-std::string NameAsWritten(std::string_view name, DriverText text) {
-    std::string upper = UpperCaseName(name);
-    return text == DriverText::Utf8 ? Windows1252ToUtf8(upper) : upper;
-}
-
-/// The source mark as written: as given, "T" when empty.
-std::string SourceAsWritten(std::string_view source, DriverText text) {
-    const std::string_view mark = source.empty() ? std::string_view("T") : source;
-    return text == DriverText::Utf8 ? Windows1252ToUtf8(mark) : std::string(mark);
-}
-
-constexpr const char* kColumns = "STATION_ID,SENSORNAME,TIME_TAG,SOURCE,ORIG_VALUE,ED_VALUE";
-// The update of an existing row is the data writer's: every column but ORIG_VALUE.
-constexpr const char* kOnConflict =
-    " ON CONFLICT (STATION_ID,SENSORNAME,TIME_TAG) DO UPDATE SET STATION_ID=excluded.STATION_ID,"
-    "SENSORNAME=excluded.SENSORNAME,TIME_TAG=excluded.TIME_TAG,SOURCE=excluded.SOURCE,ED_VALUE=excluded.ED_VALUE";
-
 /// The key of a bound timestamp: the second it is written as (see TimeTagKey).
 std::int64_t KeyOf(const SQL_TIMESTAMP_STRUCT& stamp) {
     return TimeTagKey(CalendarStamp{stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second});
-}
-
-/// The key of a stored TIME_TAG text in the driver's form "YYYY-MM-DD
-/// HH:MM:SS.000"; -1 for any other text. SQLite compares the texts, so a row
-/// stored in another form is another key to the upsert, however its time reads.
-std::int64_t KeyOfStoredText(std::string_view text) {
-    if (text.size() != 23 || !text.ends_with(".000")) return -1;
-    const std::optional<CalendarStamp> second = ParseTimestampText(text);
-    return second ? TimeTagKey(*second) : -1;
 }
 
 /// SQLite: multi-row statements through the driver, bound as the data writer
@@ -273,10 +248,10 @@ private:
         std::unique_ptr<Statement>& statement = rows == kRowsPerSet ? full_ : last_;
         if (statement && preparedRows_[rows == kRowsPerSet] == rows) return *statement;
         statement = std::make_unique<Statement>(database_);
-        std::string text = std::string("INSERT INTO TF_DATA1(") + kColumns + ") VALUES ";
+        std::string text = std::string("INSERT INTO TF_DATA1(") + kBulkColumns + ") VALUES ";
         // The driver knows only plain markers: six a row.
         for (std::size_t i = 0; i < rows; ++i) text += i == 0 ? "(?,?,?,?,?,?)" : ",(?,?,?,?,?,?)";
-        text += kOnConflict;
+        text += kBulkOnConflict;
         statement->Prepare(std::move(text));
         preparedRows_[rows == kRowsPerSet] = rows;
         return *statement;
@@ -302,10 +277,10 @@ public:
     static constexpr std::size_t kRowsPerSet = 10000;
 
     explicit PostgresPath(Database& database) : database_(database), statement_(database) {
-        statement_.Prepare(std::string("INSERT INTO TF_DATA1(") + kColumns +
+        statement_.Prepare(std::string("INSERT INTO TF_DATA1(") + kBulkColumns +
                            ") SELECT v->>0, v->>1, CAST(v->>2 AS TIMESTAMP), v->>3, CAST(v->>4 AS DOUBLE PRECISION), "
                            "CAST(v->>4 AS DOUBLE PRECISION) FROM json_array_elements(CAST(? AS JSON)) AS v" +
-                           kOnConflict +
+                           kBulkOnConflict +
                            " RETURNING STATION_ID, SENSORNAME, TO_CHAR(TIME_TAG, 'YYYY-MM-DD HH24:MI:SS'), "
                            "CASE WHEN xmax = 0 THEN 1 ELSE 0 END");
     }
@@ -392,15 +367,18 @@ bool BulkWriter::Supports(const Database& database) {
     return database.Connected() && (database.Engine() == DbEngine::SQLite || database.Engine() == DbEngine::PostgreSQL);
 }
 
-BulkWriter::BulkWriter(DataWriter& writer) : writer_(writer) {
+BulkWriter::BulkWriter(DataWriter& writer, Route route) : writer_(writer) {
     Database& database = writer.Connection();
     if (database.Engine() == DbEngine::SQLite) {
         path_ = std::make_unique<SqlitePath>(database);
+        if (route == Route::EngineInterface) direct_ = OpenSqliteFileWriter(database, whyNotDirect_);
     } else if (database.Engine() == DbEngine::PostgreSQL) {
         path_ = std::make_unique<PostgresPath>(database);
+        if (route == Route::EngineInterface) direct_ = OpenPostgresCopyWriter(database, whyNotDirect_);
     } else {
         throw DbError("No set path for this database engine", "HYC00", 0);
     }
+    if (route == Route::DriverSets) whyNotDirect_ = "sets through the driver were asked for";
 }
 
 BulkWriter::~BulkWriter() = default;
@@ -408,6 +386,10 @@ BulkWriter::~BulkWriter() = default;
 void BulkWriter::Write(std::span<const BulkValue> values, std::string_view source, std::vector<WriteResult>& results) {
     results.assign(values.size(), WriteResult{});
     if (values.empty()) return;
+    if (WriteDirect(values, source, results)) return;
+    results.assign(values.size(), WriteResult{});
+    // The driver's connection writes from here on in this batch (when there is one).
+    if (writer_.InBatch()) driverWroteInBatch_ = writer_.BatchesBegun();
     if (!setsUnsuitable_) {
         try {
             path_->Plan(values);
@@ -432,6 +414,24 @@ void BulkWriter::Write(std::span<const BulkValue> values, std::string_view sourc
         }
         first += count;
     }
+}
+
+bool BulkWriter::WriteDirect(std::span<const BulkValue> values, std::string_view source,
+                             std::vector<WriteResult>& results) {
+    if (!direct_ || !direct_->Usable()) return false;
+    // Once the driver has written in this batch, its connection holds the
+    // write lock until the batch ends: the own connection would wait for it.
+    if (writer_.InBatch() && driverWroteInBatch_ == writer_.BatchesBegun()) return false;
+    try {
+        direct_->WriteBatch(values, source, results);
+    } catch (const DbError&) {
+        // Nothing of the batch is written: the driver writes it, and says
+        // with its own words what it refuses.
+        ++batchesDirectRefused_;
+        return false;
+    }
+    ++batchesDirect_;
+    return true;
 }
 
 bool BulkWriter::WriteOneByOne(std::span<const BulkValue> values, std::size_t first, std::size_t count,

@@ -1,25 +1,19 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "db/DataWriter.h"
-#include "scan/Chronos.h"
+#include "db/DirectWriter.h"
 
 namespace vireo {
 
 class Database;
-
-/// One value for the bulk writer. The names are those of the pairing, as the
-/// data writer takes them (written in upper case); they must outlive the write.
-struct BulkValue {
-    std::string_view station;
-    std::string_view sensor;
-    DateTime timeTag = 0;
-    double value = 0;
-};
 
 /// Writes the values of a fast import in sets, many rows a statement, inside
 /// the data writer's batch. Each value means what it means to the data writer:
@@ -35,13 +29,21 @@ struct BulkValue {
 /// PostgreSQL: sets of up to 10,000 rows sent as one JSON text, expanded by the
 /// server into one INSERT ... ON CONFLICT DO UPDATE that returns which rows it
 /// inserted; a set ends before a row whose key it already holds.
+///
+/// Where the engine's own interface can reach the database (see
+/// DirectWriter), a whole batch goes that way first, in one transaction of its
+/// own; should it fail, nothing of it is written and it goes the ways above.
 class BulkWriter {
 public:
     /// True when the engine of the open database has a set path here.
     static bool Supports(const Database& database);
 
+    /// How a batch may go: through the engine's own interface where it can,
+    /// else through the driver in sets; or through the driver in sets only.
+    enum class Route { EngineInterface, DriverSets };
+
     /// On the data writer's database, which must be open and of a supported engine.
-    explicit BulkWriter(DataWriter& writer);
+    explicit BulkWriter(DataWriter& writer, Route route = Route::EngineInterface);
     ~BulkWriter();
     BulkWriter(const BulkWriter&) = delete;
     BulkWriter& operator=(const BulkWriter&) = delete;
@@ -56,6 +58,13 @@ public:
     /// Sets written as sets so far, and sets written again value by value.
     std::size_t SetsWritten() const noexcept { return setsWritten_; }
     std::size_t SetsRefused() const noexcept { return setsRefused_; }
+    /// Batches written through the engine's own interface, and batches it
+    /// refused (written the other ways instead).
+    std::size_t BatchesDirect() const noexcept { return batchesDirect_; }
+    std::size_t BatchesDirectRefused() const noexcept { return batchesDirectRefused_; }
+    /// Whether batches go through the engine's own interface; when not, why.
+    bool Direct() const noexcept { return direct_ != nullptr; }
+    const std::string& WhyNotDirect() const noexcept { return whyNotDirect_; }
 
     class Path;
 
@@ -66,14 +75,25 @@ private:
     bool WriteOneByOne(std::span<const BulkValue> values, std::size_t first, std::size_t count, std::string_view source,
                        const DbError* refusal, std::vector<WriteResult>& results);
 
+    /// Writes the batch through the engine's own interface; false when it
+    /// cannot (nothing written then).
+    bool WriteDirect(std::span<const BulkValue> values, std::string_view source, std::vector<WriteResult>& results);
+
     DataWriter& writer_;
     std::unique_ptr<Path> path_;
+    std::unique_ptr<DirectWriter> direct_;
+    std::string whyNotDirect_;
+    /// The data writer's batch in which the driver wrote: its connection then
+    /// holds the write lock until the batch ends, and the own connection waits.
+    std::optional<std::uint64_t> driverWroteInBatch_;
     /// A set was refused although each of its values could be written (the
     /// set statement does not suit this database), or the engine lost a
     /// transaction: the rest of the run goes value by value.
     bool setsUnsuitable_ = false;
     std::size_t setsWritten_ = 0;
     std::size_t setsRefused_ = 0;
+    std::size_t batchesDirect_ = 0;
+    std::size_t batchesDirectRefused_ = 0;
 };
 
 }  // namespace vireo

@@ -45,6 +45,7 @@ bool DataWriter::RowExists(const std::string& stationId, const std::string& sens
 void DataWriter::BeginBatch() {
     database_.StartTransaction();
     inBatch_ = true;
+    ++batchesBegun_;
     lostBatch_.reset();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -87,6 +88,8 @@ public:
     /// the way out of a batch that is being given up.
     void RollbackBatch() noexcept;
     bool InBatch() const noexcept { return inBatch_; }
+    /// How many batches have been begun on this writer: tells one batch from the next.
+    std::uint64_t BatchesBegun() const noexcept { return batchesBegun_; }
     /// Whether the batch's transaction was lost since the last call: a
     /// statement failed in a way that made the engine roll the batch back
     /// (a full disk). The values written in the batch before that statement
@@ -106,6 +109,7 @@ private:
     Query rowExists_;
     bool keepEdits_ = false;
     bool inBatch_ = false;
+    std::uint64_t batchesBegun_ = 0;
     std::optional<DbError> lostBatch_;
 };
 

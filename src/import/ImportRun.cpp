@@ -165,7 +165,8 @@ private:
         // Sets write as the data writer does without keeping edited values:
         // with those kept, a fast run goes one statement a value.
         if (request_.fastMode && request_.bulk && !request_.keepEdits && BulkWriter::Supports(writer_.Connection()))
-            bulk_.emplace(writer_);
+            bulk_.emplace(writer_,
+                          request_.bulkDriverOnly ? BulkWriter::Route::DriverSets : BulkWriter::Route::EngineInterface);
         if (request_.from) {
             headings_ = std::make_shared<const std::vector<std::string>>(request_.from->headings);
             readThrough_ = {request_.from->offset, request_.from->linesBefore, headings_};

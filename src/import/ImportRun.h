@@ -62,6 +62,9 @@ struct ImportRequest {
     /// In fast mode, write each batch in sets (many rows a statement) where
     /// the engine has a set path (SQLite, PostgreSQL); off: one statement a value.
     bool bulk = true;
+    /// With bulk: sets through the ODBC driver only, never the engine's own
+    /// interface (the SQLite library on the file, libpq on the server).
+    bool bulkDriverOnly = false;
     /// Following a growing file: the reading starts here instead of at the
     /// top, and a last line without its line end is left for a later run.
     std::optional<LogReadStart> from;

@@ -386,9 +386,12 @@ TEST_P(ImportCommandTest, ValuesNotWrittenGiveStatusThreeInEveryMode) {
             "CREATE TRIGGER refuse_rh BEFORE INSERT OR UPDATE ON TF_DATA1 FOR EACH ROW WHEN (NEW.SENSORNAME = "
             "'RH') EXECUTE FUNCTION refuse_rh();\n");
     }
-    const std::vector<std::vector<std::string>> modes{{}, {"--fast", "--bulk", "off"}, {"--fast"}};
+    const std::vector<std::vector<std::string>> modes{
+        {}, {"--fast", "--bulk", "off"}, {"--fast", "--bulk", "odbc"}, {"--fast"}};
     for (const std::vector<std::string>& mode : modes) {
-        SCOPED_TRACE(mode.empty() ? "one value at a time" : mode.size() == 1 ? "fast, in sets" : "fast, one a value");
+        SCOPED_TRACE(mode.empty()       ? "one value at a time"
+                     : mode.size() == 1 ? "fast, in bulk"
+                                        : "fast, --bulk " + mode[2]);
         source_->Execute("DELETE FROM TF_DATA1;\n");
         std::vector<std::string> extra{"--list", dir_.File("list.sfg")};
         extra.insert(extra.end(), mode.begin(), mode.end());

@@ -1,0 +1,28 @@
+#include "db/BulkForm.h"
+
+#include <optional>
+
+#include "db/TextEncoding.h"
+#include "scan/AsciiCase.h"
+
+namespace vireo {
+
+std::string NameAsWritten(std::string_view name, DriverText text) {
+    std::string upper = UpperCaseName(name);
+    return text == DriverText::Utf8 ? Windows1252ToUtf8(upper) : upper;
+}
+
+std::string SourceAsWritten(std::string_view source, DriverText text) {
+    const std::string_view mark = source.empty() ? std::string_view("T") : source;
+    return text == DriverText::Utf8 ? Windows1252ToUtf8(mark) : std::string(mark);
+}
+
+std::string BoundSecondText(DateTime timeTag) { return IsoDateTimeText(SplitDateTime(timeTag)); }
+
+std::int64_t KeyOfStoredText(std::string_view text) {
+    if (text.size() != 23 || !text.ends_with(".000")) return -1;
+    const std::optional<CalendarStamp> second = ParseTimestampText(text);
+    return second ? TimeTagKey(*second) : -1;
+}
+
+}  // namespace vireo

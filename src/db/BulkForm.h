@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "db/DbError.h"
+#include "db/ExistingRows.h"
+#include "scan/Chronos.h"
+
+namespace vireo {
+
+// The form in which the bulk paths write a value: the data writer's, byte for
+// byte, so that rows written by any path are found and updated by the others.
+
+/// The station or sensor as written: upper case, and converted to the
+/// server's UTF-8 when it speaks that.
+std::string NameAsWritten(std::string_view name, DriverText text);
+
+/// The source mark as written: as given, "T" when empty.
+std::string SourceAsWritten(std::string_view source, DriverText text);
+
+/// "YYYY-MM-DD HH:MM:SS": the second a time tag is bound as.
+std::string BoundSecondText(DateTime timeTag);
+
+/// The key of a stored SQLite TIME_TAG text in the driver's form "YYYY-MM-DD
+/// HH:MM:SS.000"; -1 for any other text. SQLite compares the texts, so a row
+/// stored in another form is another key to the upsert, however its time reads.
+std::int64_t KeyOfStoredText(std::string_view text);
+
+/// The columns of TF_DATA1 in the order the sets give them.
+inline constexpr const char* kBulkColumns = "STATION_ID,SENSORNAME,TIME_TAG,SOURCE,ORIG_VALUE,ED_VALUE";
+/// The update of an existing row is the data writer's: every column but ORIG_VALUE.
+inline constexpr const char* kBulkOnConflict =
+    " ON CONFLICT (STATION_ID,SENSORNAME,TIME_TAG) DO UPDATE SET STATION_ID=excluded.STATION_ID,"
+    "SENSORNAME=excluded.SENSORNAME,TIME_TAG=excluded.TIME_TAG,SOURCE=excluded.SOURCE,ED_VALUE=excluded.ED_VALUE";
+
+}  // namespace vireo
