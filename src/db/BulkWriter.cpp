@@ -389,7 +389,7 @@ void BulkWriter::Write(std::span<const BulkValue> values, std::string_view sourc
     if (WriteDirect(values, source, results)) return;
     results.assign(values.size(), WriteResult{});
     // The driver's connection writes from here on in this batch (when there is one).
-    if (writer_.InBatch()) driverWroteInBatch_ = writer_.BatchesBegun();
+    writer_.MarkBatchWritten();
     if (!setsUnsuitable_) {
         try {
             path_->Plan(values);
@@ -421,7 +421,7 @@ bool BulkWriter::WriteDirect(std::span<const BulkValue> values, std::string_view
     if (!direct_ || !direct_->Usable()) return false;
     // Once the driver has written in this batch, its connection holds the
     // write lock until the batch ends: the own connection would wait for it.
-    if (writer_.InBatch() && driverWroteInBatch_ == writer_.BatchesBegun()) return false;
+    if (writer_.BatchWritten()) return false;
     try {
         direct_->WriteBatch(values, source, results);
     } catch (const DbError&) {

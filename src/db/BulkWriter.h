@@ -1,8 +1,6 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -83,9 +81,7 @@ private:
     std::unique_ptr<Path> path_;
     std::unique_ptr<DirectWriter> direct_;
     std::string whyNotDirect_;
-    /// The data writer's batch in which the driver wrote: its connection then
-    /// holds the write lock until the batch ends, and the own connection waits.
-    std::optional<std::uint64_t> driverWroteInBatch_;
+
     /// A set was refused although each of its values could be written (the
     /// set statement does not suit this database), or the engine lost a
     /// transaction: the rest of the run goes value by value.

@@ -45,7 +45,7 @@ bool DataWriter::RowExists(const std::string& stationId, const std::string& sens
 void DataWriter::BeginBatch() {
     database_.StartTransaction();
     inBatch_ = true;
-    ++batchesBegun_;
+    batchWritten_ = false;
     lostBatch_.reset();
 }
 
@@ -95,6 +95,7 @@ WriteResult DataWriter::WriteValue(const std::string& station, const std::string
     const std::string stationId = UpperCaseName(station);
     const std::string sensorName = UpperCaseName(sensor);
     PrepareStatements();
+    batchWritten_ = true;
 
     insert_.SetString("STATION_ID", stationId);
     insert_.SetString("SENSORNAME", sensorName);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,8 +87,11 @@ public:
     /// the way out of a batch that is being given up.
     void RollbackBatch() noexcept;
     bool InBatch() const noexcept { return inBatch_; }
-    /// How many batches have been begun on this writer: tells one batch from the next.
-    std::uint64_t BatchesBegun() const noexcept { return batchesBegun_; }
+    /// Whether the driver's connection has written in the open batch: it then
+    /// holds the file's write lock (SQLite) until the batch ends. Set by
+    /// WriteValue, and by other writers on this connection through MarkBatchWritten.
+    bool BatchWritten() const noexcept { return inBatch_ && batchWritten_; }
+    void MarkBatchWritten() noexcept { batchWritten_ = true; }
     /// Whether the batch's transaction was lost since the last call: a
     /// statement failed in a way that made the engine roll the batch back
     /// (a full disk). The values written in the batch before that statement
@@ -109,7 +111,7 @@ private:
     Query rowExists_;
     bool keepEdits_ = false;
     bool inBatch_ = false;
-    std::uint64_t batchesBegun_ = 0;
+    bool batchWritten_ = false;
     std::optional<DbError> lostBatch_;
 };
 

@@ -32,7 +32,7 @@ protected:
 
 TEST_P(BulkWriterTest, AnInsertRunAndAReImportGoInSets) {
     DataWriter writer(database_);
-    BulkWriter bulk(writer);
+    BulkWriter bulk(writer, BulkWriter::Route::DriverSets);
     std::vector<WriteResult> results;
     {
         BatchGuard batch(writer);
@@ -62,7 +62,7 @@ TEST_P(BulkWriterTest, ARefusedSetIsWrittenAgainValueByValue) {
                                   : "CREATE TRIGGER small BEFORE INSERT ON TF_DATA1 WHEN NEW.ORIG_VALUE >= 100 "
                                     "BEGIN SELECT RAISE(ABORT, 'too large'); END;");
     DataWriter writer(database_);
-    BulkWriter bulk(writer);
+    BulkWriter bulk(writer, BulkWriter::Route::DriverSets);
     std::vector<WriteResult> results;
     BatchGuard batch(writer);
     bulk.Write(Values(250, 0.5), "", results);
