@@ -5,6 +5,7 @@
 #include <odbcinst.h>
 #include <sqlite3.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <unordered_set>
@@ -102,8 +103,12 @@ public:
     SqliteFileWriter(ConnectionHandle connection, DriverText text) : connection_(std::move(connection)), text_(text) {
         lookup_ = PrepareStatement(
             "SELECT TIME_TAG FROM TF_DATA1 WHERE STATION_ID = ?1 AND SENSORNAME = ?2 AND TIME_TAG BETWEEN ?3 AND ?4");
+        // The data writer's update sets the key columns too, to the values
+        // they hold. Where nothing can see that (no trigger, no foreign key to
+        // the table, keys compared byte for byte) it is left out: SQLite would
+        // rewrite the row's index entry for it.
         upsert_ = PrepareStatement(std::string("INSERT INTO TF_DATA1(") + kBulkColumns + ") VALUES(?1,?2,?3,?4,?5,?5)" +
-                                   kBulkOnConflict);
+                                   (KeysRewriteNothing() ? kOnConflictValuesOnly : kBulkOnConflict));
     }
 
     void WriteBatch(std::span<const BulkValue> values, std::string_view source,
@@ -120,12 +125,12 @@ public:
             Check(sqlite3_bind_text(upsert, 4, mark.data(), static_cast<int>(mark.size()), SQLITE_STATIC));
             for (std::size_t i = 0; i < values.size(); ++i) {
                 const Group& group = groups_[groupOf_[i]];
-                const std::string stamp = StoredText(values[i].timeTag);
+                const StoredStamp& stamp = stamps_[i];
                 Check(sqlite3_bind_text(upsert, 1, group.station.data(), static_cast<int>(group.station.size()),
                                         SQLITE_STATIC));
                 Check(sqlite3_bind_text(upsert, 2, group.sensor.data(), static_cast<int>(group.sensor.size()),
                                         SQLITE_STATIC));
-                Check(sqlite3_bind_text(upsert, 3, stamp.data(), static_cast<int>(stamp.size()), SQLITE_STATIC));
+                Check(sqlite3_bind_text(upsert, 3, stamp.text, stamp.size, SQLITE_STATIC));
                 Check(sqlite3_bind_double(upsert, 5, values[i].value));
                 const int rc = sqlite3_step(upsert);
                 sqlite3_reset(upsert);
@@ -145,11 +150,65 @@ public:
         }
     }
 
-    bool Usable() const noexcept override { return true; }
+    bool Usable() const noexcept override { return usable_; }
 
 private:
-    /// The text the driver stores for a bound timestamp.
-    static std::string StoredText(DateTime timeTag) { return BoundSecondText(timeTag) + ".000"; }
+    /// The text the driver stores for a bound timestamp, and its key.
+    struct StoredStamp {
+        char text[40];
+        int size;
+        std::int64_t key;
+    };
+    static StoredStamp StampOf(DateTime timeTag) {
+        const CalendarStamp at = SplitDateTime(timeTag);
+        StoredStamp stamp{};
+        if (at.year >= 0 && at.year <= 9999) {
+            // "%04d-%02d-%02d %02d:%02d:%02d.000" without the cost of formatting.
+            char* out = stamp.text;
+            auto put = [&out](int number, int digits, char after) {
+                for (int d = digits - 1; d >= 0; --d, number /= 10) out[d] = static_cast<char>('0' + number % 10);
+                out += digits;
+                *out++ = after;
+            };
+            put(at.year, 4, '-');
+            put(at.month, 2, '-');
+            put(at.day, 2, ' ');
+            put(at.hours, 2, ':');
+            put(at.minutes, 2, ':');
+            put(at.seconds, 2, '.');
+            put(0, 3, '\0');
+            stamp.size = 23;
+        } else {
+            stamp.size = std::snprintf(stamp.text, sizeof stamp.text, "%04d-%02d-%02d %02d:%02d:%02d.000", at.year,
+                                       at.month, at.day, at.hours, at.minutes, at.seconds);
+        }
+        stamp.key = TimeTagKey(at);
+        return stamp;
+    }
+
+    static constexpr const char* kOnConflictValuesOnly =
+        " ON CONFLICT (STATION_ID,SENSORNAME,TIME_TAG) DO UPDATE SET SOURCE=excluded.SOURCE,ED_VALUE=excluded.ED_VALUE";
+
+    /// Whether setting the key columns of a row to the values they hold is
+    /// seen by nothing: TF_DATA1 has no trigger and no foreign key points to
+    /// it, and its key is a unique index on the three columns in the binary
+    /// collation (so that equal keys are equal bytes).
+    bool KeysRewriteNothing() {
+        const auto count = [this](const char* sql) {
+            StatementHandle statement = PrepareStatement(sql);
+            return sqlite3_step(statement.get()) == SQLITE_ROW ? sqlite3_column_int(statement.get(), 0) : -1;
+        };
+        if (count("SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND lower(tbl_name) = 'tf_data1'") != 0)
+            return false;
+        if (count("SELECT COUNT(*) FROM sqlite_master AS m, pragma_foreign_key_list(m.name) AS f WHERE m.type = "
+                  "'table' AND lower(f.\"table\") = 'tf_data1'") != 0)
+            return false;
+        return count(
+                   "SELECT COUNT(*) FROM pragma_index_list('TF_DATA1') AS i WHERE i.\"unique\" AND (SELECT "
+                   "COUNT(*) FROM pragma_index_xinfo(i.name) AS c WHERE c.key) = 3 AND (SELECT COUNT(*) FROM "
+                   "pragma_index_xinfo(i.name) AS c WHERE c.key AND c.coll = 'BINARY' AND upper(c.name) IN "
+                   "('STATION_ID', 'SENSORNAME', 'TIME_TAG')) = 3") > 0;
+    }
 
     StatementHandle PrepareStatement(const std::string& sql) {
         sqlite3_stmt* statement = nullptr;
@@ -177,27 +236,29 @@ private:
     void Plan(std::span<const BulkValue> values) {
         groups_.clear();
         groupOf_.resize(values.size());
+        stamps_.resize(values.size());
         std::size_t last = 0;
         for (std::size_t i = 0; i < values.size(); ++i) {
             const BulkValue& value = values[i];
             if (groups_.empty() || !groups_[last].Holds(value)) last = FindGroup(value);
             groupOf_[i] = last;
             Group& group = groups_[last];
-            const std::int64_t second = TimeTagKey(value.timeTag);
+            stamps_[i] = StampOf(value.timeTag);
+            const std::int64_t second = stamps_[i].key;
             if (!group.any || second < group.first) group.first = second, group.firstTag = value.timeTag;
             if (!group.any || second > group.last) group.last = second, group.lastTag = value.timeTag;
             group.any = true;
         }
         sqlite3_stmt* lookup = lookup_.get();
         for (Group& group : groups_) {
-            const std::string first = StoredText(group.firstTag);
-            const std::string lastText = StoredText(group.lastTag);
+            const StoredStamp first = StampOf(group.firstTag);
+            const StoredStamp lastStamp = StampOf(group.lastTag);
             Check(sqlite3_bind_text(lookup, 1, group.station.data(), static_cast<int>(group.station.size()),
                                     SQLITE_STATIC));
             Check(sqlite3_bind_text(lookup, 2, group.sensor.data(), static_cast<int>(group.sensor.size()),
                                     SQLITE_STATIC));
-            Check(sqlite3_bind_text(lookup, 3, first.data(), static_cast<int>(first.size()), SQLITE_STATIC));
-            Check(sqlite3_bind_text(lookup, 4, lastText.data(), static_cast<int>(lastText.size()), SQLITE_STATIC));
+            Check(sqlite3_bind_text(lookup, 3, first.text, first.size, SQLITE_STATIC));
+            Check(sqlite3_bind_text(lookup, 4, lastStamp.text, lastStamp.size, SQLITE_STATIC));
             int rc = 0;
             while ((rc = sqlite3_step(lookup)) == SQLITE_ROW) {
                 if (sqlite3_column_type(lookup, 0) != SQLITE_TEXT) continue;
@@ -212,7 +273,7 @@ private:
         sqlite3_clear_bindings(lookup);
         outcomes_.resize(values.size());
         for (std::size_t i = 0; i < values.size(); ++i) {
-            const bool added = groups_[groupOf_[i]].existing.insert(TimeTagKey(values[i].timeTag)).second;
+            const bool added = groups_[groupOf_[i]].existing.insert(stamps_[i].key).second;
             outcomes_[i] = added ? WriteOutcome::Inserted : WriteOutcome::Updated;
         }
     }
@@ -241,10 +302,12 @@ private:
 
     ConnectionHandle connection_;
     DriverText text_;
+    bool usable_ = true;
     StatementHandle lookup_;
     StatementHandle upsert_;
     std::vector<Group> groups_;
     std::vector<std::size_t> groupOf_;
+    std::vector<StoredStamp> stamps_;
     std::vector<WriteOutcome> outcomes_;
 };
 

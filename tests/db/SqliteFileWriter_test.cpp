@@ -207,5 +207,24 @@ TEST_F(SqliteFileWriterTest, OnceTheDriverHasWrittenInABatchTheRestOfItGoesThrou
     EXPECT_EQ(source_->Select("SELECT COUNT(*) FROM TF_DATA1")[0][0], "21");
 }
 
+TEST_F(SqliteFileWriterTest, ATriggerOnTheKeyColumnsSeesTheUpdateAsTheDriverMakesIt) {
+    // The data writer's update sets the key columns to the values they hold;
+    // a trigger on them fires for it, whichever path updates the row.
+    source_->Execute(
+        "CREATE TABLE KEY_LOG (N INTEGER);\n"
+        "CREATE TRIGGER key_log AFTER UPDATE OF STATION_ID ON TF_DATA1 BEGIN INSERT INTO KEY_LOG VALUES (1); END;\n");
+    DataWriter writer(database_);
+    const std::vector<BulkValue> values = Values("st01", 4, 0.5);
+    for (const BulkValue& value : values)
+        ASSERT_TRUE(writer.WriteValue("ST01", sensor_, "T", value.timeTag, value.value).Written());
+    ASSERT_EQ(writer.WriteValue("ST01", sensor_, "T", values[0].timeTag, 2.0).outcome, WriteOutcome::Updated);
+    EXPECT_EQ(source_->Select("SELECT COUNT(*) FROM KEY_LOG")[0][0], "1");
+    BulkWriter bulk(writer);
+    std::vector<WriteResult> results;
+    bulk.Write(values, "", results);
+    EXPECT_EQ(bulk.BatchesDirect(), 1u);
+    EXPECT_EQ(source_->Select("SELECT COUNT(*) FROM KEY_LOG")[0][0], "5");
+}
+
 }  // namespace
 }  // namespace vireo::testing
