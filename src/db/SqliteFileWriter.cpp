@@ -5,6 +5,7 @@
 #include <odbcinst.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -87,7 +88,12 @@ struct Group {
     DateTime firstTag = 0;
     DateTime lastTag = 0;
     bool any = false;
-    std::unordered_set<std::int64_t> existing;
+    // The batch's keys of this group rise value after value (a log read in
+    // time order): the outcomes come from one walk along the existing keys.
+    bool rising = true;
+    std::vector<std::int64_t> existing;  // in ascending order
+    std::size_t walked = 0;
+    std::unordered_set<std::int64_t> met;  // when the keys do not rise
 
     bool Holds(const BulkValue& value) const { return value.station == pairedStation && value.sensor == pairedSensor; }
 };
@@ -245,6 +251,7 @@ private:
             Group& group = groups_[last];
             stamps_[i] = StampOf(value.timeTag);
             const std::int64_t second = stamps_[i].key;
+            if (group.any && second <= group.last) group.rising = false;
             if (!group.any || second < group.first) group.first = second, group.firstTag = value.timeTag;
             if (!group.any || second > group.last) group.last = second, group.lastTag = value.timeTag;
             group.any = true;
@@ -265,16 +272,27 @@ private:
                 const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(lookup, 0));
                 const std::int64_t second =
                     KeyOfStoredText(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(lookup, 0))));
-                if (second >= 0) group.existing.insert(second);
+                if (second >= 0) group.existing.push_back(second);
             }
             sqlite3_reset(lookup);
             if (rc != SQLITE_DONE) Fail(rc);
+            std::sort(group.existing.begin(), group.existing.end());
+            if (!group.rising) group.met.insert(group.existing.begin(), group.existing.end());
         }
         sqlite3_clear_bindings(lookup);
+        // A key met before in the batch has a row by the time its value is written.
         outcomes_.resize(values.size());
         for (std::size_t i = 0; i < values.size(); ++i) {
-            const bool added = groups_[groupOf_[i]].existing.insert(stamps_[i].key).second;
-            outcomes_[i] = added ? WriteOutcome::Inserted : WriteOutcome::Updated;
+            Group& group = groups_[groupOf_[i]];
+            const std::int64_t key = stamps_[i].key;
+            bool exists = false;
+            if (group.rising) {
+                while (group.walked < group.existing.size() && group.existing[group.walked] < key) ++group.walked;
+                exists = group.walked < group.existing.size() && group.existing[group.walked] == key;
+            } else {
+                exists = !group.met.insert(key).second;
+            }
+            outcomes_[i] = exists ? WriteOutcome::Updated : WriteOutcome::Inserted;
         }
     }
 

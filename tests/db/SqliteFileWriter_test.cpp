@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -130,6 +131,23 @@ TEST_F(SqliteFileWriterTest, AKeyMetAgainInTheBatchIsUpdatedInOrder) {
                                          WriteOutcome::Updated, WriteOutcome::Updated}));
     EXPECT_EQ(source_->Select("SELECT ED_VALUE FROM TF_DATA1 WHERE TIME_TAG = '2005-06-15 12:01:00.000'")[0][0],
               "43.0");
+}
+
+TEST_F(SqliteFileWriterTest, KeysThatDoNotRiseGetTheirOutcomesToo) {
+    // Rows for the even minutes exist; the batch comes in falling time order.
+    DataWriter writer(database_);
+    std::vector<BulkValue> values = Values("st01", 10, 0.5);
+    for (std::size_t i = 0; i < values.size(); i += 2)
+        ASSERT_TRUE(writer.WriteValue("ST01", sensor_, "T", values[i].timeTag, 1.0).Written());
+    std::reverse(values.begin(), values.end());
+    BulkWriter bulk(writer);
+    std::vector<WriteResult> results;
+    bulk.Write(values, "", results);
+    EXPECT_EQ(bulk.BatchesDirect(), 1u);
+    for (std::size_t i = 0; i < results.size(); ++i)  // minute 9 first: odd minutes are new
+        EXPECT_EQ(results[i].outcome, i % 2 == 0 ? WriteOutcome::Inserted : WriteOutcome::Updated) << i;
+    EXPECT_EQ(source_->Select("SELECT COUNT(*), SUM(ORIG_VALUE = 1.0) FROM TF_DATA1")[0],
+              (std::vector<std::optional<std::string>>{"10", "5"}));
 }
 
 TEST_F(SqliteFileWriterTest, ARefusedBatchLeavesNothingAndTheDriverSaysWhichValuesItRefuses) {
