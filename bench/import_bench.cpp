@@ -476,7 +476,7 @@ private:
 /// inserted (`reimport` false) or updated.
 Report RunEngineImport(const TestDataSource& source, const std::string& logFile, long long values,
                        const std::vector<std::string>& importList, bool fastMode, bool reimport, bool keepEdits = false,
-                       bool bulk = true) {
+                       bool bulk = true, bool driverOnly = false) {
     Report report;
     vireo::Session session;
     vireo::Database database(session);
@@ -490,6 +490,7 @@ Report RunEngineImport(const TestDataSource& source, const std::string& logFile,
     request.fastMode = fastMode;
     request.keepEdits = keepEdits;
     request.bulk = bulk;
+    request.bulkDriverOnly = driverOnly;
     vireo::SensorPairs pairs;
     vireo::ImportObserver observer;
     vireo::RunControl control;
@@ -1159,6 +1160,7 @@ void MeasureEngine(const EngineFiles& e, const std::vector<std::string>& importL
     {  // fast mode
         TestDataSource engine(e.backend);
         TestDataSource odbc(e.backend);
+        TestDataSource sets(e.backend);
         TestDataSource tool(e.backend);
         TestDataSource bare(e.backend);
         TestDataSource bulk(e.backend);
@@ -1180,6 +1182,9 @@ void MeasureEngine(const EngineFiles& e, const std::vector<std::string>& importL
                 {k + "odbc-" + run,
                  reimport ? "RunImport --fast --bulk off, re-import" : "RunImport --fast --bulk off, insert",
                  [&] { return RunEngineImport(odbc, log, n, importList, true, reimport, false, false); }},
+                {k + "sets-" + run,
+                 reimport ? "RunImport --fast --bulk odbc, re-import" : "RunImport --fast --bulk odbc, insert",
+                 [&] { return RunEngineImport(sets, log, n, importList, true, reimport, false, true, true); }},
                 {k + "tool-" + run, sqlite ? "sqlite3 .import + upsert" : "psql \\copy + upsert",
                  [&] { return RunTool(tool, toolConninfo, rows, n, e.folder); }}};
             if (reimport) {
@@ -1194,6 +1199,7 @@ void MeasureEngine(const EngineFiles& e, const std::vector<std::string>& importL
         }
         checkRows(engine, "fast mode");
         checkRows(odbc, "fast mode, one statement a value");
+        checkRows(sets, "fast mode, sets through the driver");
         checkRows(tool, "command line tool");
         checkRows(bare, "bare statements in one transaction");
         checkRows(bulk, "bulk path");
@@ -1236,11 +1242,13 @@ void PrintEngine(const Table& table, const EngineFiles& e) {
     PrintLine(table, k + "bulk-ins");
     PrintLine(table, k + "tool-ins", nullptr, "bulk-ins", nullptr, k);
     PrintLine(table, k + "odbc-ins", "bare-tx-ins", "bulk-ins", "plain-ins", k);
+    PrintLine(table, k + "sets-ins", "bare-tx-ins", "bulk-ins", "plain-ins", k);
     PrintLine(table, k + "fast-ins", "bare-tx-ins", "bulk-ins", "plain-ins", k);
     PrintLine(table, k + "bare-tx-re");
     PrintLine(table, k + "bulk-re");
     PrintLine(table, k + "tool-re", nullptr, "bulk-re", nullptr, k);
     PrintLine(table, k + "odbc-re", "bare-tx-re", "bulk-re", "plain-re", k);
+    PrintLine(table, k + "sets-re", "bare-tx-re", "bulk-re", "plain-re", k);
     PrintLine(table, k + "fast-re", "bare-tx-re", "bulk-re", "plain-re", k);
     std::printf("  safe re-import (speed-up: against RunImport --fast, re-import run)\n");
     PrintLine(table, k + "dry-re", nullptr, nullptr, "fast-re", k);
@@ -1262,10 +1270,10 @@ void PrintGoals(const Table& table, const std::vector<EngineFiles>& engines) {
              RatioOf(table, k + "odbc-ins", k + "bare-tx-ins"), 0.8);
         goal(k + ": fast re-import, one a value / bare INSERT + UPDATE, one tx",
              RatioOf(table, k + "odbc-re", k + "bare-tx-re"), 0.8);
-        goal(k + ": fast insert run in sets / engine's bulk path", RatioOf(table, k + "fast-ins", k + "bulk-ins"), 0.5);
-        goal(k + ": fast re-import in sets / engine's bulk path", RatioOf(table, k + "fast-re", k + "bulk-re"), 0.5);
-        goal(k + ": fast insert run in sets / command line tool", RatioOf(table, k + "fast-ins", k + "tool-ins"), 1.0);
-        goal(k + ": fast re-import in sets / command line tool", RatioOf(table, k + "fast-re", k + "tool-re"), 1.0);
+        goal(k + ": fast insert run in bulk / engine's bulk path", RatioOf(table, k + "fast-ins", k + "bulk-ins"), 0.5);
+        goal(k + ": fast re-import in bulk / engine's bulk path", RatioOf(table, k + "fast-re", k + "bulk-re"), 0.5);
+        goal(k + ": fast insert run in bulk / command line tool", RatioOf(table, k + "fast-ins", k + "tool-ins"), 1.0);
+        goal(k + ": fast re-import in bulk / command line tool", RatioOf(table, k + "fast-re", k + "tool-re"), 1.0);
         const double least = e.backend == Backend::Sqlite ? 3.0 : 2.0;
         goal(k + ": fast insert run / insert run", RatioOf(table, k + "fast-ins", k + "plain-ins"), least);
         goal(k + ": fast re-import / re-import", RatioOf(table, k + "fast-re", k + "plain-re"), least);
