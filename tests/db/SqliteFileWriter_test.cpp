@@ -108,7 +108,7 @@ TEST_F(SqliteFileWriterTest, ABatchIsStoredAsTheDriverStoresItAndEachPathUpdates
     EXPECT_EQ(source_->Select("SELECT COUNT(*), SUM(SOURCE = 'M'), SUM(ORIG_VALUE <> ED_VALUE) FROM TF_DATA1 WHERE "
                               "STATION_ID = 'ST01'")[0],
               (std::vector<std::optional<std::string>>{"150", "150", "120"}));
-    const BulkValue& again = Values("st02", 1, 9.0)[0];
+    const BulkValue again = Values("st02", 1, 9.0)[0];
     EXPECT_EQ(writer.WriteValue("ST02", sensor_, "T", again.timeTag, again.value).outcome, WriteOutcome::Updated);
     EXPECT_EQ(source_->Select("SELECT COUNT(*) FROM TF_DATA1")[0][0], "270");
 }
