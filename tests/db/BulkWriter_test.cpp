@@ -32,7 +32,7 @@ protected:
 
 TEST_P(BulkWriterTest, AnInsertRunAndAReImportGoInSets) {
     DataWriter writer(database_);
-    BulkWriter bulk(writer);
+    BulkWriter bulk(writer, BulkWriter::Route::DriverSets);
     std::vector<WriteResult> results;
     {
         BatchGuard batch(writer);
