@@ -14,6 +14,7 @@
 #include "db/DataWriter.h"
 #include "scan/Chronos.h"
 #include "support/PostgresServer.h"
+#include "support/TestOdbc.h"
 
 namespace vireo::testing {
 namespace {
@@ -332,6 +333,42 @@ TEST_P(PostgresCopyWriterTest, ALoginTheServerRefusesGivesNoWriterAndLibpqsReaso
     database_.AddParam("USER NAME=" + source().User());
     database_.AddParam("PASSWORD=" + source().Password());
     EXPECT_TRUE(Open());
+}
+
+TEST_P(PostgresCopyWriterTest, AConnectionThroughTheServersSocketIsFollowedThere) {
+    // A data source of the same database whose server name is the socket's folder.
+    const std::string folder = source().Select("SHOW unix_socket_directories")[0][0].value_or("");
+    const std::string databaseName = source().Select("SELECT current_database()")[0][0].value_or("");
+    TestOdbc& odbc = TestOdbc::Instance();
+    const std::string name = odbc.UniqueName("vireo_pg_socket_");
+    odbc.DefineDataSource(name,
+                          {{"Driver", GetParam() == Backend::PostgresAnsi ? "PostgreSQL ANSI" : "PostgreSQL Unicode"},
+                           {"Servername", folder},
+                           {"Port", std::to_string(PostgresServer::Instance().Port())},
+                           {"Database", databaseName}});
+    Session session;
+    Database database(session);
+    database.SetDatabaseName(name);
+    database.AddParam("USER NAME=" + source().User());
+    database.AddParam("PASSWORD=" + source().Password());
+    database.Open();
+    EXPECT_EQ(source().Select("SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+                              "client_addr IS NULL AND application_name <> 'vireo-import' AND pid <> pg_backend_pid()"),
+              (Rows{{"1"}}))
+        << "the driver's connection goes through the socket";
+    std::string why;
+    std::unique_ptr<DirectWriter> direct = OpenPostgresCopyWriter(database, why);
+    ASSERT_TRUE(direct) << why;
+    EXPECT_EQ(source().Select("SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() AND "
+                              "client_addr IS NULL AND application_name = 'vireo-import'"),
+              (Rows{{"1"}}));
+    std::vector<WriteResult> results;
+    direct->WriteBatch(Values(temp_, 3, 1), "", results);
+    EXPECT_EQ(Outcomes(results), std::vector<WriteOutcome>(3, WriteOutcome::Inserted));
+    EXPECT_EQ(RowCount(), 3);
+    direct.reset();
+    database.Close();
+    odbc.RemoveDataSource(name);
 }
 
 TEST_P(PostgresCopyWriterTest, AWriterOnAGoneServerConnectionIsNotUsableAndThrows) {
