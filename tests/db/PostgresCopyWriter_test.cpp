@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BackendTest.h"
@@ -262,6 +262,42 @@ TEST_P(PostgresCopyWriterTest, ARefusedValueFailsTheWholeBatchAndWritesNothing) 
         source().Execute("DROP TABLE TF_DATA1;\nDROP FUNCTION IF EXISTS REFUSE();\nDROP FUNCTION IF EXISTS SKIP();\n" +
                          createData);
     }
+}
+
+TEST_P(PostgresCopyWriterTest, AKeyAnotherWriterInsertsAfterTheLookUpFailsTheBatch) {
+    // Another writer's insert of the third key, not yet committed: the look-up
+    // does not see it, and the COPY waits for it.
+    Session session;
+    Database other(session);
+    source().Connect(other);
+    DataWriter otherWriter(other);
+    otherWriter.BeginBatch();
+    ASSERT_EQ(otherWriter.WriteValue(station_, temp_, "", SecondsToDateTime(kNoon + 120), 42).outcome,
+              WriteOutcome::Inserted);
+    std::unique_ptr<DirectWriter> direct = Open();
+    ASSERT_TRUE(direct);
+    std::string refusal = "not refused";
+    std::thread batch([&] {
+        std::vector<WriteResult> results;
+        try {
+            direct->WriteBatch(Values(temp_, 5, 0), "", results);
+        } catch (const DbError& error) {
+            refusal = error.what();
+        }
+    });
+    const std::string waiting =
+        "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() AND application_name = "
+        "'vireo-import' AND wait_event_type = 'Lock'";
+    for (int i = 0; i < 500 && source().Select(waiting) != Rows{{"1"}}; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    otherWriter.CommitBatch();
+    batch.join();
+    EXPECT_EQ(refusal.substr(0, refusal.find('\n')),
+              "ERROR:  duplicate key value violates unique constraint \"tf_data1_pkey\"");
+    EXPECT_EQ(source().Select("SELECT TIME_TAG::text, ED_VALUE::text FROM TF_DATA1"),
+              (Rows{{"2005-06-15 12:02:00", "42"}}));
+    EXPECT_TRUE(direct->Usable());
 }
 
 TEST_P(PostgresCopyWriterTest, ARefusedBatchGoesThroughTheDriverWhichNamesTheRefusedValues) {
