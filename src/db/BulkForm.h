@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "db/DbError.h"
+#include "db/DirectWriter.h"
 #include "db/ExistingRows.h"
 #include "scan/Chronos.h"
 
@@ -27,6 +30,44 @@ std::string BoundSecondText(DateTime timeTag);
 /// HH:MM:SS.000"; -1 for any other text. SQLite compares the texts, so a row
 /// stored in another form is another key to the upsert, however its time reads.
 std::int64_t KeyOfStoredText(std::string_view text);
+
+/// One station sensor of a batch: its names as the pairing spells them (the
+/// spelling met last) and as written. The writers' groups derive from it.
+struct StationSensor {
+    std::string_view pairedStation;
+    std::string_view pairedSensor;
+    std::string station;
+    std::string sensor;
+
+    bool Holds(const BulkValue& value) const { return value.station == pairedStation && value.sensor == pairedSensor; }
+};
+
+/// The group of `value` among `groups`, looked for first at `hint` (the
+/// group of the value before): its index, and whether it was added for this
+/// value. Two spellings of one station sensor ("st01" and "ST01") are one group.
+template <class Group>
+std::pair<std::size_t, bool> GroupOf(std::vector<Group>& groups, std::size_t hint, const BulkValue& value,
+                                     DriverText text) {
+    if (hint < groups.size() && groups[hint].Holds(value)) return {hint, false};
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (groups[g].Holds(value)) return {g, false};
+    }
+    std::string station = NameAsWritten(value.station, text);
+    std::string sensor = NameAsWritten(value.sensor, text);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        if (groups[g].station == station && groups[g].sensor == sensor) {
+            groups[g].pairedStation = value.station;  // the spelling met last is looked for first
+            groups[g].pairedSensor = value.sensor;
+            return {g, false};
+        }
+    }
+    Group& group = groups.emplace_back();
+    group.pairedStation = value.station;
+    group.pairedSensor = value.sensor;
+    group.station = std::move(station);
+    group.sensor = std::move(sensor);
+    return {groups.size() - 1, true};
+}
 
 /// The columns of TF_DATA1 in the order the sets give them.
 inline constexpr const char* kBulkColumns = "STATION_ID,SENSORNAME,TIME_TAG,SOURCE,ORIG_VALUE,ED_VALUE";

@@ -138,7 +138,7 @@ public:
         std::size_t last = 0;
         for (std::size_t i = 0; i < values.size(); ++i) {
             const BulkValue& value = values[i];
-            if (groups_.empty() || !groups_[last].Holds(value)) last = FindGroup(value);
+            last = GroupOf(groups_, last, value, database_.Text()).first;
             groupOf_[i] = last;
             stamps_[i] = OdbcTimestamp(value.timeTag);
             Group& group = groups_[last];
@@ -202,47 +202,17 @@ public:
 private:
     /// One station sensor of a write: its names as written, the range of its
     /// time tags, and the seconds that have a row.
-    struct Group {
-        std::string_view pairedStation;
-        std::string_view pairedSensor;
-        std::string station;
-        std::string sensor;
+    struct Group : StationSensor {
         std::size_t values = 0;
         SQL_TIMESTAMP_STRUCT first{};
         SQL_TIMESTAMP_STRUCT last{};
         std::unordered_set<std::int64_t> existing;
-
-        bool Holds(const BulkValue& value) const {
-            return value.station == pairedStation && value.sensor == pairedSensor;
-        }
     };
     struct Row {
         SQL_TIMESTAMP_STRUCT stamp{};
         double value = 0;
         SQLLEN indicators[6] = {};
     };
-
-    std::size_t FindGroup(const BulkValue& value) {
-        for (std::size_t g = 0; g < groups_.size(); ++g) {
-            if (groups_[g].Holds(value)) return g;
-        }
-        // Two spellings of one station sensor ("st01" and "ST01") are one group.
-        std::string station = NameAsWritten(value.station, database_.Text());
-        std::string sensor = NameAsWritten(value.sensor, database_.Text());
-        for (std::size_t g = 0; g < groups_.size(); ++g) {
-            if (groups_[g].station == station && groups_[g].sensor == sensor) {
-                groups_[g].pairedStation = value.station;  // the spelling met last is looked for first
-                groups_[g].pairedSensor = value.sensor;
-                return g;
-            }
-        }
-        Group& group = groups_.emplace_back();
-        group.pairedStation = value.station;
-        group.pairedSensor = value.sensor;
-        group.station = std::move(station);
-        group.sensor = std::move(sensor);
-        return groups_.size() - 1;
-    }
 
     Statement& StatementFor(std::size_t rows) {
         std::unique_ptr<Statement>& statement = rows == kRowsPerSet ? full_ : last_;

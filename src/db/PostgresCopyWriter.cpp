@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "db/ExistingRows.h"
 #include "db/Query.h"
 #include "db/TextEncoding.h"
+#include "scan/TabText.h"
 
 namespace vireo {
 namespace {
@@ -69,29 +71,6 @@ DbError ResultError(const PGresult* result, PGconn* connection) {
     if (text.empty()) text = Trimmed(PQerrorMessage(connection));
     const char* state = result != nullptr ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     return DbError(text, state != nullptr ? state : "HY000", 0);
-}
-
-/// A field of COPY's text format: backslash, tab, line feed and carriage
-/// return are written as escapes, every other byte as it is.
-void AppendCopyField(std::string& out, std::string_view text) {
-    for (const char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
 }
 
 /// The shortest text that reads back as the same double.
@@ -179,19 +158,13 @@ struct Planned {
 /// One station sensor of a batch: its names as written (and in COPY's text
 /// form), the range of its time tags, and per time tag how many values of the
 /// batch have updated its row so far.
-struct Group {
-    std::string_view pairedStation;
-    std::string_view pairedSensor;
-    std::string station;
-    std::string sensor;
+struct Group : StationSensor {
     std::string copyPrefix;  // "STATION\tSENSOR\t"
     std::int64_t firstKey = 0;
     std::int64_t lastKey = 0;
     std::string firstText;
     std::string lastText;
     std::unordered_map<std::int64_t, std::uint32_t> updates;
-
-    bool Holds(const BulkValue& value) const { return value.station == pairedStation && value.sensor == pairedSensor; }
 };
 
 class PostgresCopyWriter : public DirectWriter {
@@ -220,7 +193,7 @@ private:
         // the batch); every other value updates the row, in rounds so that a
         // key met n times is updated n times in order.
         std::string mark;
-        AppendCopyField(mark, SourceAsWritten(source, text_));
+        AppendTabEscaped(mark, SourceAsWritten(source, text_));
         inserts_.clear();
         staged_.clear();
         roundSizes_.clear();
@@ -277,7 +250,15 @@ private:
         std::size_t last = 0;
         for (std::size_t i = 0; i < values.size(); ++i) {
             const BulkValue& value = values[i];
-            if (groups_.empty() || !groups_[last].Holds(value)) last = FindGroup(value);
+            bool added = false;
+            std::tie(last, added) = GroupOf(groups_, last, value, text_);
+            if (added) {
+                Group& group = groups_[last];
+                AppendTabEscaped(group.copyPrefix, group.station);
+                group.copyPrefix.push_back('\t');
+                AppendTabEscaped(group.copyPrefix, group.sensor);
+                group.copyPrefix.push_back('\t');
+            }
             Planned& planned = planned_[i];
             const CalendarStamp second = SplitDateTime(value.timeTag);
             planned.group = last;
@@ -293,32 +274,6 @@ private:
                 group.lastText = planned.timeText;
             }
         }
-    }
-
-    std::size_t FindGroup(const BulkValue& value) {
-        for (std::size_t g = 0; g < groups_.size(); ++g) {
-            if (groups_[g].Holds(value)) return g;
-        }
-        // Two spellings of one station sensor ("st01" and "ST01") are one group.
-        std::string station = NameAsWritten(value.station, text_);
-        std::string sensor = NameAsWritten(value.sensor, text_);
-        for (std::size_t g = 0; g < groups_.size(); ++g) {
-            if (groups_[g].station == station && groups_[g].sensor == sensor) {
-                groups_[g].pairedStation = value.station;  // the spelling met last is looked for first
-                groups_[g].pairedSensor = value.sensor;
-                return g;
-            }
-        }
-        Group& group = groups_.emplace_back();
-        group.pairedStation = value.station;
-        group.pairedSensor = value.sensor;
-        group.station = std::move(station);
-        group.sensor = std::move(sensor);
-        AppendCopyField(group.copyPrefix, group.station);
-        group.copyPrefix.push_back('\t');
-        AppendCopyField(group.copyPrefix, group.sensor);
-        group.copyPrefix.push_back('\t');
-        return groups_.size() - 1;
     }
 
     /// The time tags of the group's range that have a row.

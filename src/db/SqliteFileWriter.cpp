@@ -78,11 +78,7 @@ using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
 /// One station sensor of a batch: its names as written, the range of its time
 /// tags, and the seconds that have a row.
-struct Group {
-    std::string_view pairedStation;
-    std::string_view pairedSensor;
-    std::string station;
-    std::string sensor;
+struct Group : StationSensor {
     std::int64_t first = 0;
     std::int64_t last = 0;
     DateTime firstTag = 0;
@@ -94,8 +90,6 @@ struct Group {
     std::vector<std::int64_t> existing;  // in ascending order
     std::size_t walked = 0;
     std::unordered_set<std::int64_t> met;  // when the keys do not rise
-
-    bool Holds(const BulkValue& value) const { return value.station == pairedStation && value.sensor == pairedSensor; }
 };
 
 /// The SQLite library on the data source's file, beside the driver's
@@ -246,7 +240,7 @@ private:
         std::size_t last = 0;
         for (std::size_t i = 0; i < values.size(); ++i) {
             const BulkValue& value = values[i];
-            if (groups_.empty() || !groups_[last].Holds(value)) last = FindGroup(value);
+            last = GroupOf(groups_, last, value, text_).first;
             groupOf_[i] = last;
             Group& group = groups_[last];
             stamps_[i] = StampOf(value.timeTag);
@@ -294,28 +288,6 @@ private:
             }
             outcomes_[i] = exists ? WriteOutcome::Updated : WriteOutcome::Inserted;
         }
-    }
-
-    std::size_t FindGroup(const BulkValue& value) {
-        for (std::size_t g = 0; g < groups_.size(); ++g) {
-            if (groups_[g].Holds(value)) return g;
-        }
-        // Two spellings of one station sensor ("st01" and "ST01") are one group.
-        std::string station = NameAsWritten(value.station, text_);
-        std::string sensor = NameAsWritten(value.sensor, text_);
-        for (std::size_t g = 0; g < groups_.size(); ++g) {
-            if (groups_[g].station == station && groups_[g].sensor == sensor) {
-                groups_[g].pairedStation = value.station;  // the spelling met last is looked for first
-                groups_[g].pairedSensor = value.sensor;
-                return g;
-            }
-        }
-        Group& group = groups_.emplace_back();
-        group.pairedStation = value.station;
-        group.pairedSensor = value.sensor;
-        group.station = std::move(station);
-        group.sensor = std::move(sensor);
-        return groups_.size() - 1;
     }
 
     ConnectionHandle connection_;

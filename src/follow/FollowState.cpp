@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "scan/TabText.h"
+
 namespace vireo {
 namespace {
 
@@ -17,56 +19,6 @@ constexpr const char* kFormatLine = "vireo-import positions 1";
 constexpr std::size_t kFixedFields = 11;  // before the headings
 
 std::string SystemMessage(int error) { return std::strerror(error); }
-
-void AppendEscaped(std::string& out, const std::string& text) {
-    for (char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-        }
-    }
-}
-
-std::optional<std::string> Unescaped(std::string_view field) {
-    std::string text;
-    text.reserve(field.size());
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\') {
-            text += field[i];
-            continue;
-        }
-        if (++i == field.size()) return std::nullopt;
-        switch (field[i]) {
-            case '\\':
-                text += '\\';
-                break;
-            case 't':
-                text += '\t';
-                break;
-            case 'n':
-                text += '\n';
-                break;
-            case 'r':
-                text += '\r';
-                break;
-            default:
-                return std::nullopt;
-        }
-    }
-    return text;
-}
 
 std::vector<std::string_view> SplitTabs(std::string_view line) {
     std::vector<std::string_view> fields;
@@ -116,9 +68,9 @@ void FollowState::Erase(const std::string& path, const std::string& dataSource) 
 std::string FollowStateText(const FollowState& state) {
     std::string text = std::string(kFormatLine) + "\n";
     for (const auto& [key, r] : state.Records()) {
-        AppendEscaped(text, r.path);
+        AppendTabEscaped(text, r.path);
         text += '\t';
-        AppendEscaped(text, r.dataSource);
+        AppendTabEscaped(text, r.dataSource);
         std::ostringstream numbers;
         numbers << '\t' << r.device << '\t' << r.inode << '\t' << r.size << '\t' << r.modifiedNs << '\t' << r.offset
                 << '\t' << r.lines << '\t' << r.headLength << '\t' << std::hex << r.headHash << std::dec << '\t'
@@ -126,7 +78,7 @@ std::string FollowStateText(const FollowState& state) {
         text += numbers.str();
         for (const std::string& heading : r.headings) {
             text += '\t';
-            AppendEscaped(text, heading);
+            AppendTabEscaped(text, heading);
         }
         text += '\n';
     }
@@ -154,8 +106,8 @@ FollowState ParseFollowState(const std::string& text, const std::string& path) {
             fields.size() != kFixedFields + headingCount)
             throw fail("wrong number of fields");
         FollowRecord record;
-        auto path_ = Unescaped(fields[0]);
-        auto source = Unescaped(fields[1]);
+        auto path_ = TabUnescaped(fields[0]);
+        auto source = TabUnescaped(fields[1]);
         if (!path_ || !source || path_->empty()) throw fail("bad file name or data source");
         record.path = std::move(*path_);
         record.dataSource = std::move(*source);
@@ -166,7 +118,7 @@ FollowState ParseFollowState(const std::string& text, const std::string& path) {
             throw fail("a number is not a number");
         if (record.offset > record.size || record.headLength > record.size) throw fail("offset beyond the file's size");
         for (std::size_t i = 0; i < headingCount; ++i) {
-            auto heading = Unescaped(fields[kFixedFields + i]);
+            auto heading = TabUnescaped(fields[kFixedFields + i]);
             if (!heading) throw fail("bad column heading");
             record.headings.push_back(std::move(*heading));
         }
