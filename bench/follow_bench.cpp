@@ -35,15 +35,20 @@
 #include "db/Session.h"
 #include "follow/FollowPass.h"
 #include "status/StatusSink.h"
+#include "support/ChildProgram.h"
 #include "support/PostgresServer.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
 
 namespace {
 
+using vireo::testing::AppendFile;
 using vireo::testing::Backend;
+using vireo::testing::StartProgram;
 using vireo::testing::TempDir;
 using vireo::testing::TestDataSource;
+using vireo::testing::VireoImportProgram;
+using vireo::testing::WaitFor;
 using Clock = std::chrono::steady_clock;
 
 std::string ValueLine(int k) {
@@ -51,36 +56,6 @@ std::string ValueLine(int k) {
     std::snprintf(text, sizeof text, "TEMP,06/%02d/2005,%02d:%02d:%02d,%d,G\r\n", 1 + k / 86400, k / 3600 % 24,
                   k / 60 % 60, k % 60, k);
     return text;
-}
-
-void Append(const std::string& path, const std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
-    if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-        throw std::runtime_error("cannot write " + path);
-    ::close(fd);
-}
-
-pid_t StartProgram(const std::vector<std::string>& arguments) {
-    const std::string program = std::string(VIREO_BINARY_DIR) + "/bin/vireo-import";
-    std::vector<std::string> args{program};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDOUT_FILENO);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
-
-int WaitFor(pid_t child) {
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::vector<std::string> WatchArgs(const TestDataSource& source, const TempDir& dir, std::vector<std::string> more) {
@@ -124,13 +99,13 @@ void Latency(Backend backend, const char* name, int lines) {
     std::filesystem::create_directory(dir.File("logs"));
     vireo::testing::WriteFile(dir.File("list.sfg"), "[Import]\nSensors=TEMP||ST01.TEMP\n");
     const std::string log = dir.File("logs/a.log");
-    Append(log, ValueLine(0));
+    AppendFile(log, ValueLine(0));
     RowCounter rows(source);
-    const pid_t watcher = StartProgram(WatchArgs(source, dir, {"--interval", "5"}));
+    const pid_t watcher = StartProgram(VireoImportProgram(), WatchArgs(source, dir, {"--interval", "5"}), "/dev/null");
     while (rows.Count() < 1) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::vector<double> ms;
     for (int k = 1; k <= lines; ++k) {
-        Append(log, ValueLine(k));
+        AppendFile(log, ValueLine(k));
         const auto start = Clock::now();
         while (rows.Count() < k + 1) {
         }
@@ -153,10 +128,11 @@ void Throughput(Backend backend, const char* name, int linesPerFile) {
         for (int file = 0; file < 40; ++file) {
             std::string text;
             for (int k = 0; k < linesPerFile; ++k) text += ValueLine(file * linesPerFile + k);
-            Append(dir.File("logs/f" + std::to_string(file) + ".log"), text);
+            AppendFile(dir.File("logs/f" + std::to_string(file) + ".log"), text);
         }
         const auto start = Clock::now();
-        const int status = WaitFor(StartProgram(WatchArgs(source, dir, {"--once", "--jobs", jobs})));
+        const int status = WaitFor(
+            StartProgram(VireoImportProgram(), WatchArgs(source, dir, {"--once", "--jobs", jobs}), "/dev/null"));
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         RowCounter rows(source);
         std::printf(
@@ -185,7 +161,8 @@ void UnchangedPass() {
     TestDataSource source(Backend::Sqlite);
     TempDir dir("vireo-bench");
     std::filesystem::create_directory(dir.File("logs"));
-    for (int file = 0; file < 1000; ++file) Append(dir.File("logs/f" + std::to_string(file) + ".log"), ValueLine(file));
+    for (int file = 0; file < 1000; ++file)
+        AppendFile(dir.File("logs/f" + std::to_string(file) + ".log"), ValueLine(file));
     vireo::ImportRequest request;
     request.importList = {"TEMP||ST01.TEMP"};
     request.chosenStation = "ST01";

@@ -25,11 +25,6 @@ namespace {
 
 SQLCHAR* Chars(std::string& text) { return reinterpret_cast<SQLCHAR*>(text.data()); }
 
-/// "YYYY-MM-DD HH:MM:SS" of a timestamp.
-std::string StampText(const SQL_TIMESTAMP_STRUCT& stamp) {
-    return IsoDateTimeText(CalendarStamp{stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second});
-}
-
 /// A statement handle on the database, with the database's text form for its diagnostics.
 class Statement {
 public:
@@ -260,8 +255,7 @@ public:
         keys_.reserve(values.size());
         for (const BulkValue& value : values) {
             keys_.push_back(NameAsWritten(value.station, database_.Text()) + '\x1f' +
-                            NameAsWritten(value.sensor, database_.Text()) + '\x1f' +
-                            StampText(OdbcTimestamp(value.timeTag)));
+                            NameAsWritten(value.sensor, database_.Text()) + '\x1f' + BoundSecondText(value.timeTag));
         }
     }
 

@@ -79,10 +79,9 @@ using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 /// One station sensor of a batch: its names as written, the range of its time
 /// tags, and the seconds that have a row.
 struct Group : StationSensor {
-    std::int64_t first = 0;
-    std::int64_t last = 0;
-    DateTime firstTag = 0;
-    DateTime lastTag = 0;
+    // The values of the batch with the earliest and the latest time tag.
+    std::size_t firstAt = 0;
+    std::size_t lastAt = 0;
     bool any = false;
     // The batch's keys of this group rise value after value (a log read in
     // time order): the outcomes come from one walk along the existing keys.
@@ -245,15 +244,15 @@ private:
             Group& group = groups_[last];
             stamps_[i] = StampOf(value.timeTag);
             const std::int64_t second = stamps_[i].key;
-            if (group.any && second <= group.last) group.rising = false;
-            if (!group.any || second < group.first) group.first = second, group.firstTag = value.timeTag;
-            if (!group.any || second > group.last) group.last = second, group.lastTag = value.timeTag;
+            if (group.any && second <= stamps_[group.lastAt].key) group.rising = false;
+            if (!group.any || second < stamps_[group.firstAt].key) group.firstAt = i;
+            if (!group.any || second > stamps_[group.lastAt].key) group.lastAt = i;
             group.any = true;
         }
         sqlite3_stmt* lookup = lookup_.get();
         for (Group& group : groups_) {
-            const StoredStamp first = StampOf(group.firstTag);
-            const StoredStamp lastStamp = StampOf(group.lastTag);
+            const StoredStamp& first = stamps_[group.firstAt];
+            const StoredStamp& lastStamp = stamps_[group.lastAt];
             Check(sqlite3_bind_text(lookup, 1, group.station.data(), static_cast<int>(group.station.size()),
                                     SQLITE_STATIC));
             Check(sqlite3_bind_text(lookup, 2, group.sensor.data(), static_cast<int>(group.sensor.size()),

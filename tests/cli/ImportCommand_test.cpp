@@ -373,19 +373,7 @@ TEST_P(ImportCommandTest, ClosedStandardOutputStopsTheRunAndTheLogClaimsOnlyWrit
 }
 
 TEST_P(ImportCommandTest, ValuesNotWrittenGiveStatusThreeInEveryMode) {
-    if (GetParam() == Backend::Sqlite) {
-        source_->Execute(
-            "CREATE TRIGGER refuse_rh_insert BEFORE INSERT ON TF_DATA1 WHEN NEW.SENSORNAME = 'RH' BEGIN SELECT "
-            "RAISE(ABORT, 'row locked'); END;\n"
-            "CREATE TRIGGER refuse_rh_update BEFORE UPDATE ON TF_DATA1 WHEN NEW.SENSORNAME = 'RH' BEGIN SELECT "
-            "RAISE(ABORT, 'row locked'); END;\n");
-    } else {
-        source_->Execute(
-            "CREATE FUNCTION refuse_rh() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'row "
-            "locked'; END $$;\n"
-            "CREATE TRIGGER refuse_rh BEFORE INSERT OR UPDATE ON TF_DATA1 FOR EACH ROW WHEN (NEW.SENSORNAME = "
-            "'RH') EXECUTE FUNCTION refuse_rh();\n");
-    }
+    source_->RefuseRowsOf("RH", "row locked");
     const std::vector<std::vector<std::string>> modes{
         {}, {"--fast", "--bulk", "off"}, {"--fast", "--bulk", "odbc"}, {"--fast"}};
     for (const std::vector<std::string>& mode : modes) {

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "scan/Regional.h"
+#include "support/ChildProgram.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
 
@@ -24,8 +25,11 @@ namespace {
 
 using testing::Backend;
 using testing::ReadFile;
+using testing::StartProgram;
 using testing::TempDir;
 using testing::TestDataSource;
+using testing::VireoImportProgram;
+using testing::WaitFor;
 using testing::WriteFile;
 
 /// One step of the writer.
@@ -135,32 +139,6 @@ pid_t StartWriter(const std::vector<WriteStep>& steps, int toTest, int fromTest)
     ::_exit(0);
 }
 
-/// Runs `vireo-import` with its standard output and error appended to `output`.
-pid_t StartProgram(const std::vector<std::string>& arguments, const std::string& output) {
-    const std::string program = std::string(VIREO_BINARY_DIR) + "/bin/vireo-import";
-    std::vector<std::string> args{program};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int fd = ::open(output.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
-        ::dup2(fd, STDOUT_FILENO);
-        ::dup2(fd, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return child;
-}
-
-/// The exit status, or minus the signal that ended the process.
-int WaitFor(pid_t child) {
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-}
-
 class WatchProgramTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override {
@@ -230,7 +208,7 @@ TEST_P(WatchProgramTest, EveryValueOfTheFilesEndsInTheTableOnceWhileTheyAreWritt
     plan.Lines({"b.log", "c.log", "a.log"}, 30, 15);
 
     const std::string output = dir_.File("watch.out");
-    const pid_t watcher = StartProgram(WatchArgs(), output);
+    const pid_t watcher = StartProgram(VireoImportProgram(), WatchArgs(), output);
     int toTest[2];
     int fromTest[2];
     ASSERT_EQ(::pipe(toTest), 0);
@@ -275,7 +253,7 @@ TEST_P(WatchProgramTest, KilledAtRandomMomentsAndStartedAgainTheWatchEndsWithThe
     const pid_t writer = StartWriter(plan.Steps(), -1, -1);
     int kills = 0;
     for (;;) {
-        const pid_t watcher = StartProgram(WatchArgs(), output);
+        const pid_t watcher = StartProgram(VireoImportProgram(), WatchArgs(), output);
         std::this_thread::sleep_for(std::chrono::milliseconds(moment(random)));
         int status = 0;
         const bool writing = ::waitpid(writer, &status, WNOHANG) == 0;
@@ -298,13 +276,13 @@ TEST_P(WatchProgramTest, KilledAtRandomMomentsAndStartedAgainTheWatchEndsWithThe
 
 TEST_P(WatchProgramTest, ASecondWatcherOnTheSamePositionsFileRefusesToStart) {
     dir_.Write("logs/a.log", ValueLine(1));
-    const pid_t first = StartProgram(WatchArgs(), dir_.File("first.out"));
+    const pid_t first = StartProgram(VireoImportProgram(), WatchArgs(), dir_.File("first.out"));
     // It holds the positions once it has written its number into the lock.
     const std::string lock = dir_.File("list.positions.lock");
     for (int i = 0; i < 600 && !(std::filesystem::exists(lock) && ReadFile(lock) == std::to_string(first) + "\n"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_EQ(ReadFile(lock), std::to_string(first) + "\n");
-    const pid_t second = StartProgram(WatchArgs({"--once"}), dir_.File("second.out"));
+    const pid_t second = StartProgram(VireoImportProgram(), WatchArgs({"--once"}), dir_.File("second.out"));
     EXPECT_EQ(WaitFor(second), 2);
     EXPECT_EQ(ReadFile(dir_.File("second.out")),
               "vireo-import watch: The positions file " + dir_.File("list.positions") +

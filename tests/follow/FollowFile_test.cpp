@@ -97,15 +97,12 @@ std::string Line(int minute, double value, const char* sensor = "TEMP") {
     return text;
 }
 
-class FollowFileTest : public ::testing::TestWithParam<std::tuple<Backend, testing::ImportMode>> {
+class FollowFileTest : public testing::ImportModeTest {
 protected:
     void SetUp() override {
-        SetRegional(RegionalSettings{});
-        source_ = std::make_unique<TestDataSource>(std::get<0>(GetParam()));
-        source_->Connect(database_);
-        writer_ = std::make_unique<DataWriter>(database_);
+        ImportModeTest::SetUp();
         request_.importList = {"TEMP||ST01.TEMP", "BAD||ST01.BAD", "STAGE||ST01.STAGE"};
-        testing::ApplyImportMode(std::get<1>(GetParam()), request_);
+        testing::ApplyImportMode(mode(), request_);
     }
 
     /// One incremental run of `path` from `record`; the record kept is updated.
@@ -129,10 +126,6 @@ protected:
     }
 
     TempDir dir_;
-    std::unique_ptr<TestDataSource> source_;
-    Session session_;
-    Database database_{session_};
-    std::unique_ptr<DataWriter> writer_;
     ImportRequest request_;
     SensorPairs pairs_;
     StatusRecorder sink_;
@@ -195,7 +188,7 @@ TEST_P(FollowFileTest, ThePositionKeptWhileTheRunGoesOnHasItsValuesCommitted) {
         EXPECT_EQ(kept[i].path, path);
     }
     // One value at a time, each line is kept; in batches, the one commit at the end.
-    EXPECT_EQ(kept.size(), testing::IsFast(std::get<1>(GetParam())) ? 1u : 3u);
+    EXPECT_EQ(kept.size(), testing::IsFast(mode()) ? 1u : 3u);
     EXPECT_EQ(kept.back(), *outcome.record);
 }
 
@@ -237,7 +230,7 @@ TEST_P(FollowFileTest, TheColumnHeadingsInForceAreKeptForTheNextRun) {
 }
 
 TEST_P(FollowFileTest, AValueNotWrittenHoldsThePositionAtItsLine) {
-    if (std::get<0>(GetParam()) == Backend::Sqlite) {
+    if (backend() == Backend::Sqlite) {
         source_->Execute(
             "CREATE TRIGGER REFUSE_BAD BEFORE INSERT ON TF_DATA1 WHEN NEW.SENSORNAME = 'BAD' "
             "BEGIN SELECT RAISE(ABORT, 'refused'); END;\n");
@@ -257,7 +250,7 @@ TEST_P(FollowFileTest, AValueNotWrittenHoldsThePositionAtItsLine) {
     EXPECT_EQ(again.result.counts.failed, 1);
     EXPECT_EQ(record->offset, Line(1, 1).size());
 
-    if (std::get<0>(GetParam()) == Backend::Sqlite)
+    if (backend() == Backend::Sqlite)
         source_->Execute("DROP TRIGGER REFUSE_BAD;\n");
     else
         source_->Execute("ALTER TABLE TF_DATA1 DROP CONSTRAINT REFUSE_BAD;\n");

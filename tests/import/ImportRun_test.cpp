@@ -70,14 +70,9 @@ public:
 /// Every case runs on each database in each import mode (one statement at a
 /// time, fast mode one statement a value, fast mode in sets): the outcome must
 /// be the same row for row.
-class ImportRunTest : public ::testing::TestWithParam<std::tuple<Backend, ImportMode>> {
+class ImportRunTest : public testing::ImportModeTest {
 protected:
-    void SetUp() override {
-        SetRegional(RegionalSettings{});
-        source_ = std::make_unique<TestDataSource>(std::get<0>(GetParam()));
-        source_->Connect(database_);
-        writer_ = std::make_unique<DataWriter>(database_);
-    }
+    void SetUp() override { ImportModeTest::SetUp(); }
 
     ImportResult Import(const std::string& content, const std::vector<std::string>& pairs,
                         const std::string& name = "data.log") {
@@ -85,7 +80,7 @@ protected:
         ImportRequest request;
         request.logFile = dir_.File(name);
         request.importList = pairs;
-        ApplyImportMode(std::get<1>(GetParam()), request);
+        ApplyImportMode(mode(), request);
         SensorPairs table;
         return RunImport(request, table, *writer_, sink_, observer_, control_);
     }
@@ -109,11 +104,7 @@ protected:
     }
 
     TempDir dir_;
-    std::unique_ptr<TestDataSource> source_;
-    Session session_;
-    Database database_{session_};
     StatusRecorder sink_;
-    std::unique_ptr<DataWriter> writer_;
     RecordingObserver observer_;
     RunControl control_;
 };
@@ -206,7 +197,7 @@ TEST_P(ImportRunTest, UnreadableFileEndsTheRunWithItsError) {
     ImportRequest request;
     request.logFile = dir_.path().string();  // a folder opens but cannot be read
     request.importList = kMixedPairs;
-    ApplyImportMode(std::get<1>(GetParam()), request);
+    ApplyImportMode(mode(), request);
     SensorPairs table;
     ImportResult result = RunImport(request, table, *writer_, sink_, observer_, control_);
     EXPECT_NE(result.error.find(request.logFile), std::string::npos) << result.error;

@@ -49,22 +49,18 @@ const std::string kRejectedLines =
     "9,\"number out of range\",\"TEMP\",\"TEMP,06/15/2005,13:40:00,1e999,G\"\r\n";
 
 /// Each case on each database, one value at a time and in fast mode.
-class RejectsTest : public ::testing::TestWithParam<std::tuple<Backend, testing::ImportMode>> {
+class RejectsTest : public testing::ImportModeTest {
 protected:
     void SetUp() override {
-        SetRegional(RegionalSettings{});
-        source_ = std::make_unique<TestDataSource>(std::get<0>(GetParam()));
-        source_->Connect(database_);
-        writer_ = std::make_unique<DataWriter>(database_);
+        ImportModeTest::SetUp();
         WriteFile(dir_.File("data.log"), kLog);
     }
-    void TearDown() override { database_.Close(); }
 
     ImportResult Import(RejectsFile* rejects, const RunControl& control = RunControl{}) {
         ImportRequest request;
         request.logFile = dir_.File("data.log");
         request.importList = kPairs;
-        testing::ApplyImportMode(std::get<1>(GetParam()), request);
+        testing::ApplyImportMode(mode(), request);
         request.rejects = rejects;
         SensorPairs table;
         ImportObserver observer;
@@ -72,10 +68,6 @@ protected:
     }
 
     TempDir dir_;
-    std::unique_ptr<TestDataSource> source_;
-    Session session_;
-    Database database_{session_};
-    std::unique_ptr<DataWriter> writer_;
     StatusRecorder sink_;
 };
 
@@ -108,17 +100,7 @@ TEST_P(RejectsTest, TheReportChangesNothingOfWhatTheImportWritesOrSays) {
 }
 
 TEST_P(RejectsTest, ValuesTheDatabaseRefusesCarryTheDriversMessage) {
-    if (std::get<0>(GetParam()) == Backend::Sqlite) {
-        source_->Execute(
-            "CREATE TRIGGER refuse_rh_insert BEFORE INSERT ON TF_DATA1 WHEN NEW.SENSORNAME = 'RH' BEGIN SELECT "
-            "RAISE(ABORT, 'row locked'); END;\n");
-    } else {
-        source_->Execute(
-            "CREATE FUNCTION refuse_rh() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION 'row "
-            "locked'; END $$;\n"
-            "CREATE TRIGGER refuse_rh BEFORE INSERT OR UPDATE ON TF_DATA1 FOR EACH ROW WHEN (NEW.SENSORNAME = "
-            "'RH') EXECUTE FUNCTION refuse_rh();\n");
-    }
+    source_->RefuseRowsOf("RH", "row locked");
     const std::string path = dir_.File("rejects.csv");
     RejectsFile rejects(path);
     const ImportResult result = Import(&rejects);

@@ -1,8 +1,17 @@
 #pragma once
 
-#include <string>
+#include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+#include <tuple>
+
+#include "db/DataWriter.h"
+#include "db/Database.h"
+#include "db/Session.h"
 #include "import/ImportRun.h"
+#include "scan/Regional.h"
+#include "support/TestDataSource.h"
 
 namespace vireo::testing {
 
@@ -37,5 +46,27 @@ inline std::string ImportModeName(ImportMode mode) {
     }
     return "?";
 }
+
+/// A test on one database in one import mode: a fresh data source, an open
+/// connection to it and a data writer on that, in the regional settings the
+/// messages are written for.
+class ImportModeTest : public ::testing::TestWithParam<std::tuple<Backend, ImportMode>> {
+protected:
+    void SetUp() override {
+        SetRegional(RegionalSettings{});
+        source_ = std::make_unique<TestDataSource>(backend());
+        source_->Connect(database_);
+        writer_ = std::make_unique<DataWriter>(database_);
+    }
+    void TearDown() override { database_.Close(); }
+
+    Backend backend() const { return std::get<0>(GetParam()); }
+    ImportMode mode() const { return std::get<1>(GetParam()); }
+
+    std::unique_ptr<TestDataSource> source_;  // outlives the connection below
+    Session session_;
+    Database database_{session_};
+    std::unique_ptr<DataWriter> writer_;
+};
 
 }  // namespace vireo::testing

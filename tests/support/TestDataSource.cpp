@@ -115,6 +115,20 @@ void TestDataSource::Execute(std::string_view script) const {
     ExecuteScript(database, script);
 }
 
+void TestDataSource::RefuseRowsOf(const std::string& sensor, const std::string& message) const {
+    if (!IsPostgres(backend_)) {
+        Execute("CREATE TRIGGER refuse_insert BEFORE INSERT ON TF_DATA1 WHEN NEW.SENSORNAME = '" + sensor +
+                "' BEGIN SELECT RAISE(ABORT, '" + message + "'); END;\n" +
+                "CREATE TRIGGER refuse_update BEFORE UPDATE ON TF_DATA1 WHEN NEW.SENSORNAME = '" + sensor +
+                "' BEGIN SELECT RAISE(ABORT, '" + message + "'); END;\n");
+    } else {
+        Execute("CREATE FUNCTION refuse_row() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION '" +
+                message + "'; END $$;\n" +
+                "CREATE TRIGGER refuse_row BEFORE INSERT OR UPDATE ON TF_DATA1 FOR EACH ROW WHEN (NEW.SENSORNAME = '" +
+                sensor + "') EXECUTE FUNCTION refuse_row();\n");
+    }
+}
+
 std::vector<std::vector<std::optional<std::string>>> TestDataSource::Select(const std::string& sql) const {
     Session session;
     Database database(session);

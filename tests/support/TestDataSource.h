@@ -51,6 +51,9 @@ public:
 
     /// Runs statements through a connection of their own.
     void Execute(std::string_view script) const;
+    /// Makes the table refuse every insert and update of a row of station
+    /// sensor `sensor`, with the engine's error carrying `message` (a trigger).
+    void RefuseRowsOf(const std::string& sensor, const std::string& message) const;
     /// The rows of a query through a connection of its own; a null column is nullopt.
     std::vector<std::vector<std::optional<std::string>>> Select(const std::string& sql) const;
 
