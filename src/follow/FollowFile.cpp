@@ -149,8 +149,13 @@ FollowOutcome FollowFile(const std::string& path, const std::string& dataSource,
     else
         request.from.reset();
 
-    // The record of the file as it was looked at, at a place up to which its values are committed.
-    auto recordAt = [&](const LogReadStart& place) {
+    // The record of the file at a place up to which its values are committed.
+    // It claims the file as it was looked at (its size and time, so that an
+    // unchanged file is not read again) only when the run read it through:
+    // a position kept while the run goes on, a run stopped or ended by an
+    // error, and a value not written all leave lines after the place, and a
+    // record whose size is its offset has the next look read them.
+    auto recordAt = [&](const LogReadStart& place, bool readThrough) {
         FollowRecord next;
         next.path = FollowPath(path);
         next.dataSource = dataSource;
@@ -161,15 +166,18 @@ FollowOutcome FollowFile(const std::string& path, const std::string& dataSource,
         next.lines = place.linesBefore;
         next.headings = place.headings;
         // The file may have grown while it was read.
-        next.size = std::max(look->size, next.offset);
+        next.size = readThrough ? std::max(look->size, next.offset) : next.offset;
         next.headLength = headLength;
         next.headHash = headHash;
         return next;
     };
-    KeepingObserver keepingObserver(observer, keeping, recordAt);
+    KeepingObserver keepingObserver(observer, keeping,
+                                    [&](const LogReadStart& place) { return recordAt(place, false); });
     outcome.result = RunImport(request, pairs, writer, sink, keepingObserver, control);
     outcome.read = true;
-    FollowRecord next = recordAt(outcome.result.committed);
+    const ImportResult& result = outcome.result;
+    const bool readThrough = !result.stopped && result.error.empty() && result.counts.failed == 0;
+    FollowRecord next = recordAt(result.committed, readThrough);
     if (record == nullptr || !(next == *record)) outcome.record = std::move(next);
     return outcome;
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "db/DataWriter.h"
@@ -190,6 +191,63 @@ TEST_P(FollowFileTest, ThePositionKeptWhileTheRunGoesOnHasItsValuesCommitted) {
     // One value at a time, each line is kept; in batches, the one commit at the end.
     EXPECT_EQ(kept.size(), testing::IsFast(mode()) ? 1u : 3u);
     EXPECT_EQ(kept.back(), *outcome.record);
+}
+
+/// Stops the run once its first value is written, as Ctrl-C or SIGTERM would.
+class StopAtFirstValue : public ImportObserver {
+public:
+    explicit StopAtFirstValue(RunControl& control) : control_(control) {}
+    void ValueWritten() override { control_.stop = true; }
+
+private:
+    RunControl& control_;
+};
+
+TEST_P(FollowFileTest, ARunCutShortGoesOnFromItsPositionThoughTheFileDidNotChange) {
+    const std::string path = dir_.Write("cut.log", Line(1, 1) + Line(2, 2) + Line(3, 3));
+    const std::vector<std::string> all{"TEMP|12:01|1", "TEMP|12:02|2", "TEMP|12:03|3"};
+    struct Case {
+        const char* what;
+        std::function<std::optional<FollowRecord>()> cut;
+    };
+    const Case cases[] = {
+        {"stopped after its first value",
+         [&] {
+             StopAtFirstValue stopping(control_);
+             FollowOutcome outcome = FollowFile(path, source_->Name(), nullptr, true, request_, pairs_, *writer_, sink_,
+                                                stopping, control_);
+             EXPECT_TRUE(outcome.result.stopped);
+             control_.stop = false;
+             return outcome.record;
+         }},
+        {"killed after the first position kept while it ran",
+         [&] {
+             std::optional<FollowRecord> first;
+             KeepPosition keeping{[&](const FollowRecord& now) {
+                                      if (!first) first = now;
+                                  },
+                                  std::chrono::milliseconds(0)};
+             ImportObserver observer;
+             StopAtFirstValue stopping(control_);
+             FollowFile(path, source_->Name(), nullptr, true, request_, pairs_, *writer_, sink_,
+                        testing::IsFast(mode()) ? static_cast<ImportObserver&>(stopping) : observer, control_, keeping);
+             control_.stop = false;
+             return first;
+         }},
+    };
+    for (const Case& cut : cases) {
+        SCOPED_TRACE(cut.what);
+        source_->Execute("DELETE FROM TF_DATA1;\n");
+        std::optional<FollowRecord> record = cut.cut();
+        ASSERT_TRUE(record);
+        ASSERT_LT(record->offset, std::filesystem::file_size(path));
+        // Restarted with the file as it was: the rest is read, not skipped.
+        FollowOutcome next = Follow(path, record);
+        EXPECT_EQ(next.start, FollowStart::Continue);
+        EXPECT_EQ(Rows(), all);
+        EXPECT_EQ(record->offset, std::filesystem::file_size(path));
+        EXPECT_EQ(Follow(path, record).start, FollowStart::Unchanged);
+    }
 }
 
 TEST_P(FollowFileTest, AShorterOrReplacedFileIsReadFromTheTopAndSaysWhy) {
