@@ -16,11 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "cli/CliRun.h"
 #include "db/ConflictRetry.h"
 #include "scan/Regional.h"
 #include "support/ChildProgram.h"
+#include "support/PostgresServer.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
+#include "support/TestOdbc.h"
 
 namespace vireo {
 namespace {
@@ -28,6 +31,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::Backend;
 using testing::ReadFile;
+using testing::RunCommand;
 using testing::StartProgram;
 using testing::TempDir;
 using testing::TestDataSource;
@@ -198,6 +202,74 @@ INSTANTIATE_TEST_SUITE_P(Routes, ConflictRetryProgramTest,
                              return "bulk_" + std::get<0>(info.param) +
                                     (std::get<1>(info.param) ? "_stopped" : "_left");
                          });
+
+/// How a fast import of an ordinary role may have to go, and the status lines it gives.
+struct RouteCase {
+    const char* name;
+    Backend backend;
+    const char* bulk;
+    /// The login gives no password: the data source definition holds it.
+    bool passwordInDataSource = false;
+    /// The role may not create the staging table.
+    bool withoutTemp = false;
+    const char* routeLine = "";
+    const char* driverLine = nullptr;  // "Fast import through the driver: ..." when there is one
+};
+
+class ImportRouteTest : public ImportProgramTest, public ::testing::TestWithParam<RouteCase> {};
+
+TEST_P(ImportRouteTest, AFastImportSaysWhichWayItWritesAndWhyNotTheEnginesOwn) {
+    const RouteCase& param = GetParam();
+    Prepare(param.backend);
+    WriteFile(dir_.File("few.log"), MinuteLine(1) + MinuteLine(2) + MinuteLine(3));
+    std::vector<std::string> args = ImportArgs(dir_.File("few.log"), param.bulk);
+    args.push_back("--details");
+    if (param.withoutTemp) {
+        const std::string database = source_->Select("SELECT current_database()").at(0).at(0).value_or("");
+        source_->Execute("REVOKE TEMP ON DATABASE " + database + " FROM PUBLIC, " + source_->User() + ";\n");
+    }
+    if (param.passwordInDataSource) {
+        // The same server and database, the login and its password in the definition only.
+        const std::string name = testing::TestOdbc::Instance().UniqueName("vireo_pwd_");
+        testing::TestOdbc::Instance().DefineDataSource(
+            name, {{"Driver", "PostgreSQL ANSI"},
+                   {"Servername", "127.0.0.1"},
+                   {"Port", std::to_string(testing::PostgresServer::Instance().Port())},
+                   {"Database", source_->Select("SELECT current_database()").at(0).at(0).value_or("")},
+                   {"Username", source_->User()},
+                   {"Password", source_->Password()}});
+        args = {"import", dir_.File("few.log"), "--list", dir_.File("list.sfg"), "--fast", "--details", "--dsn", name};
+    }
+    const testing::CliRun run = RunCommand(args);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find(param.routeLine), std::string::npos) << run.out;
+    const std::size_t driverLine = run.out.find("Fast import through the driver: ");
+    if (param.driverLine == nullptr) {
+        EXPECT_EQ(driverLine, std::string::npos) << run.out;
+    } else {
+        EXPECT_NE(run.out.find(std::string("Fast import through the driver: ") + param.driverLine), std::string::npos)
+            << run.out;
+    }
+    EXPECT_EQ(Number("SELECT COUNT(*) FROM TF_DATA1"), 3);
+}
+
+constexpr const char* kCopyRoute = "Fast import route: COPY through libpq";
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, ImportRouteTest,
+    ::testing::Values(RouteCase{"SqliteOwn", Backend::Sqlite, "on", false, false,
+                                "Fast import route: the SQLite library on the database file"},
+                      RouteCase{"PostgresAnsiCopy", Backend::PostgresAnsi, "on", false, false, kCopyRoute},
+                      RouteCase{"PostgresUnicodeCopy", Backend::PostgresUnicode, "on", false, false, kCopyRoute},
+                      RouteCase{"PasswordInDataSource", Backend::PostgresAnsi, "on", true, false, kCopyRoute},
+                      RouteCase{"NoTemporaryTables", Backend::PostgresAnsi, "on", false, true,
+                                "Fast import route: sets through the driver",
+                                "ERROR:  permission denied to create temporary tables in database"},
+                      RouteCase{"SetsAskedFor", Backend::PostgresAnsi, "odbc", false, false,
+                                "Fast import route: sets through the driver"},
+                      RouteCase{"OneByOne", Backend::PostgresAnsi, "off", false, false,
+                                "Fast import route: one statement a value through the driver"}),
+    [](const ::testing::TestParamInfo<RouteCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace vireo
