@@ -2,6 +2,7 @@
 
 #include <sqlext.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "db/Query.h"
 #include "db/SqliteFileWriter.h"
 #include "db/TextEncoding.h"
+#include "scan/AsciiCase.h"
 #include "scan/JsonText.h"
 
 namespace vireo {
@@ -325,6 +327,29 @@ private:
     std::vector<std::string> keys_;
 };
 
+/// The order in which a batch is written: by station, sensor (without regard
+/// to case, as they are written) and the second of the time tag; values of one
+/// key keep their order. order[k] is the place in `values` of the k-th value.
+void KeyOrder(std::span<const BulkValue> values, std::vector<std::size_t>& order) {
+    std::vector<std::int64_t> seconds(values.size());
+    order.resize(values.size());
+    bool sorted = true;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        seconds[i] = TimeTagKey(values[i].timeTag);
+        order[i] = i;
+    }
+    auto less = [&](std::size_t a, std::size_t b) {
+        const BulkValue& x = values[a];
+        const BulkValue& y = values[b];
+        if (x.station.data() != y.station.data() && !SameName(x.station, y.station))
+            return NameLess(x.station, y.station);
+        if (x.sensor.data() != y.sensor.data() && !SameName(x.sensor, y.sensor)) return NameLess(x.sensor, y.sensor);
+        return seconds[a] < seconds[b];
+    };
+    for (std::size_t i = 1; i < values.size() && sorted; ++i) sorted = !less(i, i - 1);
+    if (!sorted) std::stable_sort(order.begin(), order.end(), less);
+}
+
 }  // namespace
 
 bool BulkWriter::Supports(const Database& database) {
@@ -350,7 +375,42 @@ BulkWriter::~BulkWriter() = default;
 void BulkWriter::Write(std::span<const BulkValue> values, std::string_view source, std::vector<WriteResult>& results) {
     results.assign(values.size(), WriteResult{});
     if (values.empty()) return;
-    if (WriteDirect(values, source, results)) return;
+    KeyOrder(values, order_);
+    ordered_.clear();
+    for (const std::size_t at : order_) ordered_.push_back(values[at]);
+    WriteTries(ordered_, source, orderedResults_);
+    for (std::size_t i = 0; i < order_.size(); ++i) results[order_[i]] = std::move(orderedResults_[i]);
+}
+
+void BulkWriter::WriteTries(std::span<const BulkValue> values, std::string_view source,
+                            std::vector<WriteResult>& results) {
+    for (int tried = 1;; ++tried) {
+        conflict_.reset();
+        if (WriteOnce(values, source, results)) return;
+        if (!conflict_) return;  // the connection is gone: the results say so
+        ++conflicts_;
+        if (tried >= kConflictTries || !PauseBeforeRetry(tried, stop_)) {
+            // Nothing of the batch is written: each value is not written for the conflict.
+            results.assign(values.size(), WriteResult{WriteOutcome::Failed, *conflict_});
+            return;
+        }
+    }
+}
+
+bool BulkWriter::RolledBackFor(const DbError& error) {
+    // Outside a batch each set commits on its own: a conflict is one refusal among others.
+    if (!writer_.InBatch() || !IsConflict(error, writer_.Connection().Engine())) return false;
+    conflict_ = error;
+    writer_.RollbackBatch();
+    writer_.BeginBatch();
+    return true;
+}
+
+bool BulkWriter::WriteOnce(std::span<const BulkValue> values, std::string_view source,
+                           std::vector<WriteResult>& results) {
+    results.assign(values.size(), WriteResult{});
+    if (WriteDirect(values, source, results)) return true;
+    if (conflict_) return false;
     results.assign(values.size(), WriteResult{});
     // The driver's connection writes from here on in this batch (when there is one).
     writer_.MarkBatchWritten();
@@ -358,26 +418,26 @@ void BulkWriter::Write(std::span<const BulkValue> values, std::string_view sourc
         try {
             path_->Plan(values);
         } catch (const DbError& error) {
-            WriteOneByOne(values, 0, values.size(), source, &error, results);
-            return;
+            if (RolledBackFor(error)) return false;
+            return WriteOneByOne(values, 0, values.size(), source, &error, results) || !conflict_;
         }
     }
     std::size_t first = 0;
     while (first < values.size()) {
-        if (setsUnsuitable_) {
-            WriteOneByOne(values, first, values.size() - first, source, nullptr, results);
-            return;
-        }
+        if (setsUnsuitable_)
+            return WriteOneByOne(values, first, values.size() - first, source, nullptr, results) || !conflict_;
         const std::size_t count = path_->NextSetSize(values, first);
         try {
             path_->WriteSet(values.subspan(first, count), first, source, results.data() + first);
             ++setsWritten_;
         } catch (const DbError& error) {
+            if (RolledBackFor(error)) return false;
             ++setsRefused_;
-            if (!WriteOneByOne(values, first, count, source, &error, results)) return;
+            if (!WriteOneByOne(values, first, count, source, &error, results)) return !conflict_;
         }
         first += count;
     }
+    return true;
 }
 
 bool BulkWriter::WriteDirect(std::span<const BulkValue> values, std::string_view source,
@@ -388,10 +448,15 @@ bool BulkWriter::WriteDirect(std::span<const BulkValue> values, std::string_view
     if (writer_.BatchWritten()) return false;
     try {
         direct_->WriteBatch(values, source, results);
-    } catch (const DbError&) {
-        // Nothing of the batch is written: the driver writes it, and says
-        // with its own words what it refuses.
-        ++batchesDirectRefused_;
+    } catch (const DbError& error) {
+        // Nothing of the batch is written. After a conflict it is tried
+        // again this way; otherwise the driver writes it, and says with its
+        // own words what it refuses.
+        if (direct_->Usable() && IsConflict(error, writer_.Connection().Engine())) {
+            conflict_ = error;
+        } else {
+            ++batchesDirectRefused_;
+        }
         return false;
     }
     ++batchesDirect_;
@@ -422,8 +487,14 @@ bool BulkWriter::WriteOneByOne(std::span<const BulkValue> values, std::size_t fi
     const std::string mark(source);
     bool everyValueWritten = true;
     for (std::size_t i = first; i < first + count; ++i) {
+        if (stop_ && stop_()) {
+            // The run stops: the values not tried are not written.
+            for (; i < first + count; ++i) results[i] = WriteResult{WriteOutcome::Failed, DbError(kStoppedBeforeWrite)};
+            return true;
+        }
         results[i] = writer_.WriteValue(std::string(values[i].station), std::string(values[i].sensor), mark,
                                         values[i].timeTag, values[i].value);
+        if (!results[i].Written() && results[i].error && RolledBackFor(*results[i].error)) return false;
         if (std::optional<DbError> gone = writer_.TakeLostBatch()) {
             loseWritten(i, *gone);
             lost = true;

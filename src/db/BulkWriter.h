@@ -1,11 +1,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "db/ConflictRetry.h"
 #include "db/DataWriter.h"
 #include "db/DirectWriter.h"
 
@@ -31,6 +33,14 @@ class Database;
 /// Where the engine's own interface can reach the database (see
 /// DirectWriter), a whole batch goes that way first, in one transaction of its
 /// own; should it fail, nothing of it is written and it goes the ways above.
+///
+/// A batch is written in the order of its keys (station, sensor, time tag; a
+/// key met twice keeps its order), so that two writers take their row locks
+/// in the same order and wait for each other instead of deadlocking. Inside
+/// the data writer's batch, a batch that meets a deadlock or serialization
+/// failure on any way is rolled back whole (the data writer's batch with it)
+/// and tried again, up to kConflictTries times with a growing pause, before
+/// its values are given as not written.
 class BulkWriter {
 public:
     /// True when the engine of the open database has a set path here.
@@ -53,6 +63,13 @@ public:
     /// every value left is Failed without being tried.
     void Write(std::span<const BulkValue> values, std::string_view source, std::vector<WriteResult>& results);
 
+    /// Asked between tries of a batch and between values written one by one:
+    /// once it says to stop, a batch is not tried again, and the values not
+    /// yet tried one by one are given as not written (kStoppedBeforeWrite).
+    void SetStopCheck(StopCheck stop) { stop_ = std::move(stop); }
+    /// Tries of a batch that met a deadlock or serialization failure.
+    std::size_t Conflicts() const noexcept { return conflicts_; }
+
     /// Sets written as sets so far, and sets written again value by value.
     std::size_t SetsWritten() const noexcept { return setsWritten_; }
     std::size_t SetsRefused() const noexcept { return setsRefused_; }
@@ -67,17 +84,35 @@ public:
     class Path;
 
 private:
+    /// Writes `values` (in key order) until a try ends without a conflict,
+    /// the tries run out, or the stop check says to stop.
+    void WriteTries(std::span<const BulkValue> values, std::string_view source, std::vector<WriteResult>& results);
+    /// One try of the batch; false when it met a conflict (kept in conflict_)
+    /// and nothing of it is written.
+    bool WriteOnce(std::span<const BulkValue> values, std::string_view source, std::vector<WriteResult>& results);
+    /// Whether `error` is a conflict after which the batch is tried again;
+    /// when it is, the data writer's batch is rolled back and begun again.
+    bool RolledBackFor(const DbError& error);
+
     /// Values written one by one through the data writer: those of a set the
     /// engine refused (`refusal`), or all that are left when sets do not suit
-    /// (null). False when the connection is gone and nothing further can be written.
+    /// (null). False when the connection is gone and nothing further can be
+    /// written, or the batch met a conflict and was rolled back.
     bool WriteOneByOne(std::span<const BulkValue> values, std::size_t first, std::size_t count, std::string_view source,
                        const DbError* refusal, std::vector<WriteResult>& results);
 
     /// Writes the batch through the engine's own interface; false when it
-    /// cannot (nothing written then).
+    /// cannot (nothing written then; conflict_ set when it met a conflict).
     bool WriteDirect(std::span<const BulkValue> values, std::string_view source, std::vector<WriteResult>& results);
 
     DataWriter& writer_;
+    StopCheck stop_;
+    std::optional<DbError> conflict_;
+    std::size_t conflicts_ = 0;
+    // The batch in key order: where each value came from, and the values and results so.
+    std::vector<std::size_t> order_;
+    std::vector<BulkValue> ordered_;
+    std::vector<WriteResult> orderedResults_;
     std::unique_ptr<Path> path_;
     std::unique_ptr<DirectWriter> direct_;
     std::string whyNotDirect_;

@@ -33,4 +33,13 @@ bool DataSourceUsesPostgres(const std::string& alias) {
     return Holds(Value(driver, "Driver", "odbcinst.ini"), "PSQLODBC");
 }
 
+std::string DataSourceValue(const std::string& alias, const char* key) {
+    return alias.empty() ? std::string() : Value(alias, key, "odbc.ini");
+}
+
+std::string DataSourcePassword(const std::string& alias) {
+    std::string password = DataSourceValue(alias, "Password");
+    return password.empty() ? DataSourceValue(alias, "PWD") : password;
+}
+
 }  // namespace vireo

@@ -91,6 +91,20 @@ void DataWriter::PrepareStatements() {
 
 WriteResult DataWriter::WriteValue(const std::string& station, const std::string& sensor, const std::string& source,
                                    DateTime timeTag, double value) {
+    WriteResult result = WriteOnce(station, sensor, source, timeTag, value);
+    // Outside a batch each statement is a transaction of its own: a value
+    // whose statement met a conflict is tried again whole.
+    for (int tried = 1; !inBatch_ && tried < kConflictTries && !result.Written() && result.error &&
+                        IsConflict(*result.error, database_.Engine());
+         ++tried) {
+        if (!PauseBeforeRetry(tried, stop_)) break;
+        result = WriteOnce(station, sensor, source, timeTag, value);
+    }
+    return result;
+}
+
+WriteResult DataWriter::WriteOnce(const std::string& station, const std::string& sensor, const std::string& source,
+                                  DateTime timeTag, double value) {
     const std::string mark = source.empty() ? std::string("T") : source;
     const std::string stationId = UpperCaseName(station);
     const std::string sensorName = UpperCaseName(sensor);

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "db/ConflictRetry.h"
 #include "db/DbError.h"
 #include "db/Query.h"
 #include "scan/Chronos.h"
@@ -65,7 +66,10 @@ public:
     /// empty source as "T". A value that could not be written comes back as
     /// Failed with the driver's error (the value is then lost and the caller
     /// goes on). A failure to prepare or bind the statements throws DbError:
-    /// the connection is not usable for writing.
+    /// the connection is not usable for writing. Outside a batch, a value
+    /// that met a deadlock or serialization failure is tried again (up to
+    /// kConflictTries times, with a growing pause, while the stop check lets
+    /// it); inside one, the owner of the batch decides.
     WriteResult WriteValue(const std::string& station, const std::string& sensor, const std::string& source,
                            DateTime timeTag, double value);
 
@@ -73,6 +77,9 @@ public:
     /// as it is (Kept) instead of updated; off at creation. Costs one more
     /// statement only for a value whose update touched no row.
     void SetKeepEdits(bool keep);
+
+    /// Asked between the tries of a value; none at creation.
+    void SetStopCheck(StopCheck stop) { stop_ = std::move(stop); }
     bool KeepEdits() const noexcept { return keepEdits_; }
 
     /// Fast imports: the values written from here on form one transaction,
@@ -100,6 +107,8 @@ public:
     std::optional<DbError> TakeLostBatch();
 
 private:
+    WriteResult WriteOnce(const std::string& station, const std::string& sensor, const std::string& source,
+                          DateTime timeTag, double value);
     void PrepareStatements();
     void CheckBatchAfter(const DbError& error);
     /// Whether the row of the key bound to the update exists.
@@ -110,6 +119,7 @@ private:
     Query update_;
     Query rowExists_;
     bool keepEdits_ = false;
+    StopCheck stop_;
     bool inBatch_ = false;
     bool batchWritten_ = false;
     std::optional<DbError> lostBatch_;

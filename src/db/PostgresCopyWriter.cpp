@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "db/BulkForm.h"
+#include "db/DataSourceDriver.h"
 #include "db/Database.h"
 #include "db/DbError.h"
 #include "db/ExistingRows.h"
@@ -120,7 +121,10 @@ ServerLogin LoginOf(Database& database) {
     probe.SetSql(
         "SELECT current_database(), session_user, CASE WHEN inet_server_addr() IS NULL THEN 'socket' ELSE "
         "host(inet_server_addr()) END, COALESCE(inet_server_port()::text, current_setting('port')), "
-        "current_setting('client_encoding'), current_setting('unix_socket_directories')");
+        "current_setting('client_encoding'), "
+        // A role that may not read every setting is refused this one, which
+        // pg_settings then leaves out.
+        "COALESCE((SELECT setting FROM pg_settings WHERE name = 'unix_socket_directories'), '')");
     probe.Open();
     if (probe.Eof() || probe.Fields().size() < 6) throw DbError("The server did not say where it is", "HY000", 0);
     // Texts come converted to the program's single bytes on a UTF-8 connection.
@@ -137,7 +141,11 @@ ServerLogin LoginOf(Database& database) {
     probe.Close();
 
     if (address == "socket") {
+        // The data source's own folder, else the server's first (which only a
+        // role allowed to read every setting is told), else libpq's default.
         login.host = serverName.starts_with('/') ? serverName : FirstSocketDirectory(socketDirectories);
+        if (login.host.empty()) login.host = DataSourceValue(database.DatabaseName(), "Servername");
+        if (!login.host.starts_with('/')) login.host.clear();
     } else {
         login.host = serverName.empty() || serverName.starts_with('/') ? address : serverName;
     }
@@ -145,6 +153,8 @@ ServerLogin LoginOf(Database& database) {
     login.user = Windows1252ToUtf8(ParamOf(database.Params(), "USER NAME"));
     if (login.user.empty()) login.user = sessionUser;
     login.password = Windows1252ToUtf8(ParamOf(database.Params(), "PASSWORD"));
+    // A login without a password: the driver took the data source's own.
+    if (login.password.empty()) login.password = DataSourcePassword(database.DatabaseName());
     return login;
 }
 

@@ -7,10 +7,14 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 #include "db/BulkWriter.h"
 #include "db/Catalogue.h"
+#include "db/ConflictRetry.h"
 #include "db/DataWriter.h"
+#include "db/Database.h"
+#include "db/ExistingRows.h"
 #include "import/ImportList.h"
 #include "import/ImportMessages.h"
 #include "import/RejectsFile.h"
@@ -93,7 +97,12 @@ public:
           observer_(observer),
           control_(control),
           result_(result),
-          prnFile_(IsPrnFile(request.logFile)) {}
+          prnFile_(IsPrnFile(request.logFile)) {
+        writer_.SetStopCheck([this] { return StopAsked(); });
+    }
+    ~ImportLoop() { writer_.SetStopCheck(nullptr); }
+    ImportLoop(const ImportLoop&) = delete;
+    ImportLoop& operator=(const ImportLoop&) = delete;
 
     void Run() {
         // Whatever ends the run, what was written is committed first. A
@@ -114,6 +123,8 @@ public:
     }
 
 private:
+    bool StopAsked() const { return control_.stop || control_.closing; }
+
     /// The import's view of a reading: the line events it reports, and each value to the write step.
     class LineEvents : public LogValueVisitor {
     public:
@@ -164,9 +175,12 @@ private:
     void ReadLines() {
         // Sets write as the data writer does without keeping edited values:
         // with those kept, a fast run goes one statement a value.
-        if (request_.fastMode && request_.bulk && !request_.keepEdits && BulkWriter::Supports(writer_.Connection()))
+        if (request_.fastMode && request_.bulk && !request_.keepEdits && BulkWriter::Supports(writer_.Connection())) {
             bulk_.emplace(writer_,
                           request_.bulkDriverOnly ? BulkWriter::Route::DriverSets : BulkWriter::Route::EngineInterface);
+            bulk_->SetStopCheck([this] { return StopAsked(); });
+        }
+        if (request_.fastMode) ReportRoute();
         if (request_.from) {
             headings_ = std::make_shared<const std::vector<std::string>>(request_.from->headings);
             readThrough_ = {request_.from->offset, request_.from->linesBefore, headings_};
@@ -254,8 +268,8 @@ private:
             }
             return;
         }
-        const WriteResult written =
-            writer_.WriteValue(pair->StationId, pair->SensorName, "T", value.timeTag, value.value);
+        WriteResult written = writer_.WriteValue(pair->StationId, pair->SensorName, "T", value.timeTag, value.value);
+        if (request_.fastMode && Conflict(written)) written = WriteAgain(pair, value, std::move(written));
         if (!written.Written()) RejectRefused(logLine.number, written.error, ShownName(value), line);
         if (request_.fastMode) {
             // A written value is shown once its batch is committed; a kept
@@ -269,6 +283,78 @@ private:
             Count(written.outcome);
         }
         observer_.ValueWritten();
+    }
+
+    /// Fast mode: the way the batches go, and why not the engine's own
+    /// interface when a bulk run cannot use it.
+    void ReportRoute() {
+        if (bulk_ && !bulk_->Direct() && !request_.bulkDriverOnly)
+            sink_.AddStatusMessage("Fast import through the driver: " + bulk_->WhyNotDirect());
+        if (!sink_.ShowDetails()) return;
+        const bool postgres = writer_.Connection().Engine() == DbEngine::PostgreSQL;
+        if (bulk_ && bulk_->Direct()) {
+            sink_.AddStatusMessage(postgres ? "Fast import route: COPY through libpq"
+                                            : "Fast import route: the SQLite library on the database file");
+        } else if (bulk_) {
+            sink_.AddStatusMessage("Fast import route: sets through the driver");
+        } else {
+            sink_.AddStatusMessage("Fast import route: one statement a value through the driver");
+        }
+    }
+
+    bool Conflict(const WriteResult& written) const {
+        return !written.Written() && written.error && IsConflict(*written.error, writer_.Connection().Engine());
+    }
+
+    /// Fast mode, one statement a value: the value met a deadlock or a
+    /// serialization failure. The batch is rolled back whole and its values
+    /// written again, then this one, until it is written, fails otherwise,
+    /// the tries run out or the run is to stop. The counts follow what the
+    /// values written again became.
+    WriteResult WriteAgain(const TDBSensor* pair, const LogRecord& value, WriteResult written) {
+        for (int tried = 1; tried < kConflictTries && Conflict(written); ++tried) {
+            if (!PauseBeforeRetry(tried, [this] { return StopAsked(); })) break;
+            writer_.RollbackBatch();
+            writer_.BeginBatch();
+            // Written again in key order, and committed at once after this
+            // value: the sooner the locks go, the sooner the other writer can go on.
+            batch_.started = {};
+            std::vector<BatchValue*> order;
+            for (BatchValue& again : batch_.values) order.push_back(&again);
+            std::stable_sort(order.begin(), order.end(), [](const BatchValue* x, const BatchValue* y) {
+                const std::int64_t xKey = TimeTagKey(x->timeTag);
+                const std::int64_t yKey = TimeTagKey(y->timeTag);
+                return std::tie(x->pair->StationId, x->pair->SensorName, xKey) <
+                       std::tie(y->pair->StationId, y->pair->SensorName, yKey);
+            });
+            std::optional<WriteResult> refused;
+            for (BatchValue* entry : order) {
+                BatchValue& again = *entry;
+                const WriteResult rewritten =
+                    writer_.WriteValue(again.pair->StationId, again.pair->SensorName, "T", again.timeTag, again.value);
+                if (!rewritten.Written()) {
+                    refused = rewritten;
+                    break;
+                }
+                if (rewritten.outcome != again.outcome) {
+                    UncountLast(again.outcome);
+                    Count(rewritten.outcome);
+                    again.outcome = rewritten.outcome;
+                }
+            }
+            if (refused && Conflict(*refused)) {
+                written = *refused;
+                continue;
+            }
+            if (refused) {
+                // A value written before is refused now: the batch is lost as a whole.
+                writer_.RollbackBatch();
+                writer_.BeginBatch();
+                ReportBatchLost(refused->error ? refused->error->what() : "");
+            }
+            written = writer_.WriteValue(pair->StationId, pair->SensorName, "T", value.timeTag, value.value);
+        }
+        return written;
     }
 
     void Count(WriteOutcome outcome) {

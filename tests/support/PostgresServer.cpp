@@ -282,4 +282,12 @@ void PostgresServer::DropDatabase(const std::string& name) noexcept {
     }
 }
 
+void PostgresServer::DropRole(const std::string& name) noexcept {
+    if (!running_) return;
+    try {
+        Execute(adminDsn_, user_, password_, "DROP ROLE IF EXISTS " + name);
+    } catch (const std::exception&) {
+    }
+}
+
 }  // namespace vireo::testing

@@ -57,6 +57,8 @@ public:
     std::string CreateDatabase();
     /// Drops a database, ending whatever sessions it still has.
     void DropDatabase(const std::string& name) noexcept;
+    /// Drops a role that owns nothing and has no grants left (its databases dropped).
+    void DropRole(const std::string& name) noexcept;
 
     std::string ServerLog() const;
 

@@ -1,5 +1,7 @@
 #include "support/TestDataSource.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <stdexcept>
 
@@ -74,8 +76,8 @@ TestDataSource::TestDataSource(Backend backend, bool withSchema) : backend_(back
                                       {"JournalMode", "WAL"},
                                       {"SyncPragma", "NORMAL"},
                                       {"Timeout", "5000"}});
-        user_ = "vireo";
-        password_ = "unused";
+        user_ = adminUser_ = "vireo";
+        password_ = adminPassword_ = "unused";
     } else {
         PostgresServer& server = PostgresServer::Instance();
         pgDatabase_ = server.CreateDatabase();
@@ -85,10 +87,20 @@ TestDataSource::TestDataSource(Backend backend, bool withSchema) : backend_(back
                                {"Servername", "127.0.0.1"},
                                {"Port", std::to_string(server.Port())},
                                {"Database", pgDatabase_}});
-        user_ = server.User();
-        password_ = server.Password();
+        user_ = adminUser_ = server.User();
+        password_ = adminPassword_ = server.Password();
     }
     if (withSchema) Execute(SchemaText(backend));
+    if (withSchema && IsPostgres(backend)) {
+        // Roles belong to the whole server, which test programs may share.
+        role_ = odbc.UniqueName("vireo_importer_" + std::to_string(::getpid()) + "_");
+        Execute("CREATE ROLE " + role_ + " LOGIN NOSUPERUSER PASSWORD 'Importer-1';\n" +
+                "GRANT CONNECT, TEMP ON DATABASE " + pgDatabase_ + " TO " + role_ + ";\n" +
+                "GRANT SELECT ON TF_SITES, TF_SITESENSORS TO " + role_ + ";\n" +
+                "GRANT SELECT, INSERT, UPDATE ON TF_DATA1 TO " + role_ + ";\n");
+        user_ = role_;
+        password_ = "Importer-1";
+    }
 }
 
 TestDataSource::~TestDataSource() {
@@ -98,20 +110,23 @@ TestDataSource::~TestDataSource() {
         for (const char* suffix : {"", "-wal", "-shm", "-journal"}) std::filesystem::remove(file_ + suffix, ignored);
     }
     if (!pgDatabase_.empty()) PostgresServer::Instance().DropDatabase(pgDatabase_);
+    if (!role_.empty()) PostgresServer::Instance().DropRole(role_);
 }
 
-void TestDataSource::Connect(Database& database) const {
+void TestDataSource::Connect(Database& database) const { ConnectAs(database, user_, password_); }
+
+void TestDataSource::ConnectAs(Database& database, const std::string& user, const std::string& password) const {
     database.SetDatabaseName(name_);
     database.ClearParams();
-    database.AddParam("USER NAME=" + user_);
-    database.AddParam("PASSWORD=" + password_);
+    database.AddParam("USER NAME=" + user);
+    database.AddParam("PASSWORD=" + password);
     database.Open();
 }
 
 void TestDataSource::Execute(std::string_view script) const {
     Session session;
     Database database(session);
-    Connect(database);
+    ConnectAs(database, adminUser_, adminPassword_);
     ExecuteScript(database, script);
 }
 
@@ -132,7 +147,7 @@ void TestDataSource::RefuseRowsOf(const std::string& sensor, const std::string& 
 std::vector<std::vector<std::optional<std::string>>> TestDataSource::Select(const std::string& sql) const {
     Session session;
     Database database(session);
-    Connect(database);
+    ConnectAs(database, adminUser_, adminPassword_);
     Query query(database);
     query.SetSql(sql);
     query.Open();

@@ -31,6 +31,12 @@ void ExecuteScript(Database& database, std::string_view script);
 /// defined in the test configuration (TestOdbc): a SQLite file (WAL journal,
 /// NORMAL synchronous) or a new database on the test PostgreSQL server,
 /// reached through the ANSI or the Unicode driver. Removed when it goes.
+///
+/// On PostgreSQL the tables belong to the superuser, who sets them up
+/// (Execute, Select, RefuseRowsOf); the login of Connect, User and Password
+/// is an ordinary role of its own with only what an importer needs: SELECT on
+/// TF_SITES and TF_SITESENSORS, SELECT, INSERT and UPDATE on TF_DATA1, and
+/// temporary tables in the database.
 class TestDataSource {
 public:
     explicit TestDataSource(Backend backend, bool withSchema = true);
@@ -58,10 +64,15 @@ public:
     std::vector<std::vector<std::optional<std::string>>> Select(const std::string& sql) const;
 
 private:
+    void ConnectAs(Database& database, const std::string& user, const std::string& password) const;
+
     Backend backend_;
     std::string name_;
     std::string user_;
     std::string password_;
+    std::string adminUser_;
+    std::string adminPassword_;
+    std::string role_;
     std::string file_;
     std::string pgDatabase_;
 };
