@@ -1,6 +1,7 @@
 #include "follow/FollowPass.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -67,7 +68,11 @@ std::vector<std::string> FilesToFollow(const FollowTargets& targets, std::vector
             // Judged as it will be opened: a link of another user, a FIFO or
             // a device is passed over and told, a folder or a name gone is not.
             try {
-                const std::optional<struct stat> info = LookAtPath(path);
+                // The entry itself, in the folder held open; a link is judged by the rule.
+                struct stat entryInfo {};
+                if (::fstatat(::dirfd(dir.get()), entry->d_name, &entryInfo, AT_SYMLINK_NOFOLLOW) != 0) continue;
+                const std::optional<struct stat> info =
+                    S_ISLNK(entryInfo.st_mode) ? LookAtPath(path) : std::optional<struct stat>(entryInfo);
                 if (!info || S_ISDIR(info->st_mode)) continue;
                 if (!S_ISREG(info->st_mode)) throw FileError(path, std::string(kNotARegularFile));
                 found.push_back(path);

