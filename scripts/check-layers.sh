@@ -7,15 +7,16 @@ src="$(cd "$(dirname "$0")/../src" && pwd)"
 
 declare -A allowed=(
   [scan]="scan"
-  [status]="status scan"
-  [settings]="settings status scan"
-  [logfile]="logfile scan"
+  [files]="files"
+  [status]="status files scan"
+  [settings]="settings status files scan"
+  [logfile]="logfile files scan"
   [db]="db scan"
-  [import]="import db logfile settings status scan"
-  [follow]="follow import db logfile settings status scan"
+  [import]="import db logfile settings status files scan"
+  [follow]="follow import db logfile settings status files scan"
   [preview]="preview db logfile scan"
-  [cli]="cli follow preview import db logfile settings status scan"
-  [gui]="gui follow preview import db logfile settings status scan"
+  [cli]="cli follow preview import db logfile settings status files scan"
+  [gui]="gui follow preview import db logfile settings status files scan"
 )
 
 bad=0

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <set>
 #include <sstream>
 
 #include "cli/Cli.h"
@@ -19,6 +20,7 @@
 #include "db/Capacity.h"
 #include "db/Catalogue.h"
 #include "db/StoreFiles.h"
+#include "files/SafeOpen.h"
 #include "follow/FollowPass.h"
 #include "import/ImportList.h"
 #include "import/ImportSettingsFile.h"
@@ -62,6 +64,8 @@ constexpr const char* kHelp =
     "Values are committed in batches, at the latest at the end of each file's run.\n"
     "Status lines begin with their file's path; after each pass one summary line per\n"
     "file that was read. A file that fails is reported and tried again at the next pass.\n"
+    "A file of a FOLDER that is a FIFO, a device or a symbolic link of another user is\n"
+    "passed over with a status line, never read.\n"
     "\n"
     "Exit status (--once): 0 done, 1 an error ended a file's run, 2 bad arguments or a\n"
     "failed check, 3 values were not written. A watch ended by a signal exits 0.\n";
@@ -212,14 +216,25 @@ int RunWatchCommand(CommandContext& context) {
     WatchSignals signals(control);
     FollowWaiter waiter(FoldersToWatch(targets));
     int status = 0;
+    std::set<std::string> skippedTold;
     while (!control.stop) {
         std::vector<std::string> files;
+        std::vector<FileError> skipped;
         try {
-            files = FilesToFollow(targets);
+            files = FilesToFollow(targets, &skipped);
         } catch (const LogFileError& failure) {
             context.err << "vireo-import watch: " << failure.what() << "\n";
             status = 1;
         }
+        // A file of a folder that is passed over is told once, and again
+        // should it be passed over after it was not.
+        std::set<std::string> skippedNow;
+        for (const FileError& refused : skipped) {
+            skippedNow.insert(refused.path());
+            if (skippedTold.count(refused.path()) == 0)
+                sink.AddStatusMessage(refused.path() + ": " + std::string(kLogFileSkipped) + refused.reason());
+        }
+        skippedTold = std::move(skippedNow);
         for (const FollowReport& report : follower->Pass(files, control)) {
             const ImportResult& result = report.outcome.result;
             if (report.outcome.read) context.out << report.path << ": " << ImportSummaryLine(result) << '\n';

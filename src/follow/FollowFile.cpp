@@ -1,6 +1,5 @@
 #include "follow/FollowFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,17 +9,21 @@
 #include <exception>
 #include <filesystem>
 
+#include "files/SafeOpen.h"
 #include "logfile/LogLineReader.h"
 
 namespace vireo {
 
 std::optional<FileLook> LookAtFile(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        if (errno == ENOENT) return std::nullopt;
-        throw LogFileError(path, std::strerror(errno));
+    std::optional<struct stat> found;
+    try {
+        found = LookAtPath(path);
+    } catch (const FileError& error) {
+        throw LogFileError(path, error.reason());
     }
-    if (!S_ISREG(info.st_mode)) throw LogFileError(path, "not a regular file");
+    if (!found) return std::nullopt;
+    const struct stat& info = *found;
+    if (!S_ISREG(info.st_mode)) throw LogFileError(path, std::string(kNotARegularFile));
     FileLook look;
     look.device = static_cast<std::uint64_t>(info.st_dev);
     look.inode = static_cast<std::uint64_t>(info.st_ino);
@@ -32,8 +35,13 @@ std::optional<FileLook> LookAtFile(const std::string& path) {
 std::uint64_t HeadHash(const std::string& path, std::uint64_t length) {
     std::uint64_t hash = 0xcbf29ce484222325u;
     if (length == 0) return hash;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw LogFileError(path, std::strerror(errno));
+    OpenedFile file;
+    try {
+        file = OpenToRead(path);
+    } catch (const FileError& error) {
+        throw LogFileError(path, error.reason());
+    }
+    const int fd = file.fd.get();
     char buffer[kHeadBytes];
     std::uint64_t done = 0;
     while (done < length) {
@@ -49,7 +57,6 @@ std::uint64_t HeadHash(const std::string& path, std::uint64_t length) {
         done += static_cast<std::uint64_t>(count);
     }
     const int error = errno;
-    ::close(fd);
     if (done < length && error != 0 && error != EINTR) throw LogFileError(path, std::strerror(error));
     return hash;
 }

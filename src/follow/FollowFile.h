@@ -21,8 +21,10 @@ struct FileLook {
     std::int64_t modifiedNs = 0;
 };
 
-/// One stat of `path`: nothing when no such file exists; throws LogFileError
-/// with the system's words when it cannot be looked at or is no regular file.
+/// One look at `path`, without opening it, by the rules of files/SafeOpen (a
+/// symbolic link of another user is not followed): nothing when no such file
+/// exists; throws LogFileError with the system's words when it cannot be
+/// looked at, or with the refusal when it is no regular file or a refused link.
 std::optional<FileLook> LookAtFile(const std::string& path);
 
 /// How many of a file's first bytes tell whether it is still the same file.

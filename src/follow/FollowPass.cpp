@@ -1,9 +1,11 @@
 #include "follow/FollowPass.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <poll.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 
 #include "db/DataWriter.h"
 #include "db/Database.h"
+#include "files/SafeOpen.h"
 #include "logfile/LogLineReader.h"
 #include "scan/PatternGrammar.h"
 #include "scan/Regional.h"
@@ -46,19 +49,37 @@ class QuietObserver : public ImportObserver {};
 
 }  // namespace
 
-std::vector<std::string> FilesToFollow(const FollowTargets& targets) {
+std::vector<std::string> FilesToFollow(const FollowTargets& targets, std::vector<FileError>* skipped) {
     std::vector<std::string> files;
     for (const std::string& folder : targets.folders) {
         std::vector<std::string> found;
-        DIR* dir = ::opendir(folder.c_str());
-        if (dir == nullptr) throw LogFileError(folder, std::strerror(errno));
-        while (const dirent* entry = ::readdir(dir)) {
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(nullptr, ::closedir);
+        try {
+            UniqueFd fd = OpenFolder(folder);
+            dir.reset(::fdopendir(fd.get()));
+            if (!dir) throw FileError(folder, errno);
+            fd.release();  // the listing owns it now
+        } catch (const FileError& error) {
+            throw LogFileError(folder, error.reason());
+        }
+        while (const dirent* entry = ::readdir(dir.get())) {
             if (::fnmatch(targets.pattern.c_str(), entry->d_name, FNM_PERIOD) != 0) continue;
             const std::string path = (std::filesystem::path(folder) / entry->d_name).string();
-            std::error_code error;
-            if (std::filesystem::is_regular_file(path, error)) found.push_back(path);
+            // Judged as it will be opened: a link of another user, a FIFO or
+            // a device is passed over and told, a folder or a name gone is not.
+            try {
+                // The entry itself, in the folder held open; a link is judged by the rule.
+                struct stat entryInfo {};
+                if (::fstatat(::dirfd(dir.get()), entry->d_name, &entryInfo, AT_SYMLINK_NOFOLLOW) != 0) continue;
+                const std::optional<struct stat> info =
+                    S_ISLNK(entryInfo.st_mode) ? LookAtPath(path) : std::optional<struct stat>(entryInfo);
+                if (!info || S_ISDIR(info->st_mode)) continue;
+                if (!S_ISREG(info->st_mode)) throw FileError(path, std::string(kNotARegularFile));
+                found.push_back(path);
+            } catch (const FileError& error) {
+                if (skipped != nullptr) skipped->push_back(error);
+            }
         }
-        ::closedir(dir);
         std::sort(found.begin(), found.end());
         files.insert(files.end(), found.begin(), found.end());
     }

@@ -5,8 +5,10 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "files/SafeOpen.h"
 #include "follow/FollowFile.h"
 #include "follow/FollowState.h"
 #include "import/ImportRun.h"
@@ -23,10 +25,17 @@ struct FollowTargets {
     std::string pattern = "*.log";
 };
 
+/// The status line of a file passed over by FilesToFollow, after its path and
+/// ": ", before the reason.
+inline constexpr std::string_view kLogFileSkipped = "Log file skipped, not read - ";
+
 /// The files to follow now: the regular files of the folders that match the
 /// pattern, then the files named (also when they do not exist yet), each
-/// once. Throws LogFileError when a folder cannot be listed.
-std::vector<std::string> FilesToFollow(const FollowTargets& targets);
+/// once. A folder and its entries are judged by the rules of files/SafeOpen:
+/// an entry that matches but is refused (a symbolic link of another user, a
+/// FIFO, a device) is left out and goes to `skipped` with the reason. Throws
+/// LogFileError when a folder cannot be listed.
+std::vector<std::string> FilesToFollow(const FollowTargets& targets, std::vector<FileError>* skipped = nullptr);
 
 /// The folders whose changes can bring new lines: the folders followed and
 /// the folders of the files named (a rotated file is a new entry there).

@@ -1,15 +1,16 @@
 #include "follow/FollowState.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
+#include <memory>
 #include <sstream>
 
+#include "files/SafeOpen.h"
 #include "scan/TabText.h"
 
 namespace vireo {
@@ -37,16 +38,17 @@ bool ReadNumber(std::string_view field, Number& number, int base = 10) {
     return error == std::errc() && stop == end && !field.empty();
 }
 
-/// Writes all of `text` to `fd`.
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t count = ::write(fd, text.data() + done, text.size() - done);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0) return false;
-        done += static_cast<std::size_t>(count);
-    }
-    return true;
+FollowStateError TooLarge(const std::string& path) {
+    return FollowStateError(path + ": too large for a positions file (more than " +
+                            std::to_string(kMostPositionsBytes) + " bytes)");
+}
+
+/// A positions or lock file of another user than root or the one running the
+/// program is not used.
+void RefuseOthersFile(const std::string& path, const struct stat& info, const char* kind) {
+    if (OwnOrRoot(info.st_uid)) return;
+    throw FollowStateError(path + ": belongs to another user (" + UserName(info.st_uid) +
+                           "), not to root or to the user running the program: not used as a " + kind + " file");
 }
 
 }  // namespace
@@ -85,19 +87,22 @@ std::string FollowStateText(const FollowState& state) {
     return text;
 }
 
-FollowState ParseFollowState(const std::string& text, const std::string& path) {
+namespace {
+
+/// Reads the records line by line, each line from `nextLine(line)` (false
+/// after the last); no lines at all is an empty state.
+template <class NextLine>
+FollowState ParseFollowLines(NextLine nextLine, const std::string& path) {
     FollowState state;
-    if (text.empty()) return state;
-    std::istringstream lines(text);
     std::string line;
     std::size_t number = 0;
     auto fail = [&](const std::string& why) {
         return FollowStateError(path + ": line " + std::to_string(number) + ": " + why);
     };
-    std::getline(lines, line);
+    if (!nextLine(line)) return state;
     ++number;
     if (line != kFormatLine) throw fail("not a positions file of vireo-import");
-    while (std::getline(lines, line)) {
+    while (nextLine(line)) {
         ++number;
         if (line.empty()) continue;
         const std::vector<std::string_view> fields = SplitTabs(line);
@@ -127,55 +132,78 @@ FollowState ParseFollowState(const std::string& text, const std::string& path) {
     return state;
 }
 
-FollowState LoadFollowState(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return {};
-        throw FollowStateError(path + ": " + SystemMessage(errno));
-    }
-    std::string text;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) {
-            const int error = errno;
-            ::close(fd);
-            throw FollowStateError(path + ": " + SystemMessage(error));
+/// The lines of an open positions file, through a fixed buffer, never more
+/// than `limit` bytes in all.
+class PositionsLines {
+public:
+    PositionsLines(int fd, const std::string& path, std::uint64_t limit) : fd_(fd), path_(path), left_(limit) {}
+
+    bool operator()(std::string& line) {
+        line.clear();
+        for (;;) {
+            const std::size_t end = std::string_view(buffer_ + begin_, end_ - begin_).find('\n');
+            if (end != std::string_view::npos) {
+                line.append(buffer_ + begin_, end);
+                begin_ += end + 1;
+                return true;
+            }
+            line.append(buffer_ + begin_, end_ - begin_);
+            begin_ = end_ = 0;
+            if (!Fill()) return !line.empty();
         }
-        if (count == 0) break;
-        text.append(buffer, static_cast<std::size_t>(count));
     }
-    ::close(fd);
-    return ParseFollowState(text, path);
+
+private:
+    bool Fill() {
+        for (;;) {
+            const ssize_t count = ::read(fd_, buffer_, sizeof buffer_);
+            if (count < 0 && errno == EINTR) continue;
+            if (count < 0) throw FollowStateError(path_ + ": " + SystemMessage(errno));
+            if (static_cast<std::uint64_t>(count) > left_) throw TooLarge(path_);
+            left_ -= static_cast<std::uint64_t>(count);
+            end_ = static_cast<std::size_t>(count);
+            return count > 0;
+        }
+    }
+
+    int fd_;
+    const std::string& path_;
+    std::uint64_t left_;
+    char buffer_[65536];
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+};
+
+}  // namespace
+
+FollowState ParseFollowState(const std::string& text, const std::string& path) {
+    std::istringstream lines(text);
+    return ParseFollowLines([&lines](std::string& line) { return static_cast<bool>(std::getline(lines, line)); }, path);
+}
+
+FollowState LoadFollowState(const std::string& path) {
+    OpenedFile file;
+    try {
+        file = OpenToRead(path);
+    } catch (const FileError& error) {
+        if (error.error() == ENOENT) return {};
+        throw FollowStateError(error.what());
+    }
+    // Another user's file would tell this one which lines not to import.
+    RefuseOthersFile(path, file.info, "positions");
+    if (static_cast<std::uint64_t>(file.info.st_size) > kMostPositionsBytes) throw TooLarge(path);
+    auto lines = std::make_unique<PositionsLines>(file.fd.get(), path, kMostPositionsBytes);
+    return ParseFollowLines(*lines, path);
 }
 
 void SaveFollowState(const std::string& path, const FollowState& state) {
-    const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-    auto fail = [&](const std::string& file) {
-        const int error = errno;
-        return FollowStateError(file + ": " + SystemMessage(error));
-    };
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw fail(temporary);
-    if (!WriteAll(fd, FollowStateText(state)) || ::fsync(fd) != 0) {
-        FollowStateError error = fail(temporary);
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        throw error;
-    }
-    if (::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        FollowStateError error = fail(path);
-        ::unlink(temporary.c_str());
-        throw error;
-    }
-    // The rename lasts only once the folder is on the disk too.
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    try {
+        ReplacementFile file(path, NewFile::Private);
+        file.Write(FollowStateText(state));
+        file.Finish();
+        file.Commit();
+    } catch (const FileError& error) {
+        throw FollowStateError(error.what());
     }
 }
 
@@ -183,8 +211,15 @@ std::string FollowStateLock::LockPath(const std::string& statePath) { return sta
 
 FollowStateLock::FollowStateLock(const std::string& statePath) {
     const std::string lockPath = LockPath(statePath);
-    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw FollowStateError(lockPath + ": " + SystemMessage(errno));
+    OpenedFile file;
+    try {
+        file = OpenToWrite(lockPath, WriteUse::ReadWrite, NewFile::Private);
+    } catch (const FileError& error) {
+        throw FollowStateError(error.what());
+    }
+    // Another user's lock file could be held by them for ever.
+    RefuseOthersFile(lockPath, file.info, "lock");
+    fd_ = file.fd.release();
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         std::string holder;

@@ -59,13 +59,20 @@ std::string FollowStateText(const FollowState& state);
 /// when it is not such a text. An empty text is an empty state.
 FollowState ParseFollowState(const std::string& text, const std::string& path);
 
-/// Reads the positions file; a file that does not exist is an empty state.
-/// Throws FollowStateError when it cannot be read or is not a positions file.
+/// The most a positions file may hold: 64 MiB, some hundred thousand files.
+inline constexpr std::uint64_t kMostPositionsBytes = 64u << 20;
+
+/// Reads the positions file line by line, opened by the rules of
+/// files/SafeOpen; a file that does not exist is an empty state. Throws
+/// FollowStateError when it cannot be read, is refused (a link of another
+/// user, a FIFO), belongs to another user than root or the one running the
+/// program, holds more than kMostPositionsBytes, or is not a positions file.
 FollowState LoadFollowState(const std::string& path);
 /// Replaces the positions file as one step: the text goes to a temporary
-/// file beside it, is forced to the disk, and is renamed over it; the folder
-/// is forced to the disk too. A crash at any moment leaves either the old
-/// file or the new one. Throws FollowStateError with the system's words.
+/// file created new beside it (files/ReplacementFile, readable by its owner
+/// alone), is forced to the disk, and is renamed over it; the folder is
+/// forced to the disk too. A crash at any moment leaves either the old file
+/// or the new one. Throws FollowStateError with the system's words.
 void SaveFollowState(const std::string& path, const FollowState& state);
 
 /// Holds the positions file for this process while it lives: a second
@@ -75,8 +82,10 @@ void SaveFollowState(const std::string& path, const FollowState& state);
 class FollowStateLock {
 public:
     /// Throws FollowStateError when another process holds it ("The positions
-    /// file ... is in use by another vireo-import (process N)") or when the
-    /// lock file cannot be made.
+    /// file ... is in use by another vireo-import (process N)"), when the
+    /// lock file cannot be made or opened (files/SafeOpen; a new one is its
+    /// owner's alone) or belongs to another user than root or the one
+    /// running the program.
     explicit FollowStateLock(const std::string& statePath);
     ~FollowStateLock();
     FollowStateLock(const FollowStateLock&) = delete;

@@ -15,6 +15,7 @@
 #include "db/DataWriter.h"
 #include "db/Database.h"
 #include "db/ExistingRows.h"
+#include "files/SafeOpen.h"
 #include "import/ImportList.h"
 #include "import/ImportMessages.h"
 #include "import/RejectsFile.h"
@@ -25,9 +26,15 @@
 namespace vireo {
 namespace {
 
+/// A file that is there and is no folder. A link refused by the rules of
+/// files/SafeOpen counts as there: the run's reading then says why.
 bool IsExistingFile(const std::string& path) {
-    struct stat info {};
-    return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+    try {
+        const std::optional<struct stat> info = LookAtPath(path);
+        return info && !S_ISDIR(info->st_mode);
+    } catch (const FileError& error) {
+        return error.error() == 0;
+    }
 }
 
 }  // namespace

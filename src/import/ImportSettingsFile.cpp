@@ -39,6 +39,8 @@ bool SaveImportSettings(const std::string& fileName, const std::vector<std::stri
         for (const std::string& entry : entries) AppendPattern(value, "%P", {std::string_view(entry)}, copy);
         ProfileFile file;
         file.SetPath(fileName);
+        // An import list holds nothing secret: a new one is as the umask says.
+        file.SetNewFile(NewFile::Shared);
         file.WriteString(kSection, kKey, value);
         file.Save();
         return true;

@@ -1,12 +1,14 @@
 #include "import/RejectsFile.h"
 
-#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "files/SafeOpen.h"
 
 namespace vireo {
 
@@ -30,8 +32,17 @@ RejectsFileError::RejectsFileError(const char* action, const std::string& path, 
     : std::runtime_error(std::string("Unable to ") + action + " the rejects file - " + path + ": " + systemMessage) {}
 
 RejectsFile::RejectsFile(std::string path) : path_(std::move(path)) {
-    file_.reset(std::fopen(path_.c_str(), "wb"));
-    if (!file_) throw RejectsFileError("create", path_, std::strerror(errno));
+    // The rejects file holds lines of the log: a new one is its owner's alone,
+    // and it is opened by the rules of files/SafeOpen (a link planted by
+    // another user is not followed, a FIFO does not stop the run).
+    try {
+        OpenedFile file = OpenToWrite(path_, WriteUse::Truncate, NewFile::Private);
+        file_.reset(::fdopen(file.fd.get(), "wb"));
+        if (!file_) throw FileError(path_, errno);
+        file.fd.release();  // the stream owns it now
+    } catch (const FileError& error) {
+        throw RejectsFileError("create", path_, error.reason());
+    }
     Put("line,reason,name,text\r\n");
 }
 
@@ -90,10 +101,13 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 std::string LineTextAt(const std::string& path, std::uint64_t start, std::uint64_t end) {
     if (end <= start) return {};
     std::string text(end - start, '\0');
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
-    const ssize_t got = ::pread(fd, text.data(), text.size(), static_cast<off_t>(start));
-    ::close(fd);
+    OpenedFile file;
+    try {
+        file = OpenToRead(path);
+    } catch (const FileError&) {
+        return {};
+    }
+    const ssize_t got = ::pread(file.fd.get(), text.data(), text.size(), static_cast<off_t>(start));
     text.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
     text.resize(std::min(text.size(), text.find_first_of("\r\n\x1a")));
     return text;

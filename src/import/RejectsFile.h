@@ -41,7 +41,9 @@ public:
 class RejectsFile {
 public:
     /// Creates (or empties) the file and writes the header; throws
-    /// RejectsFileError when it cannot.
+    /// RejectsFileError when it cannot, or when the file is refused by the
+    /// rules of files/SafeOpen (a FIFO or a device, a link of another user, a
+    /// dangling link). A new file is readable by its owner alone.
     explicit RejectsFile(std::string path);
     ~RejectsFile();
     RejectsFile(const RejectsFile&) = delete;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "files/SafeOpen.h"
 #include "logfile/LineBreakScan.h"
 
 namespace vireo {
@@ -31,13 +32,17 @@ LogFileError::LogFileError(std::string path, std::string systemMessage)
 
 LogLineReader::LogLineReader(std::string path, std::size_t bufferSize, std::size_t maxLineText)
     : path_(std::move(path)), capacity_(std::max<std::size_t>(bufferSize, kLeastBuffer)), maxLineText_(maxLineText) {
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw LogFileError(path_, SystemMessage(errno));
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
-        fileSize_ = static_cast<std::uint64_t>(info.st_size);
-        ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // A log file may lie in a folder others write to: it is opened by the
+    // rules of files/SafeOpen (no link of another user, a regular file only,
+    // a FIFO refused at once).
+    try {
+        OpenedFile file = OpenToRead(path_);
+        fileSize_ = static_cast<std::uint64_t>(file.info.st_size);
+        fd_ = file.fd.release();
+    } catch (const FileError& error) {
+        throw LogFileError(path_, error.reason());
     }
+    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
 }
 

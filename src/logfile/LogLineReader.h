@@ -38,7 +38,9 @@ class LogLineReader {
 public:
     static constexpr std::size_t kMaxLineText = 16u << 20;
 
-    /// Opens the file; throws LogFileError when it cannot be opened.
+    /// Opens the file by the rules of files/SafeOpen; throws LogFileError when
+    /// it cannot be opened or is refused (a folder, a FIFO or a device, a
+    /// symbolic link of another user).
     explicit LogLineReader(std::string path, std::size_t bufferSize = 1u << 20, std::size_t maxLineText = kMaxLineText);
     ~LogLineReader();
 

@@ -1,39 +1,17 @@
 #include "settings/ProfileFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <limits>
+#include <memory>
+
+#include "files/SafeOpen.h"
 
 namespace vireo {
 namespace {
-
-/// An open file descriptor, closed when it goes out of scope.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    /// Closes now and tells whether the close succeeded (a late write error
-    /// can surface only here).
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 std::string SystemReason(const std::string& action, const std::string& path, int error) {
     return action + " " + path + ": " + std::strerror(error);
@@ -77,24 +55,6 @@ void AppendValue(std::string& text, std::string_view value) {
         text.append(value);
 }
 
-void WriteAll(int fd, std::string_view data, const std::string& path) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            throw ProfileError(SystemReason("Unable to write", path, errno));
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
-
-/// A name for the temporary file beside `target` that no other writer of this
-/// process or another one picks at the same time.
-std::string TemporaryNameFor(const std::string& target) {
-    static std::atomic<unsigned> counter{0};
-    return target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-}
-
 /// The integer a profile value holds: an optional sign, then decimal digits or
 /// "0x" and hexadecimal digits; nothing else. False (and `result` untouched)
 /// when the text is no integer or does not fit 64 bits.
@@ -132,21 +92,21 @@ bool ParseProfileInteger(std::string_view text, std::int64_t& result) {
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    // O_NONBLOCK: opening a FIFO must not wait for a writer that never comes.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) {
-        if (errno == ENOENT) return std::nullopt;
-        throw ProfileError(SystemReason("Unable to open", path, errno));
+    // By the rules of files/SafeOpen: a FIFO does not block the open, a FIFO
+    // or a device (one like /dev/zero never ends) is no settings file, a link
+    // of another user is not followed.
+    OpenedFile file;
+    try {
+        file = OpenToRead(path);
+    } catch (const FileError& error) {
+        if (error.error() == ENOENT) return std::nullopt;
+        const bool opened = error.error() == 0 || error.error() == EISDIR;
+        throw ProfileError(std::string(opened ? "Unable to read " : "Unable to open ") + error.what());
     }
-    // A FIFO or a device is no settings file, and one like /dev/zero never ends.
-    // (A folder is left to read(), which names the fault.)
-    struct stat info {};
-    if (::fstat(fd.get(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
-        throw ProfileError("Unable to read " + path + ": not a regular file");
     std::string content;
     char buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t got = ::read(file.fd.get(), buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR) continue;
             throw ProfileError(SystemReason("Unable to read", path, errno));
@@ -212,46 +172,27 @@ std::string ProfileFile::Text() const {
 void ProfileFile::Save() const {
     if (path_.empty()) throw ProfileError("Unable to save settings: no file name given");
 
-    // Write through a symbolic link to the file it names, so the link stays.
-    std::string target = path_;
-    std::error_code error;
-    if (std::filesystem::is_symlink(target, error)) {
-        const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, error);
-        if (!error) target = resolved.string();
-    }
-
-    struct stat old {};
-    const bool hadFile = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = TemporaryNameFor(target);
-        // Readable by the owner alone until the old file's permissions are
-        // copied: a settings file holds the protected password.
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) throw ProfileError(SystemReason("Unable to create", temporary, errno));
-    UniqueFd file(fd);
-
+    // A link of the user's own is written through, so the link stays; the
+    // temporary file is new beside the file it replaces (files/SafeOpen).
+    std::unique_ptr<ReplacementFile> file;
     try {
-        if (hadFile) (void)::fchmod(file.get(), old.st_mode & 07777);  // keep the old file's permissions
-        WriteAll(file.get(), Text(), temporary);
-        if (::fsync(file.get()) != 0) throw ProfileError(SystemReason("Unable to write", temporary, errno));
-        if (!file.Close()) throw ProfileError(SystemReason("Unable to write", temporary, errno));
-        if (::rename(temporary.c_str(), target.c_str()) != 0)
-            throw ProfileError(SystemReason("Unable to replace", target, errno));
-    } catch (...) {
-        ::unlink(temporary.c_str());
-        throw;
+        file = std::make_unique<ReplacementFile>(path_, newFile_);
+    } catch (const FileError& error) {
+        throw ProfileError(std::string("Unable to create ") + error.what());
     }
-
-    // Make the rename itself durable; the new content is in place already.
-    std::string folder = std::filesystem::path(target).parent_path().string();
-    if (folder.empty()) folder = ".";
-    UniqueFd directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.get() >= 0) (void)::fsync(directory.get());
+    try {
+        // Keep the old file's permissions; a new one is as newFile_ says.
+        if (file->Replaced()) (void)::fchmod(file->fd(), file->Replaced()->st_mode & 07777);
+        file->Write(Text());
+        file->Finish();
+    } catch (const FileError& error) {
+        throw ProfileError(std::string("Unable to write ") + error.what());
+    }
+    try {
+        file->Commit();
+    } catch (const FileError& error) {
+        throw ProfileError(std::string("Unable to replace ") + error.what());
+    }
 }
 
 ProfileFile::Section* ProfileFile::FindSection(std::string_view section) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "files/SafeOpen.h"
 #include "scan/AsciiCase.h"
 
 namespace vireo {
@@ -47,10 +48,16 @@ public:
     /// Writes the content to Path(), replacing the file atomically: a
     /// temporary file in the same folder is written, flushed to disk and
     /// renamed over the old one, so a failure leaves the old file intact.
-    /// A new file is readable and writable by its owner alone (0600); a file
-    /// that existed keeps its permissions. Throws ProfileError with the
-    /// system's reason.
+    /// A new file is readable and writable by its owner alone (0600) unless
+    /// SetNewFile(NewFile::Shared) was called; a file that existed keeps its
+    /// permissions. A symbolic link of the user's (or root's) to a file is
+    /// written through and stays; the rules of files/SafeOpen refuse others.
+    /// Throws ProfileError with the system's reason.
     void Save() const;
+
+    /// Who may read the file Save() creates: by default its owner alone (a
+    /// settings file holds the protected password).
+    void SetNewFile(NewFile mode) { newFile_ = mode; }
 
     const std::string& Path() const { return path_; }
     void SetPath(std::string path) { path_ = std::move(path); }
@@ -101,13 +108,15 @@ private:
     static const Line* FindValue(const Section& section, std::string_view name);
 
     std::string path_;
+    NewFile newFile_ = NewFile::Private;
     std::string lineEnd_ = "\n";
     std::vector<Section> sections_;
 };
 
-/// The whole content of a file; nothing when it does not exist. A file that
-/// exists but cannot be read throws ProfileError with the system's reason; so
-/// does a FIFO or a device, without waiting on it.
+/// The whole content of a file, opened by the rules of files/SafeOpen;
+/// nothing when it does not exist. A file that exists but cannot be read
+/// throws ProfileError with the system's reason; so does a FIFO or a device,
+/// without waiting on it, and a symbolic link of another user.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
 }  // namespace vireo

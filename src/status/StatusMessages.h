@@ -30,11 +30,12 @@ std::string StatusLineText(std::string_view text);
 std::size_t LinesAfterTrim(std::size_t count);
 
 /// Appends `line` and a carriage return and line feed to the status log
-/// `fileName`, creating the file when it does not exist; the file is opened
-/// and closed for this one line. False when any step fails, and when the
-/// file is refused: anything but a regular file (a FIFO never blocks the
-/// open), a symbolic link owned by another user than the one running the
-/// program or root, and a dangling link (its target is never created).
+/// `fileName`, creating the file when it does not exist (readable by its
+/// owner alone); the file is opened and closed for this one line, by the
+/// rules of files/SafeOpen. False when any step fails, and when the file is
+/// refused: anything but a regular file (a FIFO never blocks the open), a
+/// symbolic link owned by another user than the one running the program or
+/// root, and a dangling link (its target is never created).
 bool AppendStatusLog(const std::string& fileName, std::string_view line);
 
 /// The status sink both front ends use. Each message becomes one line, formed

@@ -12,6 +12,7 @@
 #include "cli/CliRun.h"
 #include "follow/FollowState.h"
 #include "scan/Regional.h"
+#include "support/PlantedFiles.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
 
@@ -217,6 +218,32 @@ TEST_P(FollowCommandsTest, AFileThatFailsIsReportedAndTheOthersGoOn) {
     CliRun next = RunCommand(args);
     EXPECT_EQ(next.err, fifo + ": not a regular file\n");
     EXPECT_EQ(RowCount(), 2u);
+}
+
+TEST_P(FollowCommandsTest, AWatchedFolderPassesOverAFifoAndALinkOfAnotherUserWithAStatusLine) {
+    if (::geteuid() != 0) GTEST_SKIP() << "a link of another user needs root";
+    testing::MakeFolder(dir_.File("vault"), 0700, 0);
+    const std::string secret = dir_.Write("vault/secret.log", Line(9, 9, 99));
+    testing::MakeFolder(dir_.File("drop"), 01777, 0);
+    const std::string link = dir_.File("drop/x.log");
+    testing::PlantLink(secret, link, testing::NobodyUid());
+    const std::string fifo = dir_.File("drop/f.log");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    const std::string good = dir_.Write("drop/good.log", Line(1, 1, 1));
+    const std::string statusLog = dir_.File("s.log");
+    const std::vector<std::string> args = Args({"watch", dir_.File("drop"), "--list", dir_.File("list.sfg"), "--once",
+                                                "--details", "--status-log", statusLog});
+    CliRun run = RunCommand(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(RowCount(), 1u);
+    const std::vector<std::string> lines = Lines(run.out);
+    for (const std::string& told : {fifo + ": Log file skipped, not read - not a regular file.",
+                                    link + ": Log file skipped, not read - the symbolic link " + link +
+                                        " belongs to another user (nobody), it is not followed."})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), told), lines.end()) << told << "\n" << run.out;
+    EXPECT_EQ(run.out.find("vault"), std::string::npos) << run.out;
+    EXPECT_EQ(std::filesystem::status(statusLog).permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(std::filesystem::status(dir_.File("list.positions")).permissions(), std::filesystem::perms(0600));
 }
 
 TEST_P(FollowCommandsTest, BadWatchArgumentsGiveTheReason) {

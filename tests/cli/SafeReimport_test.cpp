@@ -15,6 +15,7 @@
 
 #include "cli/CliRun.h"
 #include "scan/Regional.h"
+#include "support/FaultInjection.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
 
@@ -89,9 +90,14 @@ TEST_P(SafeReimportTest, TheRejectsFileListsWhatWasNotWritten) {
 }
 
 TEST_P(SafeReimportTest, ARejectsFileThatCannotBeWrittenEndsWithTheSystemsWordsAndKeepsTheRows) {
-    const CliRun run = RunCommand(ImportArgs({"--rejects", "/dev/full"}));
+    // A disk that is full (a device such as /dev/full is no rejects file).
+    testing::SmallDisk disk;
+    if (!disk.Mounted()) GTEST_SKIP() << "a full disk of its own needs root";
+    disk.Fill();
+    const std::string path = disk.File("r.csv");
+    const CliRun run = RunCommand(ImportArgs({"--rejects", path}));
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Unable to write the rejects file - /dev/full: No space left on device\n");
+    EXPECT_EQ(run.err, "Unable to write the rejects file - " + path + ": No space left on device\n");
     EXPECT_EQ(Table().size(), 2u);
 }
 

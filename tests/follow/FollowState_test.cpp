@@ -103,6 +103,16 @@ TEST(FollowStateTest, AMissingOrEmptyFileIsAnEmptyState) {
     EXPECT_EQ(LoadFollowState(dir.File("empty.positions")).Size(), 0u);
 }
 
+TEST(FollowStateTest, AFileIsReadLineByLineAcrossItsBufferAlsoWithoutALastLineEnd) {
+    TempDir dir;
+    FollowState state;
+    for (int i = 0; i < 2000; ++i) state.Put(Record("/data/" + std::string(60, 'a') + std::to_string(i), "S"));
+    const std::string text = FollowStateText(state);
+    ASSERT_GT(text.size(), 3u * 65536);
+    WriteFile(dir.File("st"), text.substr(0, text.size() - 1));
+    EXPECT_EQ(LoadFollowState(dir.File("st")).Records(), state.Records());
+}
+
 TEST(FollowStateTest, AFolderInPlaceOfTheFileIsReportedWithTheSystemsWords) {
     TempDir dir;
     std::filesystem::create_directory(dir.File("st"));

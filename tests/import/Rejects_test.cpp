@@ -10,6 +10,7 @@
 #include "import/ImportRun.h"
 #include "import/RejectsFile.h"
 #include "scan/Regional.h"
+#include "support/FaultInjection.h"
 #include "support/ImportModes.h"
 #include "support/StatusRecorder.h"
 #include "support/TempDir.h"
@@ -147,7 +148,10 @@ TEST(RejectsFile, AFileThatCannotBeCreatedSaysWhyAndWhere) {
 }
 
 TEST(RejectsFile, AFullDiskEndsTheWritingWithTheSystemsWords) {
-    RejectsFile rejects("/dev/full");
+    // A device such as /dev/full is no rejects file: a disk that fills up.
+    testing::SmallDisk disk;
+    RejectsFile rejects(disk.File("r.csv"));
+    disk.Fill();
     EXPECT_THROW(
         {
             for (int i = 0; i < 10000; ++i) rejects.Add(1, kRejectNoPair, "NAME", std::string(200, 'x'));

@@ -132,16 +132,21 @@ TEST(LogLineReader, MissingFileThrowsWithSystemMessageAndPath) {
     }
 }
 
-TEST(LogLineReader, UnreadableFileThrowsOnRead) {
+TEST(LogLineReader, AFolderOrAFifoIsRefusedWhenOpenedWithoutWaiting) {
     testing::TempDir folder;
-    const std::string path = folder.path().string();  // a folder opens but cannot be read
-    LogLineReader reader(path);
-    std::string_view line;
-    try {
-        reader.ReadLine(line);
-        FAIL() << "no error";
-    } catch (const LogFileError& e) {
-        EXPECT_EQ(std::string(e.what()), path + ": Is a directory");
+    const std::string fifo = folder.File("fifo.log");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, std::string> rows[] = {
+        {folder.path().string(), "Is a directory"},
+        {fifo, "not a regular file"},  // no writer: an open that waited would never end
+    };
+    for (const auto& [path, why] : rows) {
+        try {
+            LogLineReader reader(path);
+            ADD_FAILURE() << "opened " << path;
+        } catch (const LogFileError& e) {
+            EXPECT_EQ(std::string(e.what()), path + ": " + why);
+        }
     }
 }
 

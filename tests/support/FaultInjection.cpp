@@ -206,6 +206,20 @@ void WriteSparseFile(const std::string& path, std::uint64_t zeroBytes, const std
     }
 }
 
+void WriteRepeatedLines(const std::string& path, const std::string& line, std::uint64_t bytes,
+                        const std::string& tail) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw SystemError("open " + path);
+    std::string chunk;
+    while (chunk.size() < (1u << 20)) chunk += line;
+    bool done = true;
+    for (std::uint64_t written = 0; done && written < bytes; written += chunk.size())
+        done = WriteAll(fd, chunk.data(), chunk.size());
+    done = done && WriteAll(fd, tail.data(), tail.size());
+    ::close(fd);
+    if (!done) throw SystemError("write " + path);
+}
+
 std::int64_t PeakMemoryKiB() {
     std::ifstream status("/proc/self/status");
     std::string key;

@@ -116,6 +116,10 @@ private:
 /// followed by `tail`.
 void WriteSparseFile(const std::string& path, std::uint64_t zeroBytes, const std::string& tail);
 
+/// Writes `line` over and over, whole, until at least `bytes` are written,
+/// then `tail`: a large file of many short lines.
+void WriteRepeatedLines(const std::string& path, const std::string& line, std::uint64_t bytes, const std::string& tail);
+
 /// The peak resident memory of this process (VmHWM) in KiB since the last
 /// ResetPeakMemory(); -1 when the system does not tell.
 std::int64_t PeakMemoryKiB();
