@@ -160,7 +160,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 void ProfileFile::Load(const std::string& path) {
     path_ = path;
     sections_.clear();
-    lineEnd_ = "\n";
+    lineEnd_.assign(1, '\n');  // not = "\n": GCC 12 at -O3 warns falsely (-Wrestrict) there
     const std::optional<std::string> content = ReadWholeFile(path);
     if (!content) return;
     if (content->find('\0') != std::string::npos)
@@ -249,7 +249,7 @@ void ProfileFile::Save() const {
 
     // Make the rename itself durable; the new content is in place already.
     std::string folder = std::filesystem::path(target).parent_path().string();
-    if (folder.empty()) folder = ".";
+    if (folder.empty()) folder.assign(1, '.');  // likewise
     UniqueFd directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.get() >= 0) (void)::fsync(directory.get());
 }
