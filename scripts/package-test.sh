@@ -117,7 +117,7 @@ Timeout=5000
 INI
 printf '%s\r\n' 'TEMP,06/15/2005,12:30:00,21.5,G' 'TEMP,06/15/2005,12:40:00,21.9,G' \
   'BATT,06/15/2005,12:30:00,13.2,G' 'OTHER,06/15/2005,12:30:00,1.0,G' >"$db/gauge.log"
-own() { env HOME="$db/home" ODBCINI="$db/odbc.ini" TARNFOLD_REGISTRY="$db/none.ini" -u XDG_CONFIG_HOME "$@"; }
+own() { env -u XDG_CONFIG_HOME HOME="$db/home" ODBCINI="$db/odbc.ini" TARNFOLD_REGISTRY="$db/none.ini" "$@"; }
 check "init-db" own /usr/bin/vireo-import init-db --dsn VireoPackage
 check "init-db again refuses (exit 2)" sh -c 'HOME="$1/home" ODBCINI="$1/odbc.ini" /usr/bin/vireo-import init-db --dsn VireoPackage; [ $? -eq 2 ]' _ "$db"
 check "add-station" own /usr/bin/vireo-import add-station ST01 TEMP BATT --dsn VireoPackage
