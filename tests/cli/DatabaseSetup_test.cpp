@@ -47,7 +47,8 @@ TEST_P(DatabaseSetupTest, InitDbCreatesTheTablesOnceAndAnImportFillsThem) {
     CliRun added = Run({"add-station", "st01", "temp", "Batt"});
     ASSERT_EQ(added.status, 0) << added.err;
     EXPECT_EQ(added.out, "Added station ST01\nAdded station sensor ST01.TEMP\nAdded station sensor ST01.BATT\n");
-    EXPECT_EQ(Run({"station-sensors", "ST01"}).out, "TEMP\nBATT\n");
+    EXPECT_EQ(Rows("SELECT STE_STATION_ID, SENSORNAME, ENABLED FROM TF_SITESENSORS ORDER BY SENSORNAME"),
+              "ST01 BATT Y \nST01 TEMP Y \n");
 
     WriteFile(dir_.File("a.log"), "TEMP,06/15/2005,12:30:00,21.5,G\nBATT,06/15/2005,12:30:00,13.2,G\n");
     CliRun imported = Run({"import", dir_.File("a.log"), "--pair", "TEMP||ST01.TEMP", "--pair", "BATT||ST01.BATT"});
@@ -55,8 +56,9 @@ TEST_P(DatabaseSetupTest, InitDbCreatesTheTablesOnceAndAnImportFillsThem) {
     EXPECT_EQ(Rows("SELECT STATION_ID, SENSORNAME, ORIG_VALUE FROM TF_DATA1 ORDER BY SENSORNAME"),
               "ST01 BATT 13.2 \nST01 TEMP 21.5 \n");
     // The key refuses a second row of one station sensor and time tag.
-    EXPECT_ANY_THROW(source_.Execute(
-        "INSERT INTO TF_DATA1 (STATION_ID, SENSORNAME, TIME_TAG) VALUES ('ST01', 'TEMP', '2005-06-15 12:30:00');\n"));
+    EXPECT_ANY_THROW(
+        source_.Execute("INSERT INTO TF_DATA1 (STATION_ID, SENSORNAME, TIME_TAG) SELECT STATION_ID, "
+                        "SENSORNAME, TIME_TAG FROM TF_DATA1 WHERE SENSORNAME = 'TEMP';\n"));
 }
 
 TEST_P(DatabaseSetupTest, InitDbLeavesADataSourceWithOneOfTheTablesAsItIs) {
