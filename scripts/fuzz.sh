@@ -55,7 +55,7 @@ if ((${#missing[@]})); then
 fi
 
 CC=clang-14 CXX=clang++-14 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVIREO_BUILD_FUZZ=ON -DVIREO_BUILD_GUI=OFF -DVIREO_BUILD_TESTS=OFF -DVIREO_BUILD_BENCH=OFF >/dev/null
+  -DVIREO_BUILD_FUZZ=ON -DVIREO_WERROR=ON -DVIREO_BUILD_GUI=OFF -DVIREO_BUILD_TESTS=OFF -DVIREO_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target fuzz_all -j2
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/vireo-fuzz.XXXXXX")"

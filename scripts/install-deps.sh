@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libjpeg-dev
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql sqlite3 libsqlite3-dev libpq-dev
   postgresql-15 xvfb xauth locales
+  lintian desktop-file-utils appstream man-db bash-completion x11-utils
 )
 
 missing=()

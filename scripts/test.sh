@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the formatting, then builds and runs the
-# whole test suite twice: a normal optimised build, and a Debug build with
-# AddressSanitizer and UndefinedBehaviorSanitizer. Each test case is a CTest
+# whole test suite twice (warnings are errors in both): a normal optimised
+# build, and a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer. Each test case is a CTest
 # test of its own; the cases that need PostgreSQL share one throwaway server
 # on 127.0.0.1 per run. The last line counts what ran:
 #   summary: N passed, M failed
@@ -64,11 +64,25 @@ run_ctest() {
 }
 
 echo "== release build"
-bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVIREO_WERROR=ON
 run_ctest build/release
 
+echo "== package (build, lintian, install, run from the installed paths, purge)"
+package_log="$(mktemp)"
+bash scripts/package-test.sh | tee "$package_log" || true
+package_passed=$(sed -n 's/^package: \([0-9]*\) passed, \([0-9]*\) failed$/\1/p' "$package_log")
+package_failed=$(sed -n 's/^package: \([0-9]*\) passed, \([0-9]*\) failed$/\2/p' "$package_log")
+rm -f "$package_log"
+if [ -z "$package_passed" ]; then
+  echo "package: the package test ended without its summary"
+  failed=$((failed + 1))
+else
+  passed=$((passed + package_passed))
+  failed=$((failed + package_failed))
+fi
+
 echo "== sanitizer build (ASan + UBSan)"
-bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DVIREO_SANITIZE=ON -DVIREO_BUILD_BENCH=OFF
+bash scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DVIREO_SANITIZE=ON -DVIREO_BUILD_BENCH=OFF -DVIREO_WERROR=ON
 run_ctest build/asan ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1
 
 # ---------------------------------------------------------------------------

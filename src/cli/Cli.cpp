@@ -18,7 +18,15 @@ void PrintUsage(std::ostream& out) {
     out << "usage: vireo-import COMMAND [ARGS...]\n"
            "       vireo-import --version | --help\n\ncommands:\n";
     for (const auto& [name, command] : Commands()) out << "  " << name << "  " << command.summary << "\n";
-    out << "\n'vireo-import COMMAND --help' describes one command.\n";
+    out << "\n'vireo-import COMMAND --help' describes one command.\n"
+           "\nexit status:\n"
+           "  0    the work was done\n"
+           "  1    an error ended it (a file could not be read, the connection failed)\n"
+           "  2    bad arguments or a failed check (missing file, empty import list, a\n"
+           "       question answered \"cancel\", --password-env naming a variable not set)\n"
+           "  3    an import ended with values not written\n"
+           "  130  an import stopped by Ctrl-C; 143 by SIGTERM; 129 by SIGHUP\n"
+           "  141  an import stopped because standard output was closed\n";
 }
 
 }  // namespace

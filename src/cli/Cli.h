@@ -31,7 +31,8 @@ struct Registrar {
 };
 
 /// Runs `vireo-import` with argv[1..] as `args`. Exit status: 0 done, 1 an error
-/// ended the work, 2 bad arguments or a failed check.
+/// ended the work, 2 bad arguments or a failed check, 3 an import ended with
+/// values not written, 128 + the signal for an import stopped by one.
 int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace vireo::cli

@@ -17,8 +17,9 @@ namespace vireo::cli {
 const char* const kConnectionUsage = "[--dsn NAME] [--user USER] [--password-env VAR]";
 const char* const kConnectionHelp =
     "  --dsn NAME           ODBC data source; without it the connection of the window's\n"
-    "                       settings file (VireoImport.VFG beside the programs) is used,\n"
-    "                       else the installation's default connection\n"
+    "                       settings file is used (VireoImport.VFG beside the programs,\n"
+    "                       else ~/.config/VireoImport/VireoImport.VFG), else the\n"
+    "                       installation's default connection\n"
     "  --user USER          database user name\n"
     "  --password-env VAR   take the password from the environment variable VAR\n";
 
@@ -26,7 +27,7 @@ void AddConnectionOptions(CliOptions& options) { options.Value("--dsn").Value("-
 
 std::string WindowSettingsPath() {
     std::filesystem::path exe = ExecutablePath();
-    return (exe.parent_path() / "VireoImport.VFG").string();
+    return SettingsFileFor((exe.parent_path() / "VireoImport.VFG").string());
 }
 
 bool CheckPasswordVariable(const CliOptions& options, std::ostream& err) {

@@ -17,7 +17,8 @@ void AddConnectionOptions(CliOptions& options);
 extern const char* const kConnectionUsage;
 extern const char* const kConnectionHelp;
 
-/// The window's settings file beside the executables.
+/// The window's settings file: beside the executables, or the per-user one
+/// (SettingsFileFor).
 std::string WindowSettingsPath();
 
 /// One open connection, found the way the window finds it at start: the

@@ -12,6 +12,7 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QWindow>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -24,6 +25,7 @@
 #include "gui/MainHints.h"
 #include "gui/MyLogin.h"
 #include "gui/QtDialogs.h"
+#include "gui/Resources.h"
 #include "settings/Registry.h"
 
 namespace vireo::gui {
@@ -88,6 +90,7 @@ TfrmMain::TfrmMain(MainWindowOptions options)
 
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QLatin1String(kCaption));
+    setWindowIcon(ProgramIcon());
     setFont(QFont(QStringLiteral("Arial"), 8));
     resize(611, 693);
 
@@ -119,8 +122,11 @@ void TfrmMain::FormCreate() {
     lblDB->clear();
     FLastLogFile.clear();
     FStatus.SetLogToFile(false);
-    FHelpFile = HelpPathFor(FOptions.executablePath, ".html");
-    LoadSettings(SettingsPathFor(FOptions.executablePath), FSettings, FConnection, *this);
+    FHelpFile = ProgramDataFile(FOptions.executablePath,
+                                std::filesystem::path(HelpPathFor(FOptions.executablePath, ".html")).filename());
+    const std::string settingsPath = SettingsFileFor(SettingsPathFor(FOptions.executablePath));
+    MakeSettingsFolder(settingsPath);  // the per-user file's folder, for the saves to come
+    LoadSettings(settingsPath, FSettings, FConnection, *this);
     OptionsFastImport->setChecked(FConnection.FFastImport);
     OptionsKeepEdits->setChecked(FConnection.FKeepEdits);
 

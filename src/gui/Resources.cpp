@@ -12,4 +12,12 @@ void InitGuiResources() {
     (void)done;
 }
 
+QIcon ProgramIcon() {
+    InitGuiResources();
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/vireo/icon-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 }  // namespace vireo::gui

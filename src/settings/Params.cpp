@@ -1,9 +1,16 @@
 #include "settings/Params.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <vector>
+
+#include "Version.h"
 
 namespace vireo {
 
@@ -80,6 +87,68 @@ std::string SettingsPathFor(const std::string& executablePath) { return ChangeFi
 
 std::string HelpPathFor(const std::string& executablePath, std::string_view extension) {
     return ChangeFileExtension(executablePath, extension);
+}
+
+std::string ChooseSettingsPath(const std::string& besideProgram, bool besideExists, bool folderWritable,
+                               const std::string& configHome) {
+    if (besideExists || folderWritable || configHome.empty()) return besideProgram;
+    return configHome + "/VireoImport/VireoImport.VFG";
+}
+
+std::string UserConfigHome() {
+    const char* configured = std::getenv("XDG_CONFIG_HOME");
+    if (configured != nullptr && configured[0] == '/') return configured;
+    const char* home = std::getenv("HOME");
+    std::string folder = home != nullptr ? home : "";
+    if (folder.empty()) {
+        if (const passwd* entry = ::getpwuid(::geteuid()); entry != nullptr && entry->pw_dir != nullptr)
+            folder = entry->pw_dir;
+    }
+    if (folder.empty()) return folder;
+    return folder + "/.config";
+}
+
+namespace {
+
+std::filesystem::path FolderOf(const std::string& path) {
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+bool IsFolder(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::is_directory(path, ignored);
+}
+
+}  // namespace
+
+std::string SettingsFileFor(const std::string& besideProgram) {
+    std::error_code ignored;
+    const bool exists = std::filesystem::exists(besideProgram, ignored);
+    const std::filesystem::path folder = FolderOf(besideProgram);
+    const bool installed = IsFolder(folder / VIREO_DATA_FROM_PROGRAM);
+    const bool writable = !installed && ::access(folder.c_str(), W_OK) == 0;
+    return ChooseSettingsPath(besideProgram, exists, writable, UserConfigHome());
+}
+
+bool MakeSettingsFolder(const std::string& path) {
+    const std::filesystem::path folder = FolderOf(path);
+    if (IsFolder(folder)) return true;
+    std::filesystem::path made;
+    for (const std::filesystem::path& part : folder) {
+        made /= part;
+        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return IsFolder(folder);
+}
+
+std::string ProgramDataFile(const std::string& executablePath, const std::string& name) {
+    const std::filesystem::path folder = FolderOf(executablePath);
+    const std::filesystem::path installed = (folder / VIREO_DATA_FROM_PROGRAM / name).lexically_normal();
+    std::error_code ignored;
+    if (!std::filesystem::exists(folder / name, ignored) && std::filesystem::exists(installed, ignored))
+        return installed.string();
+    return (folder / name).string();
 }
 
 std::string ExecutablePath() {

@@ -78,6 +78,36 @@ std::string SettingsPathFor(const std::string& executablePath);
 /// `extension` (such as ".CHM" or ".html").
 std::string HelpPathFor(const std::string& executablePath, std::string_view extension);
 
+/// Where the settings file is read and written. The file beside the program
+/// (`besideProgram`, see SettingsPathFor) stays the choice when it exists or
+/// when the program's folder may be written; otherwise the per-user file
+/// VireoImport/VireoImport.VFG under `configHome`. Without a `configHome` the
+/// file beside the program it is.
+std::string ChooseSettingsPath(const std::string& besideProgram, bool besideExists, bool folderWritable,
+                               const std::string& configHome);
+
+/// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute
+/// path, else $HOME/.config (the home of the password database when HOME is
+/// not set); empty when no home is known.
+std::string UserConfigHome();
+
+/// ChooseSettingsPath for the file beside a program on this system: that file
+/// exists, or the program's folder may be written by this user (access()) and
+/// is not the folder of an installed tree (one with its data folder, see
+/// ProgramDataFile, beside it: that folder belongs to the package manager or
+/// the administrator, root included). Both front ends use it.
+std::string SettingsFileFor(const std::string& besideProgram);
+
+/// Creates the missing folders of the settings file `path`, each readable by
+/// its owner only (0700). False when one cannot be created.
+bool MakeSettingsFolder(const std::string& path);
+
+/// A file the program reads at run time (the help): `name` beside the program
+/// (a build tree), else in the installed data folder (../share/vireoimport
+/// from the program's folder) when it is there; else, found nowhere, the path
+/// beside the program.
+std::string ProgramDataFile(const std::string& executablePath, const std::string& name);
+
 /// The path of the running executable (/proc/self/exe); empty when the system
 /// does not tell.
 std::string ExecutablePath();

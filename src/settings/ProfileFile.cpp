@@ -120,7 +120,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 void ProfileFile::Load(const std::string& path) {
     path_ = path;
     sections_.clear();
-    lineEnd_ = "\n";
+    lineEnd_.assign(1, '\n');  // not = "\n": GCC 12 at -O3 warns falsely (-Wrestrict) there
     const std::optional<std::string> content = ReadWholeFile(path);
     if (!content) return;
     if (content->find('\0') != std::string::npos)
