@@ -32,7 +32,7 @@ std::optional<FileLook> LookAtFile(const std::string& path) {
     return look;
 }
 
-std::uint64_t HeadHash(const std::string& path, std::uint64_t length) {
+std::uint64_t HeadHash(const std::string& path, std::uint64_t length, const FileIdentity* lookedAt) {
     std::uint64_t hash = 0xcbf29ce484222325u;
     if (length == 0) return hash;
     OpenedFile file;
@@ -41,6 +41,9 @@ std::uint64_t HeadHash(const std::string& path, std::uint64_t length) {
     } catch (const FileError& error) {
         throw LogFileError(path, error.reason());
     }
+    const FileIdentity opened{static_cast<std::uint64_t>(file.info.st_dev),
+                              static_cast<std::uint64_t>(file.info.st_ino)};
+    if (lookedAt != nullptr && opened != *lookedAt) throw LogFileError(path, kFileReplacedSinceLook);
     const int fd = file.fd.get();
     char buffer[kHeadBytes];
     std::uint64_t done = 0;
@@ -140,10 +143,18 @@ FollowOutcome FollowFile(const std::string& path, const std::string& dataSource,
             outcome.missing = true;
             return outcome;
         }
-        outcome.start = DecideStart(record, *look, [&path](std::uint64_t length) { return HeadHash(path, length); });
+        // The head is hashed, and the file read, only when it is still the
+        // file looked at: a log renamed and a new one made in its place
+        // between the look and the reading would have the new file's lines
+        // read from the old one's position, and its record claim the old
+        // file read through.
+        const FileIdentity lookedAt{look->device, look->inode};
+        outcome.start =
+            DecideStart(record, *look, [&](std::uint64_t length) { return HeadHash(path, length, &lookedAt); });
         if (outcome.start == FollowStart::Unchanged && skipUnchanged) return outcome;
         headLength = std::min(kHeadBytes, look->size);
-        headHash = HeadHash(path, headLength);
+        headHash = HeadHash(path, headLength, &lookedAt);
+        request.lookedAt = lookedAt;
     } catch (const std::exception& error) {
         outcome.result.error = error.what();
         return outcome;

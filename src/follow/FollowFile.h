@@ -32,7 +32,7 @@ inline constexpr std::uint64_t kHeadBytes = 4096;
 
 /// A hash (64-bit FNV-1a) of the first `length` bytes of the file; throws
 /// LogFileError when they cannot be read.
-std::uint64_t HeadHash(const std::string& path, std::uint64_t length);
+std::uint64_t HeadHash(const std::string& path, std::uint64_t length, const FileIdentity* lookedAt = nullptr);
 
 /// Where a file is read from at the next run, and why.
 enum class FollowStart {

@@ -93,7 +93,7 @@ std::vector<std::string> FoldersToWatch(const FollowTargets& targets) {
     std::vector<std::string> folders = targets.folders;
     for (const std::string& file : targets.files) {
         std::string folder = std::filesystem::path(file).parent_path().string();
-        if (folder.empty()) folder = ".";
+        if (folder.empty()) folder.assign(1, '.');  // not = ".": GCC 12 at -O3 warns falsely (-Wrestrict) there
         if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
     }
     return folders;

@@ -195,6 +195,8 @@ private:
         }
         if (request_.fastMode) StartBatch();
         LogValueReader reader(request_.logFile, prnFile_);
+        if (request_.lookedAt && reader.Identity() != *request_.lookedAt)
+            throw LogFileError(request_.logFile, kFileReplacedSinceLook);
         if (request_.from) reader.StartAt(*request_.from);
         reader.SetCompleteLinesOnly(request_.completeLinesOnly);
         size_ = reader.FileSize();

@@ -69,6 +69,9 @@ struct ImportRequest {
     /// top, and a last line without its line end is left for a later run.
     std::optional<LogReadStart> from;
     bool completeLinesOnly = false;
+    /// The file `from` was decided for: the run reads nothing from another
+    /// one that took its place since (a log renamed and a new one made).
+    std::optional<FileIdentity> lookedAt;
     /// Where every line or value that is not written goes; none when null.
     /// The front end creates it before the run and finishes it after.
     RejectsFile* rejects = nullptr;

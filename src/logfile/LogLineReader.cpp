@@ -38,6 +38,7 @@ LogLineReader::LogLineReader(std::string path, std::size_t bufferSize, std::size
     try {
         OpenedFile file = OpenToRead(path_);
         fileSize_ = static_cast<std::uint64_t>(file.info.st_size);
+        identity_ = {static_cast<std::uint64_t>(file.info.st_dev), static_cast<std::uint64_t>(file.info.st_ino)};
         fd_ = file.fd.release();
     } catch (const FileError& error) {
         throw LogFileError(path_, error.reason());

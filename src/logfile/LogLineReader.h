@@ -34,6 +34,18 @@ private:
 /// unless told otherwise) is no record of any logger: it is read through without
 /// being kept, reads as an empty text, and LineCut() tells it apart from an empty
 /// line. So memory stays flat whatever the file holds (2 GiB without a line end).
+/// Which file a path named when it was opened or looked at: a file put in
+/// its place since has another.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+/// Why a run refuses a file that is not the one its position was decided for.
+inline constexpr const char* kFileReplacedSinceLook =
+    "another file took its place after it was looked at, nothing was read from it";
+
 class LogLineReader {
 public:
     static constexpr std::size_t kMaxLineText = 16u << 20;
@@ -75,6 +87,8 @@ public:
     bool LineCut() const noexcept { return lineCut_; }
     /// Size of the file in bytes when it was opened.
     std::uint64_t FileSize() const noexcept { return fileSize_; }
+    /// The file the path named when it was opened.
+    FileIdentity Identity() const noexcept { return identity_; }
     /// Size of the open file now (it may have been cut or added to since it
     /// was opened); 0 for what is not a regular file.
     std::uint64_t CurrentFileSize() const noexcept;
@@ -114,6 +128,7 @@ private:
     std::uint64_t charactersRead_ = 0;
     std::uint64_t linesRead_ = 0;
     std::uint64_t fileSize_ = 0;
+    FileIdentity identity_;
 };
 
 }  // namespace vireo

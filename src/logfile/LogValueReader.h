@@ -82,6 +82,7 @@ public:
 
     /// Size of the file in bytes when it was opened.
     std::uint64_t FileSize() const noexcept { return lines_.FileSize(); }
+    FileIdentity Identity() const noexcept { return lines_.Identity(); }
     /// Offset after the last line read, and the lines read up to it.
     std::uint64_t BytesConsumed() const noexcept { return lines_.BytesConsumed(); }
     std::uint64_t LinesRead() const noexcept { return lines_.LinesRead(); }

@@ -250,6 +250,39 @@ TEST_P(FollowFileTest, ARunCutShortGoesOnFromItsPositionThoughTheFileDidNotChang
     }
 }
 
+/// Renames the log when the run starts and makes a new one in its place, as
+/// a logger rotating its file between a pass's look and its reading.
+class RotateAtStart : public ImportObserver {
+public:
+    RotateAtStart(std::string path, std::string renamed, std::string fresh)
+        : path_(std::move(path)), renamed_(std::move(renamed)), fresh_(std::move(fresh)) {}
+    void RunStarted() override {
+        std::filesystem::rename(path_, renamed_);
+        WriteFile(path_, fresh_);
+    }
+
+private:
+    std::string path_, renamed_, fresh_;
+};
+
+TEST_P(FollowFileTest, AFileRotatedBetweenTheLookAndTheReadingIsNotReadInItsPlace) {
+    const std::string path = dir_.Write("rot.log", Line(1, 1));
+    std::optional<FollowRecord> record;
+    Follow(path, record);
+    testing::AppendFile(path, Line(2, 2) + Line(3, 3));
+    // The new file is as long as the position: read from there it gives nothing.
+    RotateAtStart rotate(path, dir_.File("rot-1.log"), Line(9, 9));
+    FollowOutcome raced =
+        FollowFile(path, source_->Name(), &*record, true, request_, pairs_, *writer_, sink_, rotate, control_);
+    EXPECT_EQ(raced.result.error, path + ": " + kFileReplacedSinceLook);
+    // The renamed file goes on from its position (as a pass adopts it), and
+    // its lines are there: the raced run claimed nothing of it.
+    std::optional<FollowRecord> renamed = raced.record ? raced.record : record;
+    renamed->path = dir_.File("rot-1.log");
+    EXPECT_EQ(Follow(dir_.File("rot-1.log"), renamed).start, FollowStart::Continue);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"TEMP|12:01|1", "TEMP|12:02|2", "TEMP|12:03|3"}));
+}
+
 TEST_P(FollowFileTest, AShorterOrReplacedFileIsReadFromTheTopAndSaysWhy) {
     const std::string path = dir_.Write("rot.log", Line(1, 1) + Line(2, 2));
     std::optional<FollowRecord> record;
