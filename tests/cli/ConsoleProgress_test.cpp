@@ -42,16 +42,5 @@ TEST(ConsoleProgress, TheBarIsClearedBeforeAStatusLineAndDrawnAgainAfterIt) {
     EXPECT_EQ(text.find(erase, cleared + 1), std::string::npos) << text;
 }
 
-TEST(ConsoleProgress, NotATerminalGetsNoBar) {
-    std::ostringstream err;
-    ConsoleProgress bar(err, false);
-    bar.RunStarted();
-    bar.ProgressChanged(50);
-    bar.BeforeStatusLine();
-    bar.AfterStatusLine();
-    bar.RunEnded();
-    EXPECT_EQ(err.str(), "");
-}
-
 }  // namespace
 }  // namespace vireo::cli
