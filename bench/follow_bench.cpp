@@ -94,6 +94,7 @@ double Percentile(std::vector<double> values, double share) {
 
 void Latency(Backend backend, const char* name, int lines) {
     TestDataSource source(backend);
+    source.ListInCatalogue({"ST01.TEMP"});
     ::setenv("VIREO_BENCH_PASSWORD", source.Password().c_str(), 1);
     TempDir dir("vireo-bench");
     std::filesystem::create_directory(dir.File("logs"));
@@ -121,6 +122,7 @@ void Latency(Backend backend, const char* name, int lines) {
 void Throughput(Backend backend, const char* name, int linesPerFile) {
     for (const char* jobs : {"1", "4"}) {
         TestDataSource source(backend);
+        source.ListInCatalogue({"ST01.TEMP"});
         ::setenv("VIREO_BENCH_PASSWORD", source.Password().c_str(), 1);
         TempDir dir("vireo-bench");
         std::filesystem::create_directory(dir.File("logs"));
@@ -159,6 +161,7 @@ public:
 
 void UnchangedPass() {
     TestDataSource source(Backend::Sqlite);
+    source.ListInCatalogue({"ST01.TEMP"});
     TempDir dir("vireo-bench");
     std::filesystem::create_directory(dir.File("logs"));
     for (int file = 0; file < 1000; ++file)

@@ -14,11 +14,14 @@ bash scripts/install-deps.sh
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 
-# The decimal-comma test reads numbers under a German locale.
-if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
-  echo "== generating the de_DE.UTF-8 locale"
-  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
-fi
+# The decimal-comma test reads numbers under a German locale; the locale tests
+# read log files under German and Finnish ('.' between hours and minutes).
+for loc in de_DE fi_FI; do
+  if ! locale -a 2>/dev/null | grep -qix "$loc\.utf-\?8"; then
+    echo "== generating the $loc.UTF-8 locale"
+    $SUDO localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+  fi
+done
 
 passed=0
 failed=0

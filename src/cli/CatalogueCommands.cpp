@@ -1,6 +1,7 @@
 // vireo-import stations / station-sensors: the catalogue of the connected
 // data source, as the window's station list and sensor list show it.
 
+#include <algorithm>
 #include <iostream>
 
 #include "cli/Cli.h"
@@ -69,6 +70,14 @@ int RunStationSensors(CommandContext& context) {
     const std::string& station = options.Positional().front();
     std::vector<std::string> sensors;
     try {
+        // An unknown station would list nothing, as a station without sensors does.
+        std::vector<std::string> stations;
+        ReadStations(*connection->database, stations);
+        if (std::find(stations.begin(), stations.end(), UpperCaseName(station)) == stations.end()) {
+            context.err << "vireo-import station-sensors: station " << station
+                        << " is not an enabled station of the database\n";
+            return 2;
+        }
         ReadStationSensors(*connection->database, station, sensors);
     } catch (const std::exception& error) {
         for (const auto& sensor : sensors) context.out << sensor << '\n';

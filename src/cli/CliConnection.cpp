@@ -52,7 +52,11 @@ std::unique_ptr<CliConnection> OpenCliConnection(const CliOptions& options, std:
     } else {
         StartConnection chosen;
         if (!ChooseStartConnection(connection->settings, chosen)) {
-            err << InstallationValuesErrorText() << "\n";
+            err << InstallationValuesErrorText() << "\n" << chosen.installationError << "\n";
+            return nullptr;
+        }
+        if (IsBlankConnectionText(chosen.dataSource)) {
+            err << NoDataSourceText(true, settingsPath, RegistryPath()) << "\n";
             return nullptr;
         }
         connection->alias = chosen.dataSource;

@@ -18,10 +18,13 @@
 
 #include "cli/Cli.h"
 #include "cli/CliConnection.h"
+#include "cli/ConsoleProgress.h"
 #include "cli/FollowOptions.h"
+#include "cli/LogFileArgument.h"
 #include "db/Capacity.h"
 #include "db/Catalogue.h"
 #include "db/DataWriter.h"
+#include "db/DbError.h"
 #include "db/StoreFiles.h"
 #include "follow/FollowFile.h"
 #include "import/DryRun.h"
@@ -105,47 +108,6 @@ public:
 private:
     std::ostream& err_;
     bool goOn_;
-};
-
-/// A progress bar with the elapsed time, redrawn at most five times a second.
-class ConsoleProgress : public ImportObserver {
-public:
-    explicit ConsoleProgress(bool enabled) : enabled_(enabled) {}
-    void RunStarted() override { start_ = std::chrono::steady_clock::now(); }
-    void ProgressChanged(int percent) override {
-        percent_ = percent;
-        Draw(false);
-    }
-    void LineCounted(std::int64_t count) override {
-        lines_ = count;
-        Draw(false);
-    }
-    void RunEnded() override {
-        Draw(true);
-        if (enabled_) std::fputc('\n', stderr);
-    }
-
-private:
-    void Draw(bool force) {
-        if (!enabled_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (!force && now - lastDraw_ < std::chrono::milliseconds(200)) return;
-        lastDraw_ = now;
-        const long seconds = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - start_).count());
-        char bar[31];
-        const int filled = percent_ * 30 / 100;
-        for (int i = 0; i < 30; ++i) bar[i] = i < filled ? '#' : '.';
-        bar[30] = '\0';
-        std::fprintf(stderr, "\r[%s] %3d%%  Import Time: %02ld:%02ld:%02ld  Imported Record Count: %lld", bar, percent_,
-                     seconds / 3600, seconds / 60 % 60, seconds % 60, static_cast<long long>(lines_));
-        std::fflush(stderr);
-    }
-
-    bool enabled_;
-    int percent_ = 0;
-    std::int64_t lines_ = 0;
-    std::chrono::steady_clock::time_point start_{};
-    std::chrono::steady_clock::time_point lastDraw_{};
 };
 
 RunControl* g_control = nullptr;
@@ -263,18 +225,39 @@ std::optional<int> CheckConnectedRun(const CliConnection& connection, ImportRequ
         err << ConnectFailureText(connection.alias, failure.what()) << "\n";
         return 1;
     }
-    if (const std::optional<ImportEntryParts> refused = FindUnpairableEntry(*connection.database, request.importList)) {
-        err << command << ": " << UnpairableSensorText(refused->stationId, refused->sensorName) << "\n";
-        return 2;
+    try {
+        // Checked once here rather than failing once a value.
+        const std::vector<UnreadableTable> unreadable = UnreadableTables(*connection.database);
+        if (!unreadable.empty()) {
+            err << command << ": " << UnreadableTablesText(connection.alias, unreadable) << "\n";
+            return 1;
+        }
+        // Only what the window could have paired may be written.
+        const std::vector<RefusedEntry> refused = RefusedImportEntries(*connection.database, request.importList);
+        for (const RefusedEntry& entry : refused) err << command << ": " << entry.text << "\n";
+        if (!refused.empty()) return 2;
+    } catch (const DbError& failure) {
+        err << command << ": " << failure.what() << "\n";
+        return 1;
     }
     return std::nullopt;
 }
 
+std::string UnreadableTablesText(std::string_view dataSource, const std::vector<UnreadableTable>& tables) {
+    std::string text = "the data source " + std::string(dataSource) + " lacks what an import needs:";
+    for (const UnreadableTable& table : tables)
+        text += " table " + table.name + " cannot be read (" + table.error + ");";
+    text.back() = '.';
+    return text;
+}
+
 std::unique_ptr<StatusMessenger> RunStatusLines(std::ostream& out, const CliOptions& options, RunControl& control,
-                                                bool& outputClosed) {
-    auto sink = std::make_unique<StatusMessenger>([&out, &control, &outputClosed](const std::string& line) {
+                                                bool& outputClosed, ConsoleProgress* progress) {
+    auto sink = std::make_unique<StatusMessenger>([&out, &control, &outputClosed, progress](const std::string& line) {
         if (outputClosed) return;
+        if (progress != nullptr) progress->BeforeStatusLine();
         out << line << '\n' << std::flush;
+        if (progress != nullptr) progress->AfterStatusLine();
         if (!out) {
             outputClosed = true;
             control.stop = true;
@@ -328,6 +311,20 @@ int RunImportCommand(CommandContext& context) {
         context.err << "vireo-import import: --format is table or json, not '" << format << "'\n" << kUsage;
         return 2;
     }
+    // Options that would do nothing here are refused, as --state without --incremental is.
+    if (options.Has("--format") && !options.Has("--dry-run")) {
+        context.err << "vireo-import import: --format goes with --dry-run\n" << kUsage;
+        return 2;
+    }
+    if (options.Has("--bulk") && !options.Has("--fast")) {
+        context.err << "vireo-import import: --bulk goes with --fast\n" << kUsage;
+        return 2;
+    }
+    if (options.Has("--rejects") && options.Get("--rejects") == "-") {
+        context.err << "vireo-import import: --rejects takes a file name; standard output holds the status lines\n"
+                    << kUsage;
+        return 2;
+    }
     if (!CheckPasswordVariable(options, context.err)) return 2;
     const std::string bulk = options.Has("--bulk") ? options.Get("--bulk") : "";
     if (!bulk.empty() && bulk != "on" && bulk != "odbc" && bulk != "off") {
@@ -339,7 +336,9 @@ int RunImportCommand(CommandContext& context) {
     // run) stops the run as Ctrl-C does.
     RunControl control;
     bool outputClosed = false;
-    const std::unique_ptr<StatusMessenger> statusLines = RunStatusLines(context.out, options, control, outputClosed);
+    ConsoleProgress progress(context.err, &context.err == &std::cerr && isatty(STDERR_FILENO) != 0);
+    const std::unique_ptr<StatusMessenger> statusLines =
+        RunStatusLines(context.out, options, control, outputClosed, &progress);
     StatusMessenger& sink = *statusLines;
 
     ImportRequest request;
@@ -375,6 +374,7 @@ int RunImportCommand(CommandContext& context) {
                                 ? options.Get("--station")
                                 : SplitImportEntry(request.importList.front()).stationId;
 
+    if (!CheckLogFile(request.logFile, "vireo-import import", context.err)) return 2;
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
     request.bulk = bulk.empty() ? connection->settings.FBulkImport : bulk != "off";
@@ -400,7 +400,6 @@ int RunImportCommand(CommandContext& context) {
         request.rejects = rejects.get();
     }
 
-    ConsoleProgress progress(&context.err == &std::cerr && isatty(STDERR_FILENO) != 0);
     // Also over the summary: a standard output closed at the very end must
     // not kill the program before it gives its status.
     SignalsToStop signals(control);

@@ -7,6 +7,8 @@
 
 #include "cli/CliConnection.h"
 #include "cli/CliOptions.h"
+#include "cli/ConsoleProgress.h"
+#include "db/Catalogue.h"
 #include "import/ImportRun.h"
 #include "import/RejectsFile.h"
 #include "status/StatusMessages.h"
@@ -23,15 +25,21 @@ bool FinishRejectsFile(RejectsFile& rejects, std::ostream& err);
 /// --details and --status-log ask. A line that cannot be written (standard
 /// output closed under the run) sets `outputClosed` and stops the run as
 /// Ctrl-C does; nothing more is written to `out` then.
+/// A progress bar, when given, is cleared before each line and drawn again after it.
 std::unique_ptr<StatusMessenger> RunStatusLines(std::ostream& out, const CliOptions& options, RunControl& control,
-                                                bool& outputClosed);
+                                                bool& outputClosed, ConsoleProgress* progress = nullptr);
 
 /// The checks of a run once connected: the data store's free share goes into
-/// the request, and no entry may name a sensor that cannot be paired. The exit
-/// status when one fails (the reason on `err`, after `command` for a refused
-/// entry), else nothing.
+/// the request, the tables of an import must be readable (else 1), and every
+/// entry must be one the window could have paired (RefusedImportEntries: each
+/// refused entry is named, and the status is 2). The exit status when one
+/// fails (the reasons on `err`, each after `command`), else nothing.
 std::optional<int> CheckConnectedRun(const CliConnection& connection, ImportRequest& request, std::string_view command,
                                      std::ostream& err);
+
+/// "the data source NAME lacks what an import needs: table TF_DATA1 cannot be
+/// read (driver's message)." with every table that cannot be read.
+std::string UnreadableTablesText(std::string_view dataSource, const std::vector<UnreadableTable>& tables);
 
 /// Why a run of `vireo-import import` was asked to stop before its end.
 enum class StopCause { None, Interrupt, Terminate, HangUp, OutputClosed };

@@ -1,6 +1,10 @@
 #include "cli/LogFileArgument.h"
 
-#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace vireo::cli {
 
@@ -24,12 +28,29 @@ int TakeLogFileArgument(CommandContext& context, const char* commandName,
         return 2;
     }
     path = args[0];
-    std::error_code ignored;
-    if (path.empty() || std::filesystem::status(path, ignored).type() == std::filesystem::file_type::not_found) {
-        context.err << "Error 106: Please enter a file name\n";
-        return 2;
+    return CheckLogFile(path, commandName, context.err) ? -1 : 2;
+}
+
+std::string LogFileProblem(const std::string& path) {
+    if (path.empty()) return "no log file named";
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return "no such file";
+        if (errno == EACCES) return "no permission to reach it";
+        return std::strerror(errno);
     }
-    return -1;
+    if (S_ISDIR(info.st_mode)) return "a folder, not a file";
+    if (::access(path.c_str(), R_OK) != 0) return errno == EACCES ? "no permission to read it" : std::strerror(errno);
+    return {};
+}
+
+bool CheckLogFile(const std::string& path, std::string_view commandName, std::ostream& err) {
+    const std::string problem = LogFileProblem(path);
+    if (problem.empty()) return true;
+    err << "Error 106: Please enter a file name\n" << commandName << ": ";
+    if (!path.empty()) err << path << ": ";
+    err << problem << "\n";
+    return false;
 }
 
 }  // namespace vireo::cli

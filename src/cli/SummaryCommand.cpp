@@ -3,13 +3,13 @@
 // or as JSON.
 
 #include <cmath>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
 #include "cli/CliOptions.h"
+#include "cli/LogFileArgument.h"
 #include "db/TextEncoding.h"
 #include "import/ImportList.h"
 #include "preview/LogSeries.h"
@@ -160,19 +160,14 @@ int RunSummary(CommandContext& context) {
     }
     std::vector<std::string> names;
     for (const std::string& entry : options.All("--pair")) {
-        const ImportEntryParts parts = SplitImportEntry(entry);
-        if (!parts.matched) {
+        if (!IsImportEntry(entry)) {
             context.err << kName << ": '" << entry << "' is not an import entry (LOG||STATION.SENSOR)\n";
             return 2;
         }
-        names.push_back(parts.logSensor);
+        names.push_back(SplitImportEntry(entry).logSensor);
     }
     const std::string& path = options.Positional().front();
-    std::error_code ignored;
-    if (path.empty() || std::filesystem::status(path, ignored).type() == std::filesystem::file_type::not_found) {
-        context.err << "Error 106: Please enter a file name\n";
-        return 2;
-    }
+    if (!CheckLogFile(path, kName, context.err)) return 2;
     // A file that cannot be read throws LogFileError; the dispatcher prints its text.
     const LogSeriesReading reading = ReadLogSeries(path, names);
     if (format == "json") {

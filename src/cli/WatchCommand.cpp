@@ -245,7 +245,17 @@ int RunWatchCommand(CommandContext& context) {
                 status = 1;
         }
         context.out << std::flush;
-        if (options.Has("--once")) return status;
+        if (options.Has("--once")) {
+            // Followed for good, a missing file is looked for again at every
+            // pass; one pass cannot wait for it, so it is reported as wrong.
+            for (const std::string& target : options.Positional()) {
+                std::error_code ignored;
+                if (std::filesystem::exists(target, ignored)) continue;
+                context.err << "vireo-import watch: " << target << ": no such file or folder\n";
+                if (status == 0) status = 2;
+            }
+            return status;
+        }
         waiter.Wait(interval, control);
     }
     return 0;

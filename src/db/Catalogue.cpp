@@ -1,5 +1,6 @@
 #include "db/Catalogue.h"
 
+#include "db/DbError.h"
 #include "db/Query.h"
 
 namespace vireo {
@@ -47,6 +48,21 @@ void ReadStationSensorNames(Database& database, std::string_view stationId, std:
         [&sensors](const QueryField& field) {
             sensors.push_back({UpperCaseName(field.AsString()), UpperCaseName(field.serverText)});
         });
+}
+
+std::vector<UnreadableTable> UnreadableTables(Database& database) {
+    std::vector<UnreadableTable> unreadable;
+    for (const char* table : {"TF_DATA1", "TF_SITES", "TF_SITESENSORS"}) {
+        try {
+            Query query(database);
+            query.SetSql(std::string("SELECT * FROM ") + table + " WHERE 1 = 0");
+            query.Prepare();
+            query.Open();
+        } catch (const DbError& error) {
+            unreadable.push_back({table, error.what()});
+        }
+    }
+    return unreadable;
 }
 
 std::string UnpairableSensorText(std::string_view stationId, std::string_view sensorName) {

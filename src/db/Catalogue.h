@@ -46,6 +46,17 @@ struct StationSensorName {
 /// ReadStationSensors, keeping what each name is (same order, same rules).
 void ReadStationSensorNames(Database& database, std::string_view stationId, std::vector<StationSensorName>& sensors);
 
+/// A table an import needs that the connection cannot read, with the
+/// driver's message.
+struct UnreadableTable {
+    std::string name;
+    std::string error;
+};
+
+/// The tables of an import (TF_DATA1, TF_SITES, TF_SITESENSORS) that cannot be
+/// read on `database`: missing, or not granted. One query each, reading no row.
+std::vector<UnreadableTable> UnreadableTables(Database& database);
+
 /// The message when a station sensor that cannot be paired is chosen or named.
 std::string UnpairableSensorText(std::string_view stationId, std::string_view sensorName);
 

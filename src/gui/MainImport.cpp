@@ -10,10 +10,13 @@
 #include <cstdio>
 
 #include "db/DataWriter.h"
+#include "db/Database.h"
+#include "db/DbError.h"
 #include "gui/Main.h"
 #include "gui/QtDialogs.h"
 #include "import/DryRun.h"
 #include "import/RejectsFile.h"
+#include "import/UnpairableEntries.h"
 
 namespace vireo::gui {
 
@@ -59,7 +62,16 @@ bool TfrmMain::PrepareRun(ImportRequest& request) {
         FDialogs->ShowMessage(MessageKind::Error, "The ODBC driver manager is not available", MessageButtons::Ok);
         return false;
     }
-    return true;
+    // A loaded list may name what the catalogue does not list: such a value
+    // would land under a station or sensor the database does not know.
+    try {
+        const std::vector<RefusedEntry> refused = RefusedImportEntries(*ImportDatabase, request.importList);
+        if (refused.empty()) return true;
+        FDialogs->ShowMessage(MessageKind::Error, RefusedEntriesText(refused), MessageButtons::Ok);
+    } catch (const DbError& error) {
+        FDialogs->ShowMessage(MessageKind::Error, error.what(), MessageButtons::Ok);
+    }
+    return false;
 }
 
 bool TfrmMain::OpenRejects(std::unique_ptr<RejectsFile>& rejects, const std::string& logFile) {

@@ -9,11 +9,13 @@
 
 #include "db/Catalogue.h"
 #include "db/Database.h"
+#include "db/DbError.h"
 #include "db/StoreFiles.h"
 #include "gui/Main.h"
 #include "gui/QtDialogs.h"
 #include "import/ImportList.h"
 #include "import/ImportSettingsFile.h"
+#include "import/UnpairableEntries.h"
 #include "logfile/LogLineReader.h"
 #include "logfile/SensorDiscovery.h"
 #include "scan/AsciiCase.h"
@@ -175,6 +177,15 @@ void TfrmMain::FileOpenSensors1Execute() {
     if (!LoadImportSettings(*path, entries, *this, [] { QCoreApplication::processEvents(); })) return;
     lbxImport->clear();
     for (const std::string& entry : entries) lbxImport->addItem(FromBytes(entry));
+    // The list stays as the file has it; what no import would write is named once.
+    if (!ImportDatabase || !ImportDatabase->Connected()) return;
+    try {
+        const std::vector<RefusedEntry> refused = RefusedImportEntries(*ImportDatabase, entries);
+        if (!refused.empty())
+            FDialogs->ShowMessage(MessageKind::Warning, RefusedEntriesText(refused), MessageButtons::Ok);
+    } catch (const DbError&) {
+        // The catalogue cannot be read now: Start Importing checks again.
+    }
 }
 
 void TfrmMain::FileSaveSensors1Execute() {

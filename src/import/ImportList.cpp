@@ -14,6 +14,19 @@ ImportEntryParts SplitImportEntry(std::string_view entry) {
     return parts;
 }
 
+bool IsImportEntry(std::string_view entry) {
+    const ImportEntryParts parts = SplitImportEntry(entry);
+    if (!parts.matched) return false;
+    for (const std::string* part : {&parts.logSensor, &parts.stationId, &parts.sensorName}) {
+        if (part->empty() || part->front() == ' ') return false;
+    }
+    return MakeImportEntry(parts.logSensor, parts.stationId, parts.sensorName) == entry;
+}
+
+std::string NotAnImportEntryText(std::string_view entry) {
+    return std::string(entry) + ": not an import entry (LOG||STATION.SENSOR)";
+}
+
 bool IsBlankSensorName(std::string_view name) {
     for (char c : name) {
         if (static_cast<unsigned char>(c) > ' ') return false;

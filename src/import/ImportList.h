@@ -19,6 +19,15 @@ struct ImportEntryParts {
 /// Splits an entry the way it is read back everywhere.
 ImportEntryParts SplitImportEntry(std::string_view entry);
 
+/// True when `entry` is an import entry as the window makes it: split as
+/// SplitImportEntry splits it, with no part empty, no part beginning with a
+/// blank (what a blank after a comma of a hand-written list gives) and nothing
+/// around the parts, so that MakeImportEntry of the parts gives it back.
+bool IsImportEntry(std::string_view entry);
+
+/// "ENTRY: not an import entry (LOG||STATION.SENSOR)".
+std::string NotAnImportEntryText(std::string_view entry);
+
 /// True when a hand-typed log sensor name is blank once leading and trailing
 /// blanks and control characters are cut off ("Sensor name is blank!").
 bool IsBlankSensorName(std::string_view name);

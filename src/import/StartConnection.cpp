@@ -4,10 +4,7 @@
 #include "settings/Registry.h"
 
 namespace vireo {
-namespace {
 
-/// True when nothing is left of `text` once blanks, tabs and other control
-/// characters are cut off.
 bool IsBlankConnectionText(std::string_view text) {
     for (const char c : text) {
         if (static_cast<unsigned char>(c) > ' ') return false;
@@ -15,13 +12,22 @@ bool IsBlankConnectionText(std::string_view text) {
     return true;
 }
 
-}  // namespace
+std::string NoDataSourceText(bool commandLine, std::string_view settingsPath, std::string_view registryPath) {
+    std::string text = "No data source is configured: name one with ";
+    if (commandLine) text += "--dsn NAME, with ";
+    text += "DataSource= in the [DataBase] section of the settings file ";
+    text += settingsPath;
+    text += " (the window stores its last connection there), or with ODBC_Source= in the installation values ";
+    text += registryPath;
+    text += " (TARNFOLD_REGISTRY names another file)";
+    return text;
+}
 
 bool ChooseStartConnection(const AppSettings& settings, StartConnection& chosen) {
     chosen = StartConnection{};
     if (IsBlankConnectionText(settings.FDataSource) && IsBlankConnectionText(settings.FUserName)) {
         chosen.fromInstallation = true;
-        return ReadOdbcSettings(chosen.dataSource, chosen.userName, chosen.password);
+        return ReadOdbcSettings(chosen.dataSource, chosen.userName, chosen.password, &chosen.installationError);
     }
     // Only one of the two blank: the attempt is made with what is there.
     chosen.dataSource = settings.FDataSource;

@@ -16,6 +16,9 @@ struct StartConnection {
     std::string userName;
     std::string password;
     bool fromInstallation = false;  // the installation's default connection was taken
+    /// Why the installation's values could not be read (the file, the line
+    /// and what is wrong), when they could not.
+    std::string installationError;
 };
 
 /// The stored connection of `settings` (the last successful one), unless its
@@ -25,6 +28,15 @@ bool ChooseStartConnection(const AppSettings& settings, StartConnection& chosen)
 
 /// The message when the installation's connection values cannot be read.
 std::string InstallationValuesErrorText();
+
+/// True when nothing is left of a data source name once blanks, tabs and
+/// other control characters are cut off: no data source is configured.
+bool IsBlankConnectionText(std::string_view text);
+
+/// The message when no data source is configured anywhere: where one may be
+/// named (`--dsn` of the command line when `commandLine`, the settings file
+/// `settingsPath`, the installation values `registryPath`).
+std::string NoDataSourceText(bool commandLine, std::string_view settingsPath, std::string_view registryPath);
 
 /// "Unable to connect to " + alias, and the driver's or system's reason on a
 /// second line when there is one.

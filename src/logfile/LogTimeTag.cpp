@@ -15,10 +15,19 @@ constexpr int kFirstYear = 1985;
 /// From this year on the day number of a date may pass what a stamp holds.
 constexpr int kLastSafeYear = 2052;
 
+/// The separators a part may end with: the one loggers write whatever the
+/// computer's locale, and the regional one when it differs.
+struct Separators {
+    char written;
+    char regional;
+    bool Holds(char c) const { return c == written || c == regional; }
+    bool HasBlank() const { return written == ' ' || regional == ' '; }
+};
+
 /// Reads the numeric parts of a date or a time one by one.
 class PartReader {
 public:
-    PartReader(std::string_view text, char separator) : text_(text), separator_(separator) {}
+    PartReader(std::string_view text, Separators separators) : text_(text), separators_(separators) {}
 
     /// The next part: blanks, at least one digit, blanks. False when there is none.
     bool Part(std::int64_t& value) {
@@ -34,9 +43,12 @@ public:
         return true;
     }
 
-    /// Steps over the separator; false when something else stands there.
+    /// Steps over a separator; false when something else stands there, or
+    /// another separator than the one that ended the first part.
     bool Separator() {
-        if (at_ >= text_.size() || text_[at_] != separator_) return false;
+        if (at_ >= text_.size() || !separators_.Holds(text_[at_])) return false;
+        if (used_ != 0 && text_[at_] != used_) return false;
+        used_ = text_[at_];
         ++at_;
         return true;
     }
@@ -46,12 +58,13 @@ public:
 private:
     void SkipBlanks() {
         // A blank as the separator is not stepped over as padding.
-        if (separator_ == ' ') return;
+        if (separators_.HasBlank()) return;
         while (at_ < text_.size() && text_[at_] == ' ') ++at_;
     }
 
     std::string_view text_;
-    char separator_;
+    Separators separators_;
+    char used_ = 0;
     std::size_t at_ = 0;
 };
 
@@ -70,8 +83,8 @@ struct Time {
     std::int64_t hours = 0, minutes = 0, seconds = 0;
 };
 
-bool ReadDate(std::string_view text, char separator, Date& date) {
-    PartReader reader(text, separator);
+bool ReadDate(std::string_view text, Separators separators, Date& date) {
+    PartReader reader(text, separators);
     if (!reader.Part(date.month) || !reader.Separator() || !reader.Part(date.day) || !reader.Separator() ||
         !reader.Part(date.year) || !reader.AtEnd())
         return false;
@@ -80,9 +93,9 @@ bool ReadDate(std::string_view text, char separator, Date& date) {
 
 bool IsBlank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
-bool ReadTime(std::string_view text, char separator, Time& time) {
+bool ReadTime(std::string_view text, Separators separators, Time& time) {
     if (IsBlank(text)) return true;  // no time: midnight
-    PartReader reader(text, separator);
+    PartReader reader(text, separators);
     if (!reader.Part(time.hours) || !reader.Separator() || !reader.Part(time.minutes)) return false;
     if (!reader.AtEnd() && (!reader.Separator() || !reader.Part(time.seconds) || !reader.AtEnd())) return false;
     return time.hours <= 23 && time.minutes <= 59 && time.seconds <= 59;
@@ -94,7 +107,8 @@ LogTimeTag ReadLogTimeTag(std::string_view dateText, std::string_view timeText) 
     const RegionalSettings& regional = Regional();
     Date date;
     Time time;
-    if (!ReadDate(dateText, regional.dateSeparator, date) || !ReadTime(timeText, regional.timeSeparator, time))
+    if (!ReadDate(dateText, {'/', regional.dateSeparator}, date) ||
+        !ReadTime(timeText, {':', regional.timeSeparator}, time))
         return {};
     const auto parts = [](std::int64_t part) { return static_cast<int>(part); };
     const SecondStamp stamp = StampOf(parts(date.year), parts(date.month), parts(date.day), parts(time.hours),

@@ -164,11 +164,12 @@ std::string LoadHomeDirectory(const std::string& registryPath) {
     return home;
 }
 
-bool ReadOdbcSettings(std::string& source, std::string& user, std::string& password) {
-    return ReadOdbcSettings(RegistryPath(), source, user, password);
+bool ReadOdbcSettings(std::string& source, std::string& user, std::string& password, std::string* why) {
+    return ReadOdbcSettings(RegistryPath(), source, user, password, why);
 }
 
-bool ReadOdbcSettings(const std::string& registryPath, std::string& source, std::string& user, std::string& password) {
+bool ReadOdbcSettings(const std::string& registryPath, std::string& source, std::string& user, std::string& password,
+                      std::string* why) {
     source.clear();
     user.clear();
     password.clear();
@@ -179,10 +180,11 @@ bool ReadOdbcSettings(const std::string& registryPath, std::string& source, std:
         user = store.ReadValue(kTarnfoldSettingsKey, "ODBC_User").value_or("");
         password = ClearFromRegistry(store.ReadValue(kTarnfoldSettingsKey, "ODBC_Pass").value_or(""));
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         source.clear();
         user.clear();
         password.clear();
+        if (why != nullptr) *why = error.what();
         return false;
     }
 }

@@ -90,8 +90,11 @@ std::string LoadHomeDirectory(const std::string& registryPath);
 /// The installation's default connection: "ODBC_Source", "ODBC_User" and the
 /// clear password deciphered from "ODBC_Pass" (its registry form). The outputs
 /// are emptied first; true also when the file or the key does not exist
-/// (outputs empty); false when the registry file is unreadable or garbled.
-bool ReadOdbcSettings(std::string& source, std::string& user, std::string& password);
-bool ReadOdbcSettings(const std::string& registryPath, std::string& source, std::string& user, std::string& password);
+/// (outputs empty); false when the registry file is unreadable or garbled,
+/// with the RegistryError's text (the file, the line and why) in `why` when
+/// it is given.
+bool ReadOdbcSettings(std::string& source, std::string& user, std::string& password, std::string* why = nullptr);
+bool ReadOdbcSettings(const std::string& registryPath, std::string& source, std::string& user, std::string& password,
+                      std::string* why = nullptr);
 
 }  // namespace vireo

@@ -72,6 +72,42 @@ TEST_F(CliConnectionTest, AFailedConnectionNamesTheDataSourceAndTheReason) {
     EXPECT_GT(run.err.size(), std::string("Unable to connect to NoSuchSource\n").size());
 }
 
+TEST_F(CliConnectionTest, WithoutADataSourceTheMessageSaysWhereToNameOne) {
+    ASSERT_FALSE(std::filesystem::exists(cli::WindowSettingsPath())) << "a settings file beside the test program";
+    const std::string noSource =
+        "No data source is configured: name one with --dsn NAME, with DataSource= in the "
+        "[DataBase] section of the settings file " +
+        cli::WindowSettingsPath() +
+        " (the window stores its last connection there), or with ODBC_Source= in the "
+        "installation values " +
+        registry_ + " (TARNFOLD_REGISTRY names another file)\n";
+    struct Row {
+        std::string registry;  // the registry file's text; none: no file
+        std::string err;
+    };
+    const Row rows[] = {
+        {"", noSource},
+        {"[" + std::string(kTarnfoldSettingsKey) + "]\nODBC_User=someone\n", noSource},
+        {"[" + std::string(kTarnfoldSettingsKey) + "]\nODBC_Source=X\nODBC_Pass=\\z\n",
+         "Unable to connnect to database\n" + registry_ + ", line 3: bad escape in the value (use \\\\ or \\xHH)\n"},
+        {"ODBC_Source=X\n",
+         "Unable to connnect to database\n" + registry_ + ", line 1: a value before the first [key]\n"},
+    };
+    WriteFile(dir_.File("a.log"), "A,06/15/2005,12:30:00,1,G\n");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.registry);
+        std::filesystem::remove(registry_);
+        if (!row.registry.empty()) WriteFile(registry_, row.registry);
+        for (const std::string command : {"stations", "import"}) {
+            const CliRun run = command == "stations"
+                                   ? RunCommand({"stations"})
+                                   : RunCommand({"import", dir_.File("a.log"), "--pair", "A||ST01.T"});
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.err, row.err);
+        }
+    }
+}
+
 TEST_F(CliConnectionTest, APasswordTheWindowsCodePageCannotHoldIsRefused) {
     TestDataSource source(Backend::Sqlite);
     ::setenv("VIREO_TEST_LOGIN", "T\xCE\xA9", 1);  // TΩ

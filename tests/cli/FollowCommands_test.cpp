@@ -49,6 +49,7 @@ protected:
     void SetUp() override {
         SetRegional(RegionalSettings{});
         source_ = std::make_unique<TestDataSource>(GetParam());
+        source_->ListInCatalogue({"ST01.TEMP"});
         ::setenv("VIREO_TEST_PASSWORD", source_->Password().c_str(), 1);
         WriteFile(dir_.File("list.sfg"), "[Import]\nSensors=TEMP||ST01.TEMP\n");
         std::filesystem::create_directory(dir_.File("logs"));
@@ -207,7 +208,7 @@ TEST_P(FollowCommandsTest, AFileThatFailsIsReportedAndTheOthersGoOn) {
     const std::vector<std::string> args = Args({"watch", fifo, good, later, "--list", dir_.File("list.sfg"), "--once"});
     CliRun run = RunCommand(args);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, fifo + ": not a regular file\n");
+    EXPECT_EQ(run.err, fifo + ": not a regular file\nvireo-import watch: " + later + ": no such file or folder\n");
     EXPECT_EQ(Lines(run.out), (std::vector<std::string>{
                                   later + ": Log file not found, it is looked for again at every pass.",
                                   good + ": Import process completed..",
@@ -244,6 +245,33 @@ TEST_P(FollowCommandsTest, AWatchedFolderPassesOverAFifoAndALinkOfAnotherUserWit
     EXPECT_EQ(run.out.find("vault"), std::string::npos) << run.out;
     EXPECT_EQ(std::filesystem::status(statusLog).permissions(), std::filesystem::perms(0600));
     EXPECT_EQ(std::filesystem::status(dir_.File("list.positions")).permissions(), std::filesystem::perms(0600));
+}
+
+TEST_P(FollowCommandsTest, WatchChecksItsEntriesAndWhatOnePassWasGiven) {
+    dir_.Write("logs/a.log", Line(1, 1, 1));
+    WriteFile(dir_.File("bad.sfg"), "[Import]\nSensors=TEMP||ST01.TEMP,TEMP||ST09.TEMP,TEMP=ST01.TEMP\n");
+    const std::string nowhere = dir_.File("nowhere");
+    struct Row {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Row rows[] = {
+        {{"watch", dir_.File("logs"), "--list", dir_.File("bad.sfg"), "--once"},
+         "vireo-import watch: TEMP||ST09.TEMP: station ST09 is not an enabled station of the database\n"
+         "vireo-import watch: TEMP=ST01.TEMP: not an import entry (LOG||STATION.SENSOR)\n"},
+        {{"watch", dir_.File("logs"), "--list", dir_.File("bad.sfg")},
+         "vireo-import watch: TEMP||ST09.TEMP: station ST09 is not an enabled station of the database\n"
+         "vireo-import watch: TEMP=ST01.TEMP: not an import entry (LOG||STATION.SENSOR)\n"},
+        {{"watch", nowhere, "--list", dir_.File("list.sfg"), "--once"},
+         "vireo-import watch: " + nowhere + ": no such file or folder\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.err);
+        const CliRun run = RunCommand(Args(row.args));
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, row.err);
+        EXPECT_EQ(RowCount(), 0u);
+    }
 }
 
 TEST_P(FollowCommandsTest, BadWatchArgumentsGiveTheReason) {

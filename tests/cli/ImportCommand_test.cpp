@@ -107,6 +107,7 @@ protected:
         WriteFile(dir_.File("data.log"),
                   "TEMP,06/15/2005,12:30:00,21.5,G\n06/15/2005,12:45:00,ST01,1.25,13.1,55\nJUNK\n");
         WriteFile(dir_.File("list.sfg"), "[Import]\nSensors=TEMP||ST01.TEMP,ST01:1||ST01.STAGE,ST01:3||ST01.RH\n");
+        source_->ListInCatalogue({"ST01.TEMP", "ST01.STAGE", "ST01.RH", "ST02.TEMP"});
     }
 
     std::vector<std::string> Connection() const {
@@ -153,15 +154,51 @@ TEST_P(ImportCommandTest, PairsOnTheCommandLineAndAStatusLog) {
 
 TEST_P(ImportCommandTest, FailedChecksGiveTheirMessageAndStatusTwo) {
     WriteFile(dir_.File("empty.sfg"), "[Import]\nSensors=\n");
+    WriteFile(dir_.File("blank.sfg"), "[Import]\nSensors=TEMP||ST01.TEMP, ST01:1||ST01.STAGE\n");
+    std::filesystem::create_directory(dir_.File("folder.log"));
+    source_->Execute(
+        "INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('ST03', 'N');\n"
+        "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST03', 'TEMP', 'Y');\n");
+    const std::string data = dir_.File("data.log");
+    const std::string usage = "usage: vireo-import import";
     struct Row {
         std::vector<std::string> args;
         std::string message;
+        std::string then = {};  // what follows the message: the usage, or nothing
     };
     const Row rows[] = {
-        {{"import", dir_.File("missing.log"), "--pair", "TEMP||ST01.TEMP"}, "Error 106: Please enter a file name\n"},
-        {{"import", dir_.File("data.log"), "--list", dir_.File("empty.sfg")}, "The import list is empty!\n"},
-        {{"import", dir_.File("data.log"), "--pair", "TEMP||ST02.TEMP", "--station", "ST01"},
+        {{"import", dir_.File("missing.log"), "--pair", "TEMP||ST01.TEMP"},
+         "Error 106: Please enter a file name\nvireo-import import: " + dir_.File("missing.log") + ": no such file\n"},
+        {{"import", dir_.File("folder.log"), "--pair", "TEMP||ST01.TEMP"},
+         "Error 106: Please enter a file name\nvireo-import import: " + dir_.File("folder.log") +
+             ": a folder, not a file\n"},
+        {{"import", data, "--list", dir_.File("empty.sfg")}, "The import list is empty!\n"},
+        {{"import", data, "--pair", "TEMP||ST02.TEMP", "--station", "ST01"},
          "The station name does not matching with the database, cancel?\n(answered Yes; give --yes to go on)\n"},
+        // Only what the window could have paired is written.
+        {{"import", data, "--pair", "TEMP|ST01.TEMP"},
+         "vireo-import import: TEMP|ST01.TEMP: not an import entry (LOG||STATION.SENSOR)\n"},
+        {{"import", data, "--pair", "TEMP=ST01.TEMP"},
+         "vireo-import import: TEMP=ST01.TEMP: not an import entry (LOG||STATION.SENSOR)\n"},
+        {{"import", data, "--list", dir_.File("blank.sfg")},
+         "vireo-import import:  ST01:1||ST01.STAGE: not an import entry (LOG||STATION.SENSOR)\n"},
+        {{"import", data, "--pair", "TEMP||ST09.TEMP"},
+         "vireo-import import: TEMP||ST09.TEMP: station ST09 is not an enabled station of the database\n"},
+        {{"import", data, "--pair", "TEMP||ST03.TEMP"},
+         "vireo-import import: TEMP||ST03.TEMP: station ST03 is not an enabled station of the database\n"},
+        {{"import", data, "--pair", "TEMP||ST01.NOPE", "--pair", "TEMP||ST01.TEMP", "--pair", "X||ST01.STAGE2"},
+         "vireo-import import: TEMP||ST01.NOPE: sensor NOPE is not an enabled sensor of station ST01\n"
+         "vireo-import import: X||ST01.STAGE2: sensor STAGE2 is not an enabled sensor of station ST01\n"},
+        // Options that would do nothing here.
+        {{"import", data, "--pair", "TEMP||ST01.TEMP", "--format", "json"},
+         "vireo-import import: --format goes with --dry-run\n",
+         usage},
+        {{"import", data, "--pair", "TEMP||ST01.TEMP", "--bulk", "on"},
+         "vireo-import import: --bulk goes with --fast\n",
+         usage},
+        {{"import", data, "--pair", "TEMP||ST01.TEMP", "--rejects", "-"},
+         "vireo-import import: --rejects takes a file name; standard output holds the status lines\n",
+         usage},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.message);
@@ -169,13 +206,59 @@ TEST_P(ImportCommandTest, FailedChecksGiveTheirMessageAndStatusTwo) {
         for (const auto& a : Connection()) args.push_back(a);
         CliRun run = RunCommand(args);
         EXPECT_EQ(run.status, 2);
-        EXPECT_EQ(run.err, row.message);
+        EXPECT_EQ(run.err.substr(0, row.message.size()), row.message);
+        EXPECT_EQ(run.err.substr(row.message.size(), row.then.size()), row.then);
+        if (row.then.empty()) {
+            EXPECT_EQ(run.err.size(), row.message.size()) << run.err;
+        }
     }
     EXPECT_EQ(RowCount(), 0u);
+    EXPECT_FALSE(std::filesystem::exists("-"));
 
     CliRun goOn = RunCommand(ImportArgs({"--pair", "TEMP||ST02.TEMP", "--station", "ST01", "--yes"}));
     EXPECT_EQ(goOn.status, 0) << goOn.err;
     EXPECT_EQ(RowCount(), 1u);
+}
+
+TEST_P(ImportCommandTest, ADataSourceWithoutTheTablesStopsWithOneMessage) {
+    std::filesystem::create_directory(dir_.File("logs"));
+    WriteFile(dir_.File("logs/a.log"), "TEMP,06/15/2005,12:30:00,21.5,G\n");
+    struct Row {
+        std::string drop;
+        std::vector<std::string> missing;
+    };
+    const Row rows[] = {
+        {"DROP TABLE TF_DATA1;\n", {"TF_DATA1"}},
+        {"DROP TABLE TF_SITESENSORS;\nDROP TABLE TF_SITES;\n", {"TF_SITES", "TF_SITESENSORS"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.drop);
+        TestDataSource source(GetParam());
+        source.Execute(row.drop);
+        ::setenv("VIREO_TEST_PASSWORD", source.Password().c_str(), 1);
+        const std::vector<std::string> connection{"--dsn",       source.Name(),    "--user",
+                                                  source.User(), "--password-env", "VIREO_TEST_PASSWORD"};
+        for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+                 {"import", dir_.File("data.log"), "--list", dir_.File("list.sfg")},
+                 {"import", dir_.File("data.log"), "--list", dir_.File("list.sfg"), "--fast"},
+                 {"import", dir_.File("data.log"), "--list", dir_.File("list.sfg"), "--dry-run"},
+                 {"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once"}}) {
+            SCOPED_TRACE(args.back());
+            const std::string command = "vireo-import " + args.front();
+            args.insert(args.end(), connection.begin(), connection.end());
+            const CliRun run = RunCommand(args);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.out, "");
+            const std::string start = command + ": the data source " + source.Name() + " lacks what an import needs:";
+            EXPECT_EQ(run.err.substr(0, start.size()), start);
+            // One message (the driver's own words may hold a line end).
+            EXPECT_EQ(run.err.find(command, 1), std::string::npos) << run.err;
+            EXPECT_EQ(run.err.substr(run.err.size() - 2), ".\n");
+            for (const std::string& table : row.missing)
+                EXPECT_NE(run.err.find(" table " + table + " cannot be read ("), std::string::npos) << run.err;
+        }
+    }
+    ::setenv("VIREO_TEST_PASSWORD", source_->Password().c_str(), 1);
 }
 
 TEST_P(ImportCommandTest, UnknownDataSourceNamesTheDriversReason) {
@@ -201,6 +284,8 @@ TEST_P(ImportCommandTest, BadArgumentsGiveTheUsage) {
 
 TEST_P(ImportCommandTest, CatalogueCommandsListStationsAndSensors) {
     source_->Execute(
+        "DELETE FROM TF_SITESENSORS;\n"
+        "DELETE FROM TF_SITES;\n"
         "INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('st01', 'Y');\n"
         "INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('ST09', 'N');\n"
         "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'temp', 'Y');\n");
@@ -215,6 +300,16 @@ TEST_P(ImportCommandTest, CatalogueCommandsListStationsAndSensors) {
     CliRun sensorList = RunCommand(sensors);
     EXPECT_EQ(sensorList.status, 0) << sensorList.err;
     EXPECT_EQ(sensorList.out, "TEMP\n");
+
+    // A station the database does not list (or not as enabled) is named, not listed as empty.
+    for (const std::string station : {"ST05", "ST09"}) {
+        sensors[1] = station;
+        CliRun unknown = RunCommand(sensors);
+        EXPECT_EQ(unknown.status, 2);
+        EXPECT_EQ(unknown.out, "");
+        EXPECT_EQ(unknown.err,
+                  "vireo-import station-sensors: station " + station + " is not an enabled station of the database\n");
+    }
 }
 
 /// Ctrl-C in the middle of a long file: the run stops before its next line,
@@ -282,10 +377,11 @@ TEST_P(ImportCommandTest, AnEntryNamingASensorTheWindowsCodePageCannotHoldIsRefu
               "Windows-1252 cannot hold.\n");
     EXPECT_EQ(RowCount(), 0u) << "nothing is written";
 
-    // A '?' that names no such sensor is imported as before.
+    // A '?' that names no such sensor is no sensor of the station.
     run = RunCommand(ImportArgs({"--pair", "TEMP||ST01.X?"}));
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(RowCount(), 1u);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "vireo-import import: TEMP||ST01.X?: sensor X? is not an enabled sensor of station ST01\n");
+    EXPECT_EQ(RowCount(), 0u);
 }
 
 /// SIGTERM and SIGHUP stop a fast run as Ctrl-C does: the open batch is
@@ -420,7 +516,7 @@ TEST_P(ImportCommandTest, PasswordVariableThatIsNotSetIsRefused) {
 TEST(ImportCommandLocks, AnotherProcessSeesEveryRowWhileTheImportRuns) {
     SetRegional(RegionalSettings{});
     TestDataSource source(Backend::Sqlite);
-    source.Execute("INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('ST01', 'Y');");
+    source.ListInCatalogue({"ST01.TEMP"});
     TempDir dir;
     constexpr int kLines = 20000;
     std::string log;

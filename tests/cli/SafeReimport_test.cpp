@@ -41,6 +41,7 @@ protected:
     void SetUp() override {
         SetRegional(RegionalSettings{});
         source_ = std::make_unique<TestDataSource>(GetParam());
+        source_->ListInCatalogue({"ST01.TEMP", "ST01.STAGE"});
         ::setenv("VIREO_TEST_PASSWORD", source_->Password().c_str(), 1);
         WriteFile(dir_.File("data.log"), kLog);
     }

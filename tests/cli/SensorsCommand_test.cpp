@@ -31,23 +31,28 @@ TEST(SensorsCommand, PrnHeadingNamesTheSensors) {
     EXPECT_EQ(Sensors({folder.Write("station.log", lines)}).out, "0:1\n0:2\n0:3\n");
 }
 
-TEST(SensorsCommand, MissingFile) {
+TEST(SensorsCommand, ALogFileThatCannotBeReadIsNamedWithTheReasonAndStatusTwo) {
     testing::TempDir folder;
-    for (const std::string& path : {(folder.path() / "none.log").string(), std::string()}) {
-        const CliRun run = Sensors({path});
-        EXPECT_EQ(run.status, 2);
-        EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err, "Error 106: Please enter a file name\n");
+    struct Row {
+        std::string path;
+        std::string reason;
+    };
+    const Row rows[] = {
+        {folder.File("none.log"), folder.File("none.log") + ": no such file"},
+        {folder.File("none/x.log"), folder.File("none/x.log") + ": no such file"},
+        {"", "no log file named"},
+        {folder.path().string(), folder.path().string() + ": a folder, not a file"},
+    };
+    for (const Row& row : rows) {
+        for (const std::string command : {"sensors", "values", "summary"}) {
+            SCOPED_TRACE(command + " [" + row.path + "]");
+            const CliRun run = testing::RunCommand(command, {row.path});
+            EXPECT_EQ(run.status, 2);
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err,
+                      "Error 106: Please enter a file name\nvireo-import " + command + ": " + row.reason + "\n");
+        }
     }
-}
-
-TEST(SensorsCommand, UnreadableFileGivesTheSystemMessage) {
-    testing::TempDir folder;
-    const std::string path = folder.path().string();
-    const CliRun run = Sensors({path});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "vireo-import sensors: " + path + ": Is a directory\n");
 }
 
 TEST(SensorsCommand, HelpAndBadArguments) {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -113,7 +115,11 @@ TEST(SummaryCommand, BadArgumentsAreRefusedWithTheirReason) {
         {{path, path}, usage},
         {{path, "--format", "xml"}, "vireo-import summary: unknown format 'xml' (table or json)\n"},
         {{path, "--pair", "TEMP"}, "vireo-import summary: 'TEMP' is not an import entry (LOG||STATION.SENSOR)\n"},
-        {{folder.File("missing.log")}, "Error 106: Please enter a file name\n"},
+        {{folder.File("missing.log")},
+         "Error 106: Please enter a file name\nvireo-import summary: " + folder.File("missing.log") +
+             ": no such file\n"},
+        {{path, "--pair", " TEMP||ST01.AIR"},
+         "vireo-import summary: ' TEMP||ST01.AIR' is not an import entry (LOG||STATION.SENSOR)\n"},
     };
     for (const Case& c : cases) {
         const CliRun run = Summary(c.args);
@@ -128,9 +134,13 @@ TEST(SummaryCommand, BadArgumentsAreRefusedWithTheirReason) {
 
 TEST(SummaryCommand, AFileThatCannotBeReadGivesTheSystemsWords) {
     TempDir folder;
-    const CliRun run = Summary({folder.path().string()});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("Is a directory"), std::string::npos) << run.err;
+    const std::string path = folder.Write("locked.log", "TEMP,06/15/2005,12:30:00,21.5,G\n");
+    ::chmod(path.c_str(), 0);
+    if (::access(path.c_str(), R_OK) == 0) GTEST_SKIP() << "the superuser reads any file";
+    const CliRun run = Summary({path});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err,
+              "Error 106: Please enter a file name\nvireo-import summary: " + path + ": no permission to read it\n");
 }
 
 TEST(SummaryCommand, Help) {

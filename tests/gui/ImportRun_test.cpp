@@ -113,6 +113,35 @@ TEST_F(ImportRunTest, ChecksBeforeTheRun) {
     EXPECT_TRUE(w.OptionsImport->isEnabled());
 }
 
+TEST_F(ImportRunTest, EntriesTheCatalogueDoesNotListAreNamedOnLoadingAndRefusedAtTheStart) {
+    TfrmMain& w = StartWithLog("TEMP,06/15/2005,12:30:00,21.5,G\r\n", {});
+    const std::string file = dir.File("hand.sfg");
+    WriteFile(file, "[Import]\nSensors=TEMP||ST01.TEMP,TEMP||ST09.TEMP,TEMP||ST01.NOPE, TEMP||ST01.BATT\n");
+    const std::string named =
+        "These import entries cannot be imported:\n"
+        "TEMP||ST09.TEMP: station ST09 is not an enabled station of the database\n"
+        "TEMP||ST01.NOPE: sensor NOPE is not an enabled sensor of station ST01\n"
+        " TEMP||ST01.BATT: not an import entry (LOG||STATION.SENSOR)";
+    dialogs.openAnswers = {file};
+    w.FileOpenSensors1Execute();
+    EXPECT_EQ(w.ImportEntries(),
+              (std::vector<std::string>{"TEMP||ST01.TEMP", "TEMP||ST09.TEMP", "TEMP||ST01.NOPE", " TEMP||ST01.BATT"}));
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{named});
+
+    w.OptionsImportExecute();
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{named, named}));
+    EXPECT_EQ(RowCount(), 0u);
+    EXPECT_TRUE(w.OptionsImport->isEnabled());
+
+    // A list the catalogue lists loads without a word and imports.
+    WriteFile(file, "[Import]\nSensors=TEMP||ST01.TEMP\n");
+    dialogs.openAnswers = {file};
+    w.FileOpenSensors1Execute();
+    w.OptionsImportExecute();
+    EXPECT_EQ(dialogs.Texts().size(), 2u);
+    EXPECT_EQ(RowCount(), 1u);
+}
+
 TEST_F(ImportRunTest, ASmallFreeShareIsAskedAboutAndAnUnknownOneIsNot) {
     WriteFile(SettingsPath(), "[Application]\nMaxDBFileSize=1\n");  // every file is full
     TfrmMain& w = StartWithLog("TEMP,06/15/2005,12:30:00,21.5,G\r\n", {"TEMP||ST01.TEMP"});

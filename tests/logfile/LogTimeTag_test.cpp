@@ -121,14 +121,28 @@ TEST_F(LogTimeTagTest, GarbledFieldsAreNone) {
     for (const TimeTagRow& row : rows) Check(row);
 }
 
-TEST_F(LogTimeTagTest, ReadsWithTheRegionalSeparators) {
+TEST_F(LogTimeTagTest, ReadsTheLoggersSeparatorsAndTheRegionalOnes) {
     RegionalSettings dotted;
     dotted.dateSeparator = '.';
     dotted.timeSeparator = '.';
     SetRegional(dotted);
-    Check({"06.15.2005", "12.30.00", kJune15, true});
-    Check({"06/15/2005", "12:30:00", 0, false});
-    Check({"06.31.2005", "12.30.00", 0, false});
+    const TimeTagRow rows[] = {
+        {"06.15.2005", "12.30.00", kJune15, true},
+        {"06/15/2005", "12:30:00", kJune15, true},
+        {"06/15/2005", "12.30.00", kJune15, true},
+        {"06.15.2005", "12:30", kJune15, true},
+        // One separator throughout a date or a time.
+        {"06/15.2005", "12:30:00", 0, false},
+        {"06/15/2005", "12:30.00", 0, false},
+        {"06-15-2005", "12:30:00", 0, false},
+        {"06/15/2005", "12-30-00", 0, false},
+        // Still only real dates and times.
+        {"06.31.2005", "12.30.00", 0, false},
+        {"06/31/2005", "12:30:00", 0, false},
+        {"06/15/2005", "24:00:00", 0, false},
+        {"15.06.2005", "12.30.00", 0, false},
+    };
+    for (const TimeTagRow& row : rows) Check(row);
 }
 
 }  // namespace

@@ -130,6 +130,19 @@ void TestDataSource::Execute(std::string_view script) const {
     ExecuteScript(database, script);
 }
 
+void TestDataSource::ListInCatalogue(const std::vector<std::string>& stationSensors) const {
+    std::string script;
+    for (const std::string& name : stationSensors) {
+        const std::size_t dot = name.find('.');
+        const std::string station = name.substr(0, dot);
+        script +=
+            "INSERT INTO TF_SITES (STATION_ID, ENABLED) VALUES ('" + station + "', 'Y') ON CONFLICT DO NOTHING;\n";
+        script += "INSERT INTO TF_SITESENSORS (STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('" + station + "', '" +
+                  name.substr(dot + 1) + "', 'Y') ON CONFLICT DO NOTHING;\n";
+    }
+    Execute(script);
+}
+
 void TestDataSource::RefuseRowsOf(const std::string& sensor, const std::string& message) const {
     if (!IsPostgres(backend_)) {
         Execute("CREATE TRIGGER refuse_insert BEFORE INSERT ON TF_DATA1 WHEN NEW.SENSORNAME = '" + sensor +

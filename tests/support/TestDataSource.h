@@ -57,6 +57,9 @@ public:
 
     /// Runs statements through a connection of their own.
     void Execute(std::string_view script) const;
+    /// Lists each "STATION.SENSOR" in the catalogue as an enabled station and
+    /// an enabled sensor of it (what is listed already stays as it is).
+    void ListInCatalogue(const std::vector<std::string>& stationSensors) const;
     /// Makes the table refuse every insert and update of a row of station
     /// sensor `sensor`, with the engine's error carrying `message` (a trigger).
     void RefuseRowsOf(const std::string& sensor, const std::string& message) const;
