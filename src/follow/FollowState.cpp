@@ -15,7 +15,9 @@
 namespace vireo {
 namespace {
 
-constexpr const char* kFormatLine = "vireo-import positions 1";
+// The first format had no import list in its records.
+constexpr const char* kFirstFormatLine = "vireo-import positions 1";
+constexpr const char* kFormatLine = "vireo-import positions 2";
 constexpr std::size_t kFixedFields = 11;  // before the headings
 
 std::string SystemMessage(int error) { return std::strerror(error); }
@@ -80,6 +82,13 @@ std::string FollowStateText(const FollowState& state) {
             text += '\t';
             AppendTabEscaped(text, heading);
         }
+        std::ostringstream list;
+        list << '\t';
+        if (r.listHash)
+            list << std::hex << *r.listHash;
+        else
+            list << '-';
+        text += list.str();
         text += '\n';
     }
     return text;
@@ -96,14 +105,15 @@ FollowState ParseFollowState(const std::string& text, const std::string& path) {
     };
     std::getline(lines, line);
     ++number;
-    if (line != kFormatLine) throw fail("not a positions file of vireo-import");
+    if (line != kFormatLine && line != kFirstFormatLine) throw fail("not a positions file of vireo-import");
+    const std::size_t listFields = line == kFormatLine ? 1 : 0;
     while (std::getline(lines, line)) {
         ++number;
         if (line.empty()) continue;
         const std::vector<std::string_view> fields = SplitTabs(line);
         std::size_t headingCount = 0;
         if (fields.size() < kFixedFields || !ReadNumber(fields[10], headingCount) ||
-            fields.size() != kFixedFields + headingCount)
+            fields.size() != kFixedFields + headingCount + listFields)
             throw fail("wrong number of fields");
         FollowRecord record;
         auto path_ = TabUnescaped(fields[0]);
@@ -121,6 +131,11 @@ FollowState ParseFollowState(const std::string& text, const std::string& path) {
             auto heading = TabUnescaped(fields[kFixedFields + i]);
             if (!heading) throw fail("bad column heading");
             record.headings.push_back(std::move(*heading));
+        }
+        if (listFields != 0 && fields.back() != "-") {
+            std::uint64_t listHash = 0;
+            if (!ReadNumber(fields.back(), listHash, 16)) throw fail("bad import list hash");
+            record.listHash = listHash;
         }
         state.Put(std::move(record));
     }

@@ -29,10 +29,26 @@ std::string_view RejectReasonText(ValueFate fate) {
 RejectsFileError::RejectsFileError(const char* action, const std::string& path, const std::string& systemMessage)
     : std::runtime_error(std::string("Unable to ") + action + " the rejects file - " + path + ": " + systemMessage) {}
 
-RejectsFile::RejectsFile(std::string path) : path_(std::move(path)) {
-    file_.reset(std::fopen(path_.c_str(), "wb"));
-    if (!file_) throw RejectsFileError("create", path_, std::strerror(errno));
-    Put("line,reason,name,text\r\n");
+RejectsFile::RejectsFile(std::string path, Opening opening) : path_(std::move(path)) {
+    if (opening == Opening::AppendWhenNeeded) {
+        waiting_ = true;
+        return;
+    }
+    Open(false);
+}
+
+void RejectsFile::Open(bool append) {
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0600);
+    if (fd < 0) throw RejectsFileError("create", path_, std::strerror(errno));
+    struct stat info {};
+    const bool empty = ::fstat(fd, &info) != 0 || info.st_size == 0;
+    file_.reset(::fdopen(fd, append ? "ab" : "wb"));
+    if (!file_) {
+        const int error = errno;
+        ::close(fd);
+        throw RejectsFileError("create", path_, std::strerror(error));
+    }
+    if (empty) Put("line,reason,name,text\r\n");
 }
 
 RejectsFile::~RejectsFile() = default;  // closing writes what is buffered
@@ -59,6 +75,10 @@ void AppendQuoted(std::string& row, std::string_view text) {
 }  // namespace
 
 void RejectsFile::Add(std::uint64_t lineNumber, std::string_view reason, std::string_view name, std::string_view text) {
+    if (waiting_) {
+        waiting_ = false;
+        Open(true);
+    }
     std::string row = std::to_string(lineNumber);
     row += ',';
     AppendQuoted(row, reason);
@@ -72,6 +92,7 @@ void RejectsFile::Add(std::uint64_t lineNumber, std::string_view reason, std::st
 }
 
 void RejectsFile::Finish() {
+    waiting_ = false;
     if (!file_) return;
     std::FILE* file = file_.release();
     const bool flushed = std::fflush(file) == 0;
