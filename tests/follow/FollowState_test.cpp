@@ -67,8 +67,12 @@ TEST(FollowStateTest, EveryFieldComesBackAlsoWithTabsLineEndsAndBackslashes) {
     state.Put(odd);
     state.Put(Record("/data/b.log", "TELEM"));
     state.Put(Record("/data/b.log", "OTHER"));  // one file, two data sources: two records
+    FollowRecord held = Record("/data/held.log", "TELEM");
+    held.size = held.offset = 10;  // a run held before its end: the first bytes hashed reach past it
+    state.Put(held);
     const FollowState back = ParseFollowState(FollowStateText(state), "p");
-    ASSERT_EQ(back.Size(), 3u);
+    ASSERT_EQ(back.Size(), 4u);
+    EXPECT_EQ(*back.Find(held.path, held.dataSource), held);
     ASSERT_NE(back.Find(odd.path, odd.dataSource), nullptr);
     EXPECT_EQ(*back.Find(odd.path, odd.dataSource), odd);
     EXPECT_EQ(*back.Find("/data/b.log", "OTHER"), Record("/data/b.log", "OTHER"));
