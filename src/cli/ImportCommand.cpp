@@ -42,8 +42,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: vireo-import import LOGFILE (--list FILE.sfg | --pair \"LOG||STATION.SENSOR\" [--pair ...])\n"
     "                          [--station ID] [--details] [--status-log FILE] [--fast [--bulk on|odbc|off]] [--yes]\n"
-    "                          [--incremental [--state FILE]]\n"
-    "                          [--rejects FILE.csv] [--keep-edits] [--dry-run [--format table|json]]\n"
+    "                          [--incremental [--state FILE] [--from-start]]\n"
+    "                          [--rejects FILE.csv] [--keep-edits | --no-keep-edits] [--dry-run [--format "
+    "table|json]]\n"
     "                          [--dsn NAME] [--user USER] [--password-env VAR]\n";
 
 constexpr const char* kHelp =
@@ -66,7 +67,9 @@ constexpr const char* kHelp =
     "                       odbc: in sets through the driver only; off: one statement a value\n"
     "  --rejects FILE.csv   write every line or value that was not written to FILE.csv\n"
     "                       (line number, reason, name, the line's text), as the run goes\n"
-    "  --keep-edits         leave rows whose ED_VALUE was edited (differs from ORIG_VALUE)\n"
+    "  --keep-edits         leave rows whose ED_VALUE was edited (differs from ORIG_VALUE);\n"
+    "                       the default when the settings file holds KeepEdits=1\n"
+    "  --no-keep-edits      overwrite edited rows, whatever the settings file holds\n"
     "  --dry-run            write nothing: show per import entry how many values would be\n"
     "                       inserted, would update a row, would leave it unchanged (or kept),\n"
     "                       have no time tag, are not numbers, have no pair, and the time span\n"
@@ -79,6 +82,12 @@ constexpr const char* kHelp =
     "                       whose first bytes changed is read again from the start\n"
     "  --state FILE         where the positions are kept (default: the --list file with\n"
     "                       the extension .positions); one process at a time uses it\n"
+    "  --from-start         with --incremental, read LOGFILE again from its start (the\n"
+    "                       values there update their rows); the position is kept as usual\n"
+    "\n"
+    "A position is kept with the import list it was reached with: when the list gained\n"
+    "an entry since, the file is read again from the start (for every entry; the values\n"
+    "written before update their rows).\n"
     "\n"
     "Exit status: 0 done, 1 an error ended the run, 2 bad arguments or a failed check,\n"
     "3 values were not written, 130/143/129 stopped by Ctrl-C/SIGTERM/SIGHUP,\n"
@@ -195,8 +204,15 @@ std::string ImportSummaryLine(const ImportResult& result) {
          << "  not written: " << counts.failed << "  without time tag: " << counts.withoutTimeTag;
     if (counts.outOfRange != 0) line << "  out of range: " << counts.outOfRange;
     if (result.keepEdits || counts.kept != 0) line << "  kept: " << counts.kept;
+    if (counts.notANumber != 0) line << "  not a number: " << counts.notANumber;
+    if (counts.withoutPair != 0) line << "  without a pair: " << counts.withoutPair;
     line << (result.stopped ? "  (stopped)" : "");
     return line.str();
+}
+
+bool KeepEditsOf(const CliOptions& options, const AppSettings& settings) {
+    if (options.Has("--no-keep-edits")) return false;
+    return options.Has("--keep-edits") || settings.FKeepEdits;
 }
 
 int ImportExitStatus(const ImportResult& result, StopCause cause) {
@@ -289,6 +305,8 @@ int RunImportCommand(CommandContext& context) {
         .Flag("--yes")
         .Flag("--incremental")
         .Flag("--keep-edits")
+        .Flag("--no-keep-edits")
+        .Flag("--from-start")
         .Flag("--dry-run")
         .Flag("--help")
         .Flag("-h");
@@ -344,7 +362,6 @@ int RunImportCommand(CommandContext& context) {
     ImportRequest request;
     request.logFile = options.Positional().front();
     request.fastMode = options.Has("--fast");
-    request.keepEdits = options.Has("--keep-edits");
     if (options.Has("--list")) {
         if (!LoadImportSettings(options.Get("--list"), request.importList, sink)) return 2;
     } else {
@@ -358,6 +375,14 @@ int RunImportCommand(CommandContext& context) {
     }
     if (options.Has("--state") && !options.Has("--incremental")) {
         context.err << "vireo-import import: --state goes with --incremental\n" << kUsage;
+        return 2;
+    }
+    if (options.Has("--from-start") && !options.Has("--incremental")) {
+        context.err << "vireo-import import: --from-start goes with --incremental\n" << kUsage;
+        return 2;
+    }
+    if (options.Has("--keep-edits") && options.Has("--no-keep-edits")) {
+        context.err << "vireo-import import: --keep-edits and --no-keep-edits exclude each other\n" << kUsage;
         return 2;
     }
     if (options.Has("--incremental")) {
@@ -378,6 +403,7 @@ int RunImportCommand(CommandContext& context) {
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
     request.bulk = bulk.empty() ? connection->settings.FBulkImport : bulk != "off";
+    request.keepEdits = KeepEditsOf(options, connection->settings);
     request.bulkDriverOnly = bulk == "odbc";
     // Opening and closing a file of the connected database would drop the
     // locks the SQLite library holds for the connection.
@@ -419,9 +445,9 @@ int RunImportCommand(CommandContext& context) {
     }
     DataWriter writer(*connection->database);
     SensorPairs pairs;
-    const ImportResult result = follow
-                                    ? follow->Import(request, connection->alias, pairs, writer, sink, progress, control)
-                                    : RunImport(request, pairs, writer, sink, progress, control);
+    const ImportResult result = follow ? follow->Import(request, connection->alias, pairs, writer, sink, progress,
+                                                        control, options.Has("--from-start"))
+                                       : RunImport(request, pairs, writer, sink, progress, control);
     if (!outputClosed) context.out << ImportSummaryLine(result) << '\n' << std::flush;
     if (!result.error.empty()) context.err << result.error << '\n';
     // A rejects file that failed under the run has said so as the run's error.

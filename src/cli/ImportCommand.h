@@ -45,8 +45,15 @@ std::string UnreadableTablesText(std::string_view dataSource, const std::vector<
 enum class StopCause { None, Interrupt, Terminate, HangUp, OutputClosed };
 
 /// The summary line after a run: "Lines: ...  inserted: ...  updated: ...
-/// not written: ...  without time tag: ..." and "  (stopped)" for a stopped run.
+/// not written: ...  without time tag: ...", then the counts of the other
+/// values of the file when above 0 ("out of range: ", "kept: " also at 0 when
+/// edits are kept, "not a number: ", "without a pair: "), and "  (stopped)"
+/// for a stopped run. Every value the file yields is in one of its counts.
 std::string ImportSummaryLine(const ImportResult& result);
+
+/// Whether a run keeps edited values: --keep-edits, --no-keep-edits, else the
+/// settings file's KeepEdits= (as the window does).
+bool KeepEditsOf(const CliOptions& options, const AppSettings& settings);
 
 /// The exit status of a run: 3 when values were not written (whatever else
 /// happened), 1 when an error ended it, 130, 143 or 129 when Ctrl-C, SIGTERM

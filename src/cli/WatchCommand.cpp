@@ -34,8 +34,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vireo-import watch (FOLDER | FILE...) --list FILE.sfg [--pattern '*.log'] [--jobs N]\n"
-    "                         [--interval S] [--once] [--state FILE] [--station ID] [--details]\n"
-    "                         [--status-log FILE] [--yes] [--dsn NAME] [--user USER] [--password-env VAR]\n";
+    "                         [--interval S] [--once] [--state FILE] [--from-start] [--station ID] [--details]\n"
+    "                         [--status-log FILE] [--rejects FILE.csv] [--keep-edits | --no-keep-edits] [--yes]\n"
+    "                         [--dsn NAME] [--user USER] [--password-env VAR]\n";
 
 constexpr const char* kHelp =
     "Follows growing log files: every file of each FOLDER whose name matches the pattern,\n"
@@ -56,14 +57,30 @@ constexpr const char* kHelp =
     "  --once               one pass, then exit (for cron and systemd timers)\n"
     "  --state FILE         where the positions are kept (default: the --list file with\n"
     "                       the extension .positions); one process at a time uses it\n"
+    "  --from-start         the first pass reads every file again from its start (the\n"
+    "                       values there update their rows); the passes after it go on\n"
+    "                       from the positions\n"
     "  --station ID         the station chosen for the run (default: the first entry's)\n"
     "  --details            detail messages (\"Reading - \", \"Inserted timetag data - \"...)\n"
     "  --status-log FILE    also append every status line to FILE\n"
+    "  --rejects FILE.csv   every line or value that was not written goes to a rejects\n"
+    "                       file of its log file: FILE-NAME.csv for the log file NAME\n"
+    "                       (rejects.csv and a.log give rejects-a.log.csv), beside FILE.\n"
+    "                       The rows of each pass are added to it; it is made (readable\n"
+    "                       by its owner only) when a file first has something to say.\n"
+    "                       A value tried again at a later pass is added again then\n"
+    "  --keep-edits         leave rows whose ED_VALUE was edited (differs from ORIG_VALUE);\n"
+    "                       the default when the settings file holds KeepEdits=1\n"
+    "  --no-keep-edits      overwrite edited rows, whatever the settings file holds\n"
     "  --yes                answer the questions that would cancel the run with No\n"
     "\n"
     "Values are committed in batches, at the latest at the end of each file's run.\n"
     "Status lines begin with their file's path; after each pass one summary line per\n"
-    "file that was read. A file that fails is reported and tried again at the next pass.\n"
+    "file that was read. A file that fails is reported and tried again at the next pass,\n"
+    "and so is a value that was not written: its file's position stays at its line.\n"
+    "A position is kept with the import list it was reached with: when the list gained\n"
+    "an entry since, the file is read again from the start (for every entry; the values\n"
+    "written before update their rows), with a status line that says so.\n"
     "A file of a FOLDER that is a FIFO, a device or a symbolic link of another user is\n"
     "passed over with a status line, never read.\n"
     "\n"
@@ -135,8 +152,9 @@ int RunWatchCommand(CommandContext& context) {
     CliOptions options;
     AddConnectionOptions(options);
     options.Value("--list").Value("--pattern").Value("--jobs").Value("--interval").Value("--state");
-    options.Value("--station").Value("--status-log");
+    options.Value("--station").Value("--status-log").Value("--rejects");
     options.Flag("--once").Flag("--details").Flag("--yes").Flag("--help").Flag("-h");
+    options.Flag("--keep-edits").Flag("--no-keep-edits").Flag("--from-start");
     std::string error;
     if (!options.Parse(context.args, error)) {
         context.err << "vireo-import watch: " << error << "\n" << kUsage;
@@ -166,6 +184,23 @@ int RunWatchCommand(CommandContext& context) {
         (std::filesystem::is_directory(target) ? targets.folders : targets.files).push_back(target);
     }
     if (!CheckPasswordVariable(options, context.err)) return 2;
+    if (options.Has("--keep-edits") && options.Has("--no-keep-edits")) {
+        context.err << "vireo-import watch: --keep-edits and --no-keep-edits exclude each other\n" << kUsage;
+        return 2;
+    }
+    if (options.Has("--rejects")) {
+        // Its files would be followed too, and their rows would be rejected into them.
+        const std::filesystem::path rejectsFolder =
+            std::filesystem::absolute(options.Get("--rejects")).parent_path().lexically_normal();
+        for (const std::string& folder : FoldersToWatch(targets)) {
+            std::error_code failed;
+            if (std::filesystem::equivalent(rejectsFolder, folder, failed)) {
+                context.err << "vireo-import watch: the rejects files would lie in a followed folder - "
+                            << options.Get("--rejects") << '\n';
+                return 2;
+            }
+        }
+    }
 
     RunControl control;
     bool outputClosed = false;
@@ -183,9 +218,12 @@ int RunWatchCommand(CommandContext& context) {
 
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
-    if (IsFileOfDataSource(connection->alias, options.Get("--status-log"))) {
-        context.err << DataSourceFileRefused(options.Get("--status-log")) << "\n";
-        return 2;
+    request.keepEdits = KeepEditsOf(options, connection->settings);
+    for (const std::string& file : {options.Get("--status-log"), options.Get("--rejects")}) {
+        if (IsFileOfDataSource(connection->alias, file)) {
+            context.err << DataSourceFileRefused(file) << "\n";
+            return 2;
+        }
     }
     if (const std::optional<int> failed = CheckConnectedRun(*connection, request, "vireo-import watch", context.err))
         return *failed;
@@ -210,6 +248,8 @@ int RunWatchCommand(CommandContext& context) {
         context.err << "vireo-import watch: " << failure.what() << "\n";
         return 2;
     }
+    if (options.Has("--rejects")) follower->SetRejects(options.Get("--rejects"));
+    if (options.Has("--from-start")) follower->ReadFromStartNextPass();
     std::shared_ptr<CliConnection> first = std::move(connection);
     follower->AdoptConnection(std::shared_ptr<Database>(first, first->database.get()));
 

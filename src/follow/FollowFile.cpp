@@ -11,6 +11,7 @@
 
 #include "files/SafeOpen.h"
 #include "logfile/LogLineReader.h"
+#include "scan/AsciiCase.h"
 
 namespace vireo {
 
@@ -64,9 +65,36 @@ std::uint64_t HeadHash(const std::string& path, std::uint64_t length, const File
     return hash;
 }
 
+namespace {
+
+void HashBytes(std::uint64_t& hash, std::string_view bytes) {
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3u;
+    }
+}
+
+}  // namespace
+
+std::uint64_t ImportListHash(const std::vector<std::string>& importList) {
+    SensorPairs pairs;
+    pairs.BuildSensorPairs(importList);
+    std::vector<std::string> counted;
+    for (const auto& [name, sensor] : pairs.Pairs()) {
+        if (pairs.FindSensorPair(name) != &sensor) continue;  // a later pair of the name: never used
+        counted.push_back(UpperCaseName(name) + "||" + sensor.StationId + "." + sensor.SensorName);
+    }
+    std::sort(counted.begin(), counted.end());
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const std::string& pair : counted) HashBytes(hash, std::string_view(pair.c_str(), pair.size() + 1));
+    return hash;
+}
+
 FollowStart DecideStart(const FollowRecord* record, const FileLook& now,
-                        const std::function<std::uint64_t(std::uint64_t)>& headHash) {
+                        const std::function<std::uint64_t(std::uint64_t)>& headHash,
+                        std::optional<std::uint64_t> listHash) {
     if (record == nullptr) return FollowStart::New;
+    if (listHash && record->listHash && *listHash != *record->listHash) return FollowStart::ListChanged;
     if (record->device == now.device && record->inode == now.inode && record->size == now.size &&
         record->modifiedNs == now.modifiedNs)
         return FollowStart::Unchanged;
@@ -85,6 +113,12 @@ std::string FollowStartText(FollowStart start, const std::string& path) {
             return "The first bytes of the log file changed since the last import (rotated or replaced), it is read "
                    "again from the start - " +
                    path;
+        case FollowStart::ListChanged:
+            return "The import list changed since the last import (an entry was added or changed), the log file is "
+                   "read again from the start - " +
+                   path;
+        case FollowStart::AskedAgain:
+            return "The log file is read again from the start, as asked - " + path;
         case FollowStart::New:
         case FollowStart::Unchanged:
         case FollowStart::Continue:
@@ -132,8 +166,9 @@ private:
 FollowOutcome FollowFile(const std::string& path, const std::string& dataSource, const FollowRecord* record,
                          bool skipUnchanged, ImportRequest request, SensorPairs& pairs, DataWriter& writer,
                          StatusSink& sink, ImportObserver& observer, const RunControl& control,
-                         const KeepPosition& keeping) {
+                         const KeepPosition& keeping, bool fromStart) {
     FollowOutcome outcome;
+    const std::uint64_t listHash = ImportListHash(request.importList);
     std::optional<FileLook> look;
     std::uint64_t headLength = 0;
     std::uint64_t headHash = 0;
@@ -150,7 +185,10 @@ FollowOutcome FollowFile(const std::string& path, const std::string& dataSource,
         // file read through.
         const FileIdentity lookedAt{look->device, look->inode};
         outcome.start =
-            DecideStart(record, *look, [&](std::uint64_t length) { return HeadHash(path, length, &lookedAt); });
+            fromStart && record != nullptr
+                ? FollowStart::AskedAgain
+                : DecideStart(
+                      record, *look, [&](std::uint64_t length) { return HeadHash(path, length, &lookedAt); }, listHash);
         if (outcome.start == FollowStart::Unchanged && skipUnchanged) return outcome;
         headLength = std::min(kHeadBytes, look->size);
         headHash = HeadHash(path, headLength, &lookedAt);
@@ -187,6 +225,7 @@ FollowOutcome FollowFile(const std::string& path, const std::string& dataSource,
         next.size = readThrough ? std::max(look->size, next.offset) : next.offset;
         next.headLength = headLength;
         next.headHash = headHash;
+        next.listHash = listHash;
         return next;
     };
     KeepingObserver keepingObserver(observer, keeping,
@@ -210,7 +249,7 @@ void FollowSession::Keep(const FollowRecord& record) {
 
 ImportResult FollowSession::Import(const ImportRequest& request, const std::string& dataSource, SensorPairs& pairs,
                                    DataWriter& writer, StatusSink& sink, ImportObserver& observer,
-                                   const RunControl& control) {
+                                   const RunControl& control, bool fromStart) {
     const std::string key = FollowPath(request.logFile);
     std::optional<FollowRecord> record;
     if (const FollowRecord* kept = state_.Find(key, dataSource)) record = *kept;
@@ -222,7 +261,7 @@ ImportResult FollowSession::Import(const ImportRequest& request, const std::stri
         }
     }};
     FollowOutcome outcome = FollowFile(request.logFile, dataSource, record ? &*record : nullptr, false, request, pairs,
-                                       writer, sink, observer, control, keeping);
+                                       writer, sink, observer, control, keeping, fromStart);
     if (outcome.record) {
         try {
             Keep(*outcome.record);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "follow/FollowState.h"
 #include "import/ImportRun.h"
@@ -36,18 +37,29 @@ std::uint64_t HeadHash(const std::string& path, std::uint64_t length, const File
 
 /// Where a file is read from at the next run, and why.
 enum class FollowStart {
-    New,        ///< no position kept: from the top
-    Unchanged,  ///< same file, same size and time: nothing to read (no byte was read to know it)
-    Continue,   ///< from the position kept
-    Shorter,    ///< the file became shorter: from the top
-    Replaced,   ///< its first bytes changed (rotated or replaced): from the top
+    New,          ///< no position kept: from the top
+    Unchanged,    ///< same file, same size and time: nothing new (no byte was read to know it)
+    Continue,     ///< from the position kept
+    Shorter,      ///< the file became shorter: from the top
+    Replaced,     ///< its first bytes changed (rotated or replaced): from the top
+    ListChanged,  ///< the import list changed since the position was kept: from the top
+    AskedAgain,   ///< the user asked to read it again: from the top
 };
 
+/// A hash (64-bit FNV-1a) of the pairs an import list makes: the log sensor
+/// names (upper case) with their station sensors, the first pair of a name
+/// only, sorted. The order of the entries does not change it, unless it
+/// changes which pair of a name counts.
+std::uint64_t ImportListHash(const std::vector<std::string>& importList);
+
 /// The decision for a file seen as `now`, whose record is `record` (null
-/// when none). `headHash(length)` hashes the file's first bytes; it is asked
-/// only when the size and identity alone cannot decide.
+/// when none), imported with the list whose hash is `listHash` (none: not
+/// compared). `headHash(length)` hashes the file's first bytes; it is asked
+/// only when the size and identity alone cannot decide. A record without a
+/// list hash (an older positions file) goes on as it was.
 FollowStart DecideStart(const FollowRecord* record, const FileLook& now,
-                        const std::function<std::uint64_t(std::uint64_t)>& headHash);
+                        const std::function<std::uint64_t(std::uint64_t)>& headHash,
+                        std::optional<std::uint64_t> listHash = std::nullopt);
 
 /// The status line that says why a file is read again from the top; empty
 /// for the other starts.
@@ -75,12 +87,13 @@ struct KeepPosition {
 /// and gives the record to keep: the offset up to which the values are
 /// committed. Reports a start from the top through `sink`. An unchanged file
 /// is not read when `skipUnchanged`, else read from its position (which
-/// finds nothing). Never throws: a file that cannot be read comes back as
-/// the run's error.
+/// finds nothing). `fromStart` reads it from the top whatever its record
+/// says. Never throws: a file that cannot be read comes back as the run's
+/// error.
 FollowOutcome FollowFile(const std::string& path, const std::string& dataSource, const FollowRecord* record,
                          bool skipUnchanged, ImportRequest request, SensorPairs& pairs, DataWriter& writer,
                          StatusSink& sink, ImportObserver& observer, const RunControl& control,
-                         const KeepPosition& keeping = {});
+                         const KeepPosition& keeping = {}, bool fromStart = false);
 
 /// The path a file is known by in the positions file: absolute and without
 /// "." or ".." steps, so that the same file given from another folder is
@@ -94,11 +107,12 @@ public:
     /// Takes the lock and loads the file; throws FollowStateError.
     explicit FollowSession(std::string statePath);
 
-    /// Imports what was appended to the request's log file and saves its new
-    /// position, also while the run goes on. A save that fails ends the run
-    /// with its error.
+    /// Imports what was appended to the request's log file (all of it when
+    /// `fromStart`) and saves its new position, also while the run goes on.
+    /// A save that fails ends the run with its error.
     ImportResult Import(const ImportRequest& request, const std::string& dataSource, SensorPairs& pairs,
-                        DataWriter& writer, StatusSink& sink, ImportObserver& observer, const RunControl& control);
+                        DataWriter& writer, StatusSink& sink, ImportObserver& observer, const RunControl& control,
+                        bool fromStart = false);
 
 private:
     void Keep(const FollowRecord& record);

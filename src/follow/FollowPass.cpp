@@ -20,6 +20,7 @@
 #include "db/DataWriter.h"
 #include "db/Database.h"
 #include "files/SafeOpen.h"
+#include "import/RejectsFile.h"
 #include "logfile/LogLineReader.h"
 #include "scan/PatternGrammar.h"
 #include "scan/Regional.h"
@@ -99,6 +100,14 @@ std::vector<std::string> FoldersToWatch(const FollowTargets& targets) {
     return folders;
 }
 
+std::string RejectsPathFor(const std::string& rejectsPath, const std::string& logFile) {
+    const std::filesystem::path given(rejectsPath);
+    std::filesystem::path path = given;
+    path.replace_filename(given.stem().string() + "-" + std::filesystem::path(logFile).filename().string() +
+                          given.extension().string());
+    return path.string();
+}
+
 /// One job: its connection, opened when first needed and again after a
 /// run that ended with a database error, and its writer and pairing table.
 struct Follower::Job {
@@ -115,7 +124,8 @@ Follower::Follower(std::string statePath, std::string dataSource, ImportRequest 
       openDatabase_(std::move(openDatabase)),
       sink_(sink),
       lock_(statePath_),
-      state_(LoadFollowState(statePath_)) {
+      state_(LoadFollowState(statePath_)),
+      listHash_(ImportListHash(request_.importList)) {
     for (int i = 0; i < std::max(1, jobs); ++i) jobs_.push_back(std::make_unique<Job>());
     // The regional settings and the date patterns are built on first use:
     // built here, before jobs run at once, they are only read by them.
@@ -148,8 +158,9 @@ bool Follower::NeedsReading(const std::string& path, FollowReport& report) {
     const FollowRecord* record = state_.Find(FollowPath(path), dataSource_);
     if (record == nullptr) record = AdoptRenamed(FollowPath(path), *look);
     // One stat tells a file that did not change; its bytes are not read.
-    return record == nullptr ||
-           DecideStart(record, *look, [](std::uint64_t) { return std::uint64_t{0}; }) != FollowStart::Unchanged;
+    return record == nullptr || fromStart_ ||
+           DecideStart(
+               record, *look, [](std::uint64_t) { return std::uint64_t{0}; }, listHash_) != FollowStart::Unchanged;
 }
 
 const FollowRecord* Follower::AdoptRenamed(const std::string& key, const FileLook& look) {
@@ -205,8 +216,21 @@ void Follower::RunFile(Job& job, const std::string& path, FollowReport& report, 
         } catch (const FollowStateError&) {
         }
     }};
-    report.outcome = FollowFile(path, dataSource_, record ? &*record : nullptr, true, request_, job.pairs, *job.writer,
-                                sink, quiet, control, keeping);
+    ImportRequest request = request_;
+    std::optional<RejectsFile> rejects;
+    if (!rejectsPath_.empty()) {
+        rejects.emplace(RejectsPathFor(rejectsPath_, path), RejectsFile::Opening::AppendWhenNeeded);
+        request.rejects = &*rejects;
+    }
+    report.outcome = FollowFile(path, dataSource_, record ? &*record : nullptr, true, std::move(request), job.pairs,
+                                *job.writer, sink, quiet, control, keeping, fromStart_);
+    if (rejects) {
+        try {
+            rejects->Finish();
+        } catch (const RejectsFileError& error) {
+            if (report.outcome.result.error.empty()) report.outcome.result.error = error.what();
+        }
+    }
     if (report.outcome.record) {
         try {
             Keep(*report.outcome.record);
@@ -246,6 +270,7 @@ std::vector<FollowReport> Follower::Pass(const std::vector<std::string>& files, 
     for (std::size_t t = 1; t < threads; ++t) others.emplace_back(runJob, std::ref(*jobs_[t]));
     runJob(*jobs_.front());
     for (std::thread& thread : others) thread.join();
+    if (!control.stop) fromStart_ = false;
 
     std::vector<FollowReport> result;
     for (std::size_t i = 0; i < files.size(); ++i) {

@@ -41,6 +41,11 @@ std::vector<std::string> FilesToFollow(const FollowTargets& targets, std::vector
 /// the folders of the files named (a rotated file is a new entry there).
 std::vector<std::string> FoldersToWatch(const FollowTargets& targets);
 
+/// The rejects file of the log file `logFile` for the rejects path given:
+/// the log file's name goes before its extension ("rejects.csv" and
+/// "/data/a.log" give "rejects-a.log.csv").
+std::string RejectsPathFor(const std::string& rejectsPath, const std::string& logFile);
+
 /// Opens one more connection for a job; throws what the driver says.
 using OpenFollowDatabase = std::function<std::shared_ptr<Database>()>;
 
@@ -76,6 +81,15 @@ public:
     /// checked the list is not opened twice.
     void AdoptConnection(std::shared_ptr<Database> database);
 
+    /// The next pass reads every file again from the start (its values
+    /// update their rows); the passes after it go on from the positions.
+    void ReadFromStartNextPass() { fromStart_ = true; }
+
+    /// Every line or value of a file's runs that is not written goes to a
+    /// rejects file of that file (RejectsPathFor), added after the rows of
+    /// its earlier runs; a file is made only when there is something to say.
+    void SetRejects(std::string rejectsPath) { rejectsPath_ = std::move(rejectsPath); }
+
 private:
     struct Job;
     void RunFile(Job& job, const std::string& path, FollowReport& report, const RunControl& control);
@@ -95,6 +109,9 @@ private:
     std::mutex sinkMutex_;   // one status line at a time
     std::vector<std::unique_ptr<Job>> jobs_;
     std::set<std::string> missingReported_;
+    std::uint64_t listHash_ = 0;  // of request_.importList
+    std::string rejectsPath_;     // given to RejectsPathFor; none when empty
+    bool fromStart_ = false;
 };
 
 /// Waits for a change in the folders watched (inotify), or for `seconds`,

@@ -16,7 +16,9 @@
 namespace vireo {
 namespace {
 
-constexpr const char* kFormatLine = "vireo-import positions 1";
+// The first format had no import list in its records.
+constexpr const char* kFirstFormatLine = "vireo-import positions 1";
+constexpr const char* kFormatLine = "vireo-import positions 2";
 constexpr std::size_t kFixedFields = 11;  // before the headings
 
 std::string SystemMessage(int error) { return std::strerror(error); }
@@ -82,6 +84,13 @@ std::string FollowStateText(const FollowState& state) {
             text += '\t';
             AppendTabEscaped(text, heading);
         }
+        std::ostringstream list;
+        list << '\t';
+        if (r.listHash)
+            list << std::hex << *r.listHash;
+        else
+            list << '-';
+        text += list.str();
         text += '\n';
     }
     return text;
@@ -101,14 +110,15 @@ FollowState ParseFollowLines(NextLine nextLine, const std::string& path) {
     };
     if (!nextLine(line)) return state;
     ++number;
-    if (line != kFormatLine) throw fail("not a positions file of vireo-import");
+    if (line != kFormatLine && line != kFirstFormatLine) throw fail("not a positions file of vireo-import");
+    const std::size_t listFields = line == kFormatLine ? 1 : 0;
     while (nextLine(line)) {
         ++number;
         if (line.empty()) continue;
         const std::vector<std::string_view> fields = SplitTabs(line);
         std::size_t headingCount = 0;
         if (fields.size() < kFixedFields || !ReadNumber(fields[10], headingCount) ||
-            fields.size() != kFixedFields + headingCount)
+            fields.size() != kFixedFields + headingCount + listFields)
             throw fail("wrong number of fields");
         FollowRecord record;
         auto path_ = TabUnescaped(fields[0]);
@@ -121,11 +131,18 @@ FollowState ParseFollowLines(NextLine nextLine, const std::string& path) {
             !ReadNumber(fields[6], record.offset) || !ReadNumber(fields[7], record.lines) ||
             !ReadNumber(fields[8], record.headLength) || !ReadNumber(fields[9], record.headHash, 16))
             throw fail("a number is not a number");
-        if (record.offset > record.size || record.headLength > record.size) throw fail("offset beyond the file's size");
+        // The first bytes hashed may reach past `size`: a run that did not read
+        // its file through keeps its offset as the size, for the next look.
+        if (record.offset > record.size) throw fail("offset beyond the file's size");
         for (std::size_t i = 0; i < headingCount; ++i) {
             auto heading = TabUnescaped(fields[kFixedFields + i]);
             if (!heading) throw fail("bad column heading");
             record.headings.push_back(std::move(*heading));
+        }
+        if (listFields != 0 && fields.back() != "-") {
+            std::uint64_t listHash = 0;
+            if (!ReadNumber(fields.back(), listHash, 16)) throw fail("bad import list hash");
+            record.listHash = listHash;
         }
         state.Put(std::move(record));
     }

@@ -32,6 +32,9 @@ struct FollowRecord {
     std::uint64_t headLength = 0;       ///< how many of the first bytes `headHash` covers
     std::uint64_t headHash = 0;         ///< hash of the file's first `headLength` bytes
     std::vector<std::string> headings;  ///< the .PRN column headings in force at `offset`; none when empty
+    /// The import list the position was reached with (ImportListHash); none
+    /// in a record of a positions file written before it was kept.
+    std::optional<std::uint64_t> listHash;
 
     bool operator==(const FollowRecord&) const = default;
 };
@@ -53,7 +56,9 @@ private:
 
 /// The text of a positions file: a first line naming the format, then one
 /// line per record, its fields separated by tabs; a tab, a line end or a
-/// backslash inside a text is written with a backslash.
+/// backslash inside a text is written with a backslash. The last field of a
+/// record is the hash of its import list ("-" when not known); a file of the
+/// first format, without it, is still read.
 std::string FollowStateText(const FollowState& state);
 /// Reads that text back; throws FollowStateError naming `path` and the line
 /// when it is not such a text. An empty text is an empty state.

@@ -233,6 +233,21 @@ DryRunReport RunDryRun(const ImportRequest& request, Database& database, ImportO
     return report;
 }
 
+ImportCounts ForecastCounts(const DryRunReport& report) {
+    ImportCounts counts;
+    for (const EntryForecast& e : report.entries) {
+        counts.inserted += e.insert;
+        counts.updated += e.update + e.unchanged;
+        counts.kept += e.kept;
+        counts.withoutTimeTag += e.noTimeTag;
+        counts.notANumber += e.notANumber;
+        counts.outOfRange += e.outOfRange;
+    }
+    for (const UnpairedForecast& u : report.unpaired) counts.withoutPair += u.values;
+    counts.lines = report.lines;
+    return counts;
+}
+
 std::string DryRunTable(const DryRunReport& report) {
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> heading{"Entry", "Insert", "Update", "Unchanged"};

@@ -57,6 +57,12 @@ struct DryRunReport {
 DryRunReport RunDryRun(const ImportRequest& request, Database& database, ImportObserver& observer,
                        const RunControl& control);
 
+/// The counts an import of the same file would give, summed over the report:
+/// inserted, updated (update and unchanged), kept, without time tag, not a
+/// number, out of range, without a pair and the lines. What the database would
+/// refuse cannot be known: "not written" stays 0.
+ImportCounts ForecastCounts(const DryRunReport& report);
+
 /// The report as a table of text lines, for a terminal and the window.
 std::string DryRunTable(const DryRunReport& report);
 /// The report as one JSON object (UTF-8).

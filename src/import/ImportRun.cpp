@@ -241,12 +241,20 @@ private:
     /// One value of a line reaches the write step. Every paired numeric value
     /// of a line is written; a value that is no number or has no pair is passed
     /// over, not the rest of the line. A value text that is no number is passed
-    /// over silently, one written as a number too large for a double is reported.
+    /// over silently, one written as a number too large for a double is reported;
+    /// each is counted.
     void ImportValue(const LogRecord& value, const LogLine& logLine) {
         const std::string_view line = logLine.text;
         const auto [pair, fate] = FateOfValue(value, pairs_);
         if (fate != ValueFate::Write) Reject(logLine.number, RejectReasonText(fate), ShownName(value), line);
-        if (fate == ValueFate::NoPair || fate == ValueFate::NotANumber) return;
+        if (fate == ValueFate::NoPair) {
+            ++result_.counts.withoutPair;
+            return;
+        }
+        if (fate == ValueFate::NotANumber) {
+            ++result_.counts.notANumber;
+            return;
+        }
         if (fate == ValueFate::NoTimeTag) {
             ++result_.counts.withoutTimeTag;
             if (!lineReported_) {

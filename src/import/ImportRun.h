@@ -108,8 +108,10 @@ struct ImportCounts {
     std::int64_t updated = 0;
     std::int64_t failed = 0;
     std::int64_t kept = 0;            // rows left as they were edited (keepEdits)
-    std::int64_t withoutTimeTag = 0;  // record lines not written for want of a usable time tag
+    std::int64_t withoutTimeTag = 0;  // paired values not written for want of a usable time tag
     std::int64_t outOfRange = 0;      // paired values not written: numbers too large for a double
+    std::int64_t notANumber = 0;      // paired values whose text is no number
+    std::int64_t withoutPair = 0;     // values whose name (and column heading) no entry pairs
     std::int64_t lines = 0;           // lines classified
 };
 

@@ -31,19 +31,29 @@ std::string_view RejectReasonText(ValueFate fate) {
 RejectsFileError::RejectsFileError(const char* action, const std::string& path, const std::string& systemMessage)
     : std::runtime_error(std::string("Unable to ") + action + " the rejects file - " + path + ": " + systemMessage) {}
 
-RejectsFile::RejectsFile(std::string path) : path_(std::move(path)) {
+RejectsFile::RejectsFile(std::string path, Opening opening) : path_(std::move(path)) {
+    if (opening == Opening::AppendWhenNeeded) {
+        waiting_ = true;
+        return;
+    }
+    Open(false);
+}
+
+void RejectsFile::Open(bool append) {
     // The rejects file holds lines of the log: a new one is its owner's alone,
     // and it is opened by the rules of files/SafeOpen (a link planted by
     // another user is not followed, a FIFO does not stop the run).
+    bool empty = true;
     try {
-        OpenedFile file = OpenToWrite(path_, WriteUse::Truncate, NewFile::Private);
-        file_.reset(::fdopen(file.fd.get(), "wb"));
+        OpenedFile file = OpenToWrite(path_, append ? WriteUse::Append : WriteUse::Truncate, NewFile::Private);
+        empty = append ? file.info.st_size == 0 : true;
+        file_.reset(::fdopen(file.fd.get(), append ? "ab" : "wb"));
         if (!file_) throw FileError(path_, errno);
         file.fd.release();  // the stream owns it now
     } catch (const FileError& error) {
         throw RejectsFileError("create", path_, error.reason());
     }
-    Put("line,reason,name,text\r\n");
+    if (empty) Put("line,reason,name,text\r\n");
 }
 
 RejectsFile::~RejectsFile() = default;  // closing writes what is buffered
@@ -70,6 +80,10 @@ void AppendQuoted(std::string& row, std::string_view text) {
 }  // namespace
 
 void RejectsFile::Add(std::uint64_t lineNumber, std::string_view reason, std::string_view name, std::string_view text) {
+    if (waiting_) {
+        waiting_ = false;
+        Open(true);
+    }
     std::string row = std::to_string(lineNumber);
     row += ',';
     AppendQuoted(row, reason);
@@ -83,6 +97,7 @@ void RejectsFile::Add(std::uint64_t lineNumber, std::string_view reason, std::st
 }
 
 void RejectsFile::Finish() {
+    waiting_ = false;
     if (!file_) return;
     std::FILE* file = file_.release();
     const bool flushed = std::fflush(file) == 0;

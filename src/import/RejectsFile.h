@@ -40,11 +40,16 @@ public:
 /// buffer; closing the file (or Finish) writes the rest.
 class RejectsFile {
 public:
-    /// Creates (or empties) the file and writes the header; throws
-    /// RejectsFileError when it cannot, or when the file is refused by the
-    /// rules of files/SafeOpen (a FIFO or a device, a link of another user, a
-    /// dangling link). A new file is readable by its owner alone.
-    explicit RejectsFile(std::string path);
+    /// Replace: the file is created (or emptied) at once, with its header.
+    /// AppendWhenNeeded: nothing is done before the first row; the rows then
+    /// go after those the file holds, the header first when it is new. A file
+    /// created holds data a user should not share: only its owner may read it.
+    enum class Opening { Replace, AppendWhenNeeded };
+
+    /// Throws RejectsFileError when the file cannot be created, or when it is
+    /// refused by the rules of files/SafeOpen (a FIFO or a device, a link of
+    /// another user, a dangling link).
+    explicit RejectsFile(std::string path, Opening opening = Opening::Replace);
     ~RejectsFile();
     RejectsFile(const RejectsFile&) = delete;
     RejectsFile& operator=(const RejectsFile&) = delete;
@@ -64,10 +69,12 @@ private:
         void operator()(std::FILE* file) const noexcept { std::fclose(file); }
     };
     void Put(std::string_view bytes);
+    void Open(bool append);
 
     std::string path_;
     std::unique_ptr<std::FILE, Closer> file_;
     std::int64_t rows_ = 0;
+    bool waiting_ = false;  // AppendWhenNeeded, before the first row
 };
 
 /// True when both paths name one existing file (the same device and inode).

@@ -297,6 +297,140 @@ TEST_P(FollowCommandsTest, BadWatchArgumentsGiveTheReason) {
     }
 }
 
+/// Drops the trigger of TestDataSource::RefuseRowsOf.
+void AcceptRowsAgain(const TestDataSource& source) {
+    source.Execute(testing::IsPostgres(source.backend())
+                       ? "DROP TRIGGER refuse_row ON TF_DATA1;\nDROP FUNCTION refuse_row();\n"
+                       : "DROP TRIGGER refuse_insert;\nDROP TRIGGER refuse_update;\n");
+}
+
+/// A value the database refused holds its file's position: the next pass
+/// reads it again although the file did not change, `--once` exits 3 while
+/// it is not written, and writes it once the database takes it. Each row
+/// a route: watch and import --incremental.
+TEST_P(FollowCommandsTest, ARefusedValueIsTriedAgainWhileItsFileIsUnchanged) {
+    WriteFile(dir_.File("two.sfg"), "[Import]\nSensors=TEMP||ST01.TEMP,BATT||ST01.BATT\n");
+    const std::string log =
+        dir_.Write("logs/a.log", Line(1, 1, 1) + "BATT,06/01/2005,12:02:00,12.5,G\r\n" + Line(1, 3, 3));
+    struct Route {
+        const char* name;
+        std::vector<std::string> args;
+    } routes[] = {
+        {"watch", Args({"watch", dir_.File("logs"), "--list", dir_.File("two.sfg"), "--once"})},
+        {"import", Args({"import", log, "--list", dir_.File("two.sfg"), "--incremental", "--fast"})},
+    };
+    for (const Route& route : routes) {
+        SCOPED_TRACE(route.name);
+        source_->Execute("DELETE FROM TF_DATA1;\n");
+        std::filesystem::remove(dir_.File("two.positions"));
+        source_->RefuseRowsOf("BATT", "no batteries today");
+        for (int pass = 0; pass < 2; ++pass) {
+            const CliRun refused = RunCommand(route.args);
+            EXPECT_EQ(refused.status, 3) << pass << refused.out << refused.err;
+            EXPECT_NE(refused.out.find("not written: 1"), std::string::npos) << pass << refused.out;
+        }
+        EXPECT_EQ(RowCount(), 2u);
+        AcceptRowsAgain(*source_);
+        const CliRun written = RunCommand(route.args);
+        EXPECT_EQ(written.status, 0) << written.out << written.err;
+        EXPECT_EQ(source_->Select("SELECT ED_VALUE FROM TF_DATA1 WHERE SENSORNAME = 'BATT'").size(), 1u);
+        EXPECT_EQ(RowCount(), 3u);
+        // Written now: nothing is left to read.
+        const CliRun after = RunCommand(route.args);
+        EXPECT_EQ(after.status, 0);
+        EXPECT_EQ(after.out.find("inserted: 1"), std::string::npos) << after.out;
+    }
+}
+
+/// Lines of a name without a pair are passed over; a pair added to the list
+/// later brings them in, the file read again from the start. --from-start
+/// does the same on request.
+TEST_P(FollowCommandsTest, APairAddedToTheListBringsTheEarlierLinesIn) {
+    const std::string log = dir_.Write("logs/a.log", Line(1, 1, 1) + "BATT,06/01/2005,12:02:00,12.5,G\r\n");
+    const std::vector<std::string> watch =
+        Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once"});
+    CliRun first = RunCommand(watch);
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.out.find(log + ": Lines: 2  inserted: 1  updated: 0  not written: 0  without time tag: 0  "
+                                   "without a pair: 1\n"),
+              std::string::npos)
+        << first.out;
+    EXPECT_EQ(RunCommand(watch).out, "");  // nothing new
+
+    WriteFile(dir_.File("list.sfg"), "[Import]\nSensors=TEMP||ST01.TEMP,BATT||ST01.BATT\n");
+    CliRun gained = RunCommand(watch);
+    EXPECT_EQ(gained.status, 0) << gained.err;
+    EXPECT_EQ(Lines(gained.out),
+              (std::vector<std::string>{
+                  log +
+                      ": The import list changed since the last import (an entry was added or changed), the log "
+                      "file is read again from the start - " +
+                      log + ".",
+                  log + ": Import process completed..",
+                  log + ": Lines: 2  inserted: 1  updated: 1  not written: 0  without time tag: 0"}));
+    EXPECT_EQ(source_->Select("SELECT ED_VALUE FROM TF_DATA1 WHERE SENSORNAME = 'BATT'").size(), 1u);
+    EXPECT_EQ(RunCommand(watch).out, "");
+
+    // Asked for: every value again, as updates; then on from the positions.
+    for (const auto& args :
+         {Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once", "--from-start"}),
+          Args({"import", log, "--list", dir_.File("list.sfg"), "--incremental", "--from-start"})}) {
+        CliRun again = RunCommand(args);
+        EXPECT_EQ(again.status, 0) << again.err;
+        EXPECT_NE(again.out.find("The log file is read again from the start, as asked - " + log + ".\n"),
+                  std::string::npos)
+            << again.out;
+        EXPECT_NE(again.out.find("Lines: 2  inserted: 0  updated: 2  not written: 0"), std::string::npos) << again.out;
+    }
+    EXPECT_EQ(RunCommand(watch).out, "");
+    EXPECT_EQ(RowCount(), 2u);
+}
+
+TEST_P(FollowCommandsTest, KeepEditsFollowsTheOptionsInWatch) {
+    const std::string log = dir_.Write("logs/a.log", Line(1, 1, 22.4));
+    const std::vector<std::string> watch =
+        Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once"});
+    ASSERT_EQ(RunCommand(watch).status, 0);
+    source_->Execute("UPDATE TF_DATA1 SET ED_VALUE = 77, SOURCE = 'M';\n");
+    std::vector<std::string> keep = watch;
+    for (const char* extra : {"--from-start", "--keep-edits"}) keep.push_back(extra);
+    CliRun kept = RunCommand(keep);
+    EXPECT_EQ(kept.status, 0) << kept.err;
+    EXPECT_NE(kept.out.find("Lines: 1  inserted: 0  updated: 0  not written: 0  without time tag: 0  kept: 1"),
+              std::string::npos)
+        << kept.out;
+    EXPECT_EQ(source_->Select("SELECT ED_VALUE FROM TF_DATA1")[0][0].value_or("?").substr(0, 2), "77");
+    keep.back() = "--no-keep-edits";
+    EXPECT_EQ(RunCommand(keep).status, 0);
+    EXPECT_EQ(source_->Select("SELECT ED_VALUE FROM TF_DATA1")[0][0].value_or("?").substr(0, 4), "22.4");
+}
+
+TEST_P(FollowCommandsTest, WatchWritesARejectsFileForEachLogFile) {
+    std::filesystem::create_directory(dir_.File("rejects"));
+    const std::string a = dir_.Write("logs/a.log", Line(1, 1, 1) + "BATT,06/01/2005,12:02:00,12.5,G\r\n");
+    const std::string b = dir_.Write("logs/b.log", Line(2, 1, 1));
+    const std::vector<std::string> watch = Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once",
+                                                 "--rejects", dir_.File("rejects/rejects.csv")});
+    ASSERT_EQ(RunCommand(watch).status, 0);
+    testing::AppendFile(a, "TEMP,06/01/2005,12:03:00,n/a,G\r\n");
+    ASSERT_EQ(RunCommand(watch).status, 0);
+    const std::string rows = testing::ReadFile(dir_.File("rejects/rejects-a.log.csv"));
+    EXPECT_EQ(rows,
+              "line,reason,name,text\r\n"
+              "2,\"no pair for that name\",\"BATT\",\"BATT,06/01/2005,12:02:00,12.5,G\"\r\n"
+              "3,\"not a number\",\"TEMP\",\"TEMP,06/01/2005,12:03:00,n/a,G\"\r\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(dir_.File("rejects/rejects-a.log.csv").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("rejects/rejects-b.log.csv")));  // nothing to say
+
+    CliRun inFolder = RunCommand(Args({"watch", dir_.File("logs"), "--list", dir_.File("list.sfg"), "--once",
+                                       "--rejects", dir_.File("logs/rejects.csv")}));
+    EXPECT_EQ(inFolder.status, 2);
+    EXPECT_EQ(inFolder.err, "vireo-import watch: the rejects files would lie in a followed folder - " +
+                                dir_.File("logs/rejects.csv") + "\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, FollowCommandsTest, ::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
                          [](const auto& info) { return testing::BackendName(info.param); });
 

@@ -9,12 +9,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "cli/CliRun.h"
 #include "scan/Regional.h"
+#include "support/ChildProgram.h"
 #include "support/FaultInjection.h"
 #include "support/TempDir.h"
 #include "support/TestDataSource.h"
@@ -113,16 +115,56 @@ TEST_P(SafeReimportTest, KeepEditsLeavesAnEditedRowAndCountsIt) {
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_NE(run.out.find("    Kept edited value - ST01.TEMP @ 06/15/2005 12:30:00 - 21.5.\n"), std::string::npos)
             << run.out;
-        EXPECT_NE(run.out.find("Lines: 4  inserted: 0  updated: 1  not written: 0  without time tag: 0  kept: 1\n"),
+        EXPECT_NE(run.out.find("Lines: 4  inserted: 0  updated: 1  not written: 0  without time tag: 0  kept: 1  "
+                               "not a number: 1  without a pair: 2\n"),
                   std::string::npos)
             << run.out;
         EXPECT_EQ(source_->Select("SELECT ED_VALUE FROM TF_DATA1 WHERE SENSORNAME = 'TEMP'")[0][0].value_or("?")[0],
                   '2');
     }
     const CliRun overwrite = RunCommand(ImportArgs({}));
-    EXPECT_NE(overwrite.out.find("Lines: 4  inserted: 0  updated: 2  not written: 0  without time tag: 0\n"),
+    EXPECT_NE(overwrite.out.find("Lines: 4  inserted: 0  updated: 2  not written: 0  without time tag: 0  "
+                                 "not a number: 1  without a pair: 2\n"),
               std::string::npos)
         << overwrite.out;
+}
+
+/// KeepEdits=1 in the window's settings file: the command line keeps an
+/// edited value as the window does, one value at a time and in fast mode,
+/// unless --no-keep-edits. The program runs as a copy of its own, with its
+/// own settings file beside it.
+TEST_P(SafeReimportTest, KeepEditsOfTheSettingsFileIsFollowed) {
+    std::filesystem::create_directory(dir_.File("bin"));
+    const std::string program = dir_.File("bin/vireo-import");
+    std::filesystem::copy_file(testing::VireoImportProgram(), program);
+    WriteFile(dir_.File("bin/VireoImport.VFG"), "[Application]\nKeepEdits=1\n");
+    WriteFile(dir_.File("one.log"), "TEMP,06/15/2005,12:30:00,22.4,G\n");
+    auto run = [&](const std::vector<std::string>& extra) {
+        std::vector<std::string> args{"import", dir_.File("one.log"), "--dsn",          source_->Name(),
+                                      "--user", source_->User(),      "--password-env", "VIREO_TEST_PASSWORD",
+                                      "--pair", "TEMP||ST01.TEMP"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::filesystem::remove(dir_.File("out.txt"));
+        const int status = testing::WaitFor(testing::StartProgram(program, args, dir_.File("out.txt")));
+        return CliRun{status, ReadFile(dir_.File("out.txt")), ""};
+    };
+    auto value = [&]() { return source_->Select("SELECT ED_VALUE FROM TF_DATA1")[0][0].value_or("?"); };
+    ASSERT_EQ(run({}).status, 0);
+    source_->Execute("UPDATE TF_DATA1 SET ED_VALUE = 77;\n");
+    for (const auto& extra : {std::vector<std::string>{}, std::vector<std::string>{"--fast"}}) {
+        const CliRun kept = run(extra);
+        EXPECT_EQ(kept.status, 0) << kept.out;
+        EXPECT_NE(kept.out.find("Lines: 1  inserted: 0  updated: 0  not written: 0  without time tag: 0  kept: 1\n"),
+                  std::string::npos)
+            << kept.out;
+        EXPECT_EQ(value().substr(0, 2), "77");
+    }
+    const CliRun overwrite = run({"--no-keep-edits"});
+    EXPECT_NE(overwrite.out.find("Lines: 1  inserted: 0  updated: 1  not written: 0  without time tag: 0\n"),
+              std::string::npos)
+        << overwrite.out;
+    EXPECT_EQ(value().substr(0, 4), "22.4");
+    EXPECT_EQ(run({"--keep-edits", "--no-keep-edits"}).status, 2);
 }
 
 TEST_P(SafeReimportTest, ADryRunWritesNothingAndForetellsTheImport) {

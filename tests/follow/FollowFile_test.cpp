@@ -64,6 +64,26 @@ TEST(DecideStartTest, TheRecordAndOneLookDecideWhereTheFileIsReadFrom) {
     EXPECT_EQ(DecideStart(nullptr, {1, 7, 100, 50}, [](std::uint64_t) { return std::uint64_t{0}; }), FollowStart::New);
 }
 
+TEST(DecideStartTest, AnImportListThatChangedReadsTheFileAgainFromTheTop) {
+    const std::uint64_t one = ImportListHash({"TEMP||ST01.TEMP"});
+    const std::uint64_t two = ImportListHash({"TEMP||ST01.TEMP", "BATT||ST01.BATT"});
+    EXPECT_NE(one, two);
+    // The order of the entries and the case of the log name do not count; a
+    // second pair of a name is never used.
+    EXPECT_EQ(two, ImportListHash({"batt||ST01.BATT", "TEMP||ST01.TEMP", "TEMP||ST02.TEMP"}));
+    EXPECT_NE(two, ImportListHash({"TEMP||ST02.TEMP", "TEMP||ST01.TEMP", "BATT||ST01.BATT"}));
+
+    FollowRecord record;
+    record.size = record.offset = 100;
+    const FileLook same{0, 0, 100, 0};
+    auto noHash = [](std::uint64_t) { return std::uint64_t{0}; };
+    EXPECT_EQ(DecideStart(&record, same, noHash, two), FollowStart::Unchanged);  // an older positions file
+    record.listHash = one;
+    EXPECT_EQ(DecideStart(&record, same, noHash, one), FollowStart::Unchanged);
+    EXPECT_EQ(DecideStart(&record, same, noHash, two), FollowStart::ListChanged);
+    EXPECT_EQ(DecideStart(&record, same, noHash), FollowStart::Unchanged);
+}
+
 TEST(DecideStartTest, OnlyARestartFromTheTopSaysWhy) {
     EXPECT_EQ(FollowStartText(FollowStart::Shorter, "/d/a.log"),
               "The log file became shorter since the last import, it is read again from the start - /d/a.log");

@@ -36,21 +36,43 @@ TEST(FollowStateTest, TextHoldsOneLinePerRecordAfterTheFormatLine) {
     FollowRecord r = Record("/data/a.prn", "TELEM");
     r.headings = {"STAGE", "BATT"};
     state.Put(r);
+    FollowRecord listed = Record("/data/b.log", "TELEM");
+    listed.listHash = 0x9e3779b97f4a7c15u;
+    state.Put(listed);
     EXPECT_EQ(FollowStateText(state),
-              "vireo-import positions 1\n"
+              "vireo-import positions 2\n"
               "/data/a.prn\tTELEM\t2049\t131077\t5000\t1733650000123456789\t4990\t120\t4096\tcbf29ce484222325\t2\t"
-              "STAGE\tBATT\n");
+              "STAGE\tBATT\t-\n"
+              "/data/b.log\tTELEM\t2049\t131077\t5000\t1733650000123456789\t4990\t120\t4096\tcbf29ce484222325\t0\t"
+              "9e3779b97f4a7c15\n");
+}
+
+TEST(FollowStateTest, AFileOfTheFirstFormatIsReadWithoutImportLists) {
+    const FollowState old = ParseFollowState(
+        "vireo-import positions 1\n/data/a.prn\tTELEM\t2049\t131077\t5000\t1733650000123456789\t4990\t120\t4096\t"
+        "cbf29ce484222325\t2\tSTAGE\tBATT\n",
+        "old");
+    FollowRecord expected = Record("/data/a.prn", "TELEM");
+    expected.headings = {"STAGE", "BATT"};
+    ASSERT_EQ(old.Size(), 1u);
+    EXPECT_EQ(*old.Find("/data/a.prn", "TELEM"), expected);
+    EXPECT_FALSE(old.Find("/data/a.prn", "TELEM")->listHash);
 }
 
 TEST(FollowStateTest, EveryFieldComesBackAlsoWithTabsLineEndsAndBackslashes) {
     FollowState state;
     FollowRecord odd = Record("/data/odd\tname\\with\nbreaks\r.log", "DSN\\2");
     odd.headings = {"AIR\tTEMP", "", "X\\Y"};
+    odd.listHash = 0;
     state.Put(odd);
     state.Put(Record("/data/b.log", "TELEM"));
     state.Put(Record("/data/b.log", "OTHER"));  // one file, two data sources: two records
+    FollowRecord held = Record("/data/held.log", "TELEM");
+    held.size = held.offset = 10;  // a run held before its end: the first bytes hashed reach past it
+    state.Put(held);
     const FollowState back = ParseFollowState(FollowStateText(state), "p");
-    ASSERT_EQ(back.Size(), 3u);
+    ASSERT_EQ(back.Size(), 4u);
+    EXPECT_EQ(*back.Find(held.path, held.dataSource), held);
     ASSERT_NE(back.Find(odd.path, odd.dataSource), nullptr);
     EXPECT_EQ(*back.Find(odd.path, odd.dataSource), odd);
     EXPECT_EQ(*back.Find("/data/b.log", "OTHER"), Record("/data/b.log", "OTHER"));
@@ -84,6 +106,8 @@ TEST(FollowStateTest, ABrokenFileIsRefusedWithItsLineAndWhy) {
         {head + "/a\\q.log\tS\t1\t2\t100\t5\t90\t3\t100\tff\t0\n", "st: line 2: bad file name or data source"},
         {head + "\tS\t1\t2\t100\t5\t90\t3\t100\tff\t0\n", "st: line 2: bad file name or data source"},
         {head + good + "\n" + good.substr(0, 20) + "\n", "st: line 3: wrong number of fields"},
+        {"vireo-import positions 2\n" + good + "\n", "st: line 2: wrong number of fields"},
+        {"vireo-import positions 2\n" + good + "\tlist\n", "st: line 2: bad import list hash"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
