@@ -68,6 +68,7 @@ protected:
         source_ = std::make_unique<TestDataSource>(backend);
         ::setenv("VIREO_TEST_PASSWORD", source_->Password().c_str(), 1);
         WriteFile(dir_.File("list.sfg"), "[Import]\nSensors=TEMP||ST01.TEMP\n");
+        source_->ListInCatalogue({"ST01.TEMP"});
     }
     std::vector<std::string> ImportArgs(const std::string& file, const std::string& bulk) const {
         return {"import",

@@ -49,7 +49,7 @@ protected:
     void SetUp() override {
         SetRegional(RegionalSettings{});
         source_ = std::make_unique<TestDataSource>(GetParam());
-        source_->ListInCatalogue({"ST01.TEMP"});
+        source_->ListInCatalogue({"ST01.TEMP", "ST01.BATT"});
         ::setenv("VIREO_TEST_PASSWORD", source_->Password().c_str(), 1);
         WriteFile(dir_.File("list.sfg"), "[Import]\nSensors=TEMP||ST01.TEMP\n");
         std::filesystem::create_directory(dir_.File("logs"));
