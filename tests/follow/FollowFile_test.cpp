@@ -384,13 +384,8 @@ TEST_P(FollowFileTest, AFileThatCannotBeReadIsTheRunsErrorAndKeepsNoRecord) {
     EXPECT_FALSE(record);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FollowFileTest,
-                         ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
-                                            ::testing::ValuesIn(testing::kAllImportModes)),
-                         [](const auto& info) {
-                             return testing::BackendName(std::get<0>(info.param)) + "_" +
-                                    testing::ImportModeName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Backends, FollowFileTest, testing::EveryBackendIn(testing::kAllImportModes),
+                         testing::BackendAndModeName);
 
 }  // namespace
 }  // namespace vireo

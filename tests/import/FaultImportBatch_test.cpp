@@ -125,13 +125,8 @@ TEST_P(FastModeReports, ValuesAreReportedAsWrittenOnlyOnceTheirBatchIsCommitted)
     EXPECT_EQ(sink.messages[1], "Reading - TEMP,06/01/2005,00:00:00,0.5,G");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FastModeReports,
-                         ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
-                                            ::testing::ValuesIn(testing::kFastImportModes)),
-                         [](const auto& info) {
-                             return testing::BackendName(std::get<0>(info.param)) + "_" +
-                                    testing::ImportModeName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Backends, FastModeReports, testing::EveryBackendIn(testing::kFastImportModes),
+                         testing::BackendAndModeName);
 
 /// A SQLite file on a small tmpfs, behind a data source of its own.
 class SqliteOnSmallDisk {

@@ -121,13 +121,8 @@ TEST_P(ImportCountsTest, DryRunAndImportCountEveryValueOnce) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ImportCountsTest,
-                         ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
-                                            ::testing::ValuesIn(testing::kAllImportModes)),
-                         [](const auto& info) {
-                             return testing::BackendName(std::get<0>(info.param)) + "_" +
-                                    testing::ImportModeName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Backends, ImportCountsTest, testing::EveryBackendIn(testing::kAllImportModes),
+                         testing::BackendAndModeName);
 
 }  // namespace
 }  // namespace vireo

@@ -320,13 +320,8 @@ TEST_P(ImportRunTest, CarriageReturnsAloneEndLines) {
     EXPECT_EQ(observer_.percents.back(), 100);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ImportRunTest,
-                         ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
-                                            ::testing::ValuesIn(testing::kAllImportModes)),
-                         [](const auto& info) {
-                             return testing::BackendName(std::get<0>(info.param)) + "_" +
-                                    testing::ImportModeName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Backends, ImportRunTest, testing::EveryBackendIn(testing::kAllImportModes),
+                         testing::BackendAndModeName);
 
 }  // namespace
 }  // namespace vireo

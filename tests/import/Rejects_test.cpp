@@ -127,13 +127,8 @@ TEST_P(RejectsTest, AStoppedRunLeavesACompleteReportOfTheLinesItRead) {
     EXPECT_EQ(ReadFile(path), kHeader);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, RejectsTest,
-                         ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi),
-                                            ::testing::ValuesIn(testing::kAllImportModes)),
-                         [](const auto& info) {
-                             return testing::BackendName(std::get<0>(info.param)) + "_" +
-                                    testing::ImportModeName(std::get<1>(info.param));
-                         });
+INSTANTIATE_TEST_SUITE_P(Backends, RejectsTest, testing::EveryBackendIn(testing::kAllImportModes),
+                         testing::BackendAndModeName);
 
 TEST(RejectsFile, AFileThatCannotBeCreatedSaysWhyAndWhere) {
     TempDir dir;

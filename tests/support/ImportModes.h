@@ -47,6 +47,15 @@ inline std::string ImportModeName(ImportMode mode) {
     return "?";
 }
 
+/// Both databases, each in every one of `modes` (kAllImportModes,
+/// kFastImportModes), and the name of such a case: "Sqlite_FastBulk".
+inline auto EveryBackendIn(const auto& modes) {
+    return ::testing::Combine(::testing::Values(Backend::Sqlite, Backend::PostgresAnsi), ::testing::ValuesIn(modes));
+}
+inline std::string BackendAndModeName(const ::testing::TestParamInfo<std::tuple<Backend, ImportMode>>& info) {
+    return BackendName(std::get<0>(info.param)) + "_" + ImportModeName(std::get<1>(info.param));
+}
+
 /// A test on one database in one import mode: a fresh data source, an open
 /// connection to it and a data writer on that, in the regional settings the
 /// messages are written for.
