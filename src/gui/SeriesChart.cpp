@@ -250,7 +250,7 @@ void TSeriesChart::paintEvent(QPaintEvent*) {
         painter.drawRect(area);
 
         painter.save();
-        painter.setClipRect(area.adjusted(-1, -1, 1, 1));
+        painter.setClipRect(area.adjusted(-1, -1, 1, 1).toAlignedRect());  // whole pixels: the fast clip
         for (const SeriesGap& gap : drawn.gaps) {
             const double left = XOf(std::max(gap.from, view_.from));
             const double right = XOf(std::min(gap.to, view_.to));
@@ -269,9 +269,29 @@ void TSeriesChart::paintEvent(QPaintEvent*) {
             if (points.size() < 2) return;
             QPolygonF polyline;
             polyline.reserve(static_cast<qsizetype>(points.size()));
-            for (const SeriesPoint& point : points)
+            for (const SeriesPoint& point : points) {
                 polyline.append(QPointF(XOf(point.stamp), YOf(drawn, area, point.value)));
-            painter.drawPolyline(polyline);
+            }
+            // A dense line (more than a point in three pixels: a thinned one
+            // zig-zags between each column's lowest and highest) is drawn one
+            // pixel wide without smoothing: the smoothed wide stroke of such a
+            // zig-zag costs about half a millisecond a point and shows nothing more.
+            const double extent = polyline.back().x() - polyline.front().x();
+            if (static_cast<double>(points.size()) * 3 > extent) {
+                QPen thin = pen;
+                thin.setWidth(1);
+                thin.setCosmetic(true);
+                painter.setPen(thin);
+                painter.setRenderHint(QPainter::Antialiasing, false);
+            }
+            // In pieces: the cost of stroking one long polyline grows faster
+            // than its length.
+            constexpr qsizetype kPiece = 64;
+            for (qsizetype at = 0; at + 1 < polyline.size(); at += kPiece) {
+                painter.drawPolyline(polyline.constData() + at,
+                                     static_cast<int>(std::min(kPiece + 1, polyline.size() - at)));
+            }
+            painter.setRenderHint(QPainter::Antialiasing, true);
         };
         std::size_t shown = 0;
         for (const auto& line : drawn.lines) shown += line.size();
