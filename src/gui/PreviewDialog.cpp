@@ -78,6 +78,7 @@ TfrmPreview::TfrmPreview(QWidget* parent, UserDialogs* dialogs) : QDialog(parent
                                          QStringLiteral("Refused")});
     tblStats->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblStats->verticalHeader()->setVisible(false);
+    tblStats->verticalHeader()->setDefaultSectionSize(tblStats->fontMetrics().height() + 6);
     tblStats->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     tblStats->horizontalHeader()->setStretchLastSection(false);
     lbxNotes = new QListWidget;
