@@ -10,9 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QWheelEvent>
 #include <algorithm>
 #include <set>
 
@@ -213,6 +215,28 @@ TEST_F(PreviewTest, TheKeysZoomAndMoveAndTheSpikeAndGapStayInView) {
     Press(chart, Qt::Key_Home);
     EXPECT_EQ(chart->View().from, whole.from);
     EXPECT_EQ(chart->View().to, whole.to);
+
+    // The wheel zooms about the mouse: the time under it stays under it;
+    // a drag to the left moves the span later by as much.
+    const double x = chart->XOf(spike.stamp);
+    QWheelEvent wheel(QPointF(x, 50), chart->mapToGlobal(QPointF(x, 50)), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(chart, &wheel);
+    const PlotFrame wheeled = chart->View();
+    EXPECT_NEAR(static_cast<double>(std::int64_t{wheeled.to} - wheeled.from),
+                0.64 * (std::int64_t{whole.to} - whole.from), 2);
+    EXPECT_NEAR(chart->XOf(spike.stamp), x, 1);
+    const auto mouse = [&](QEvent::Type type, double at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at, 50), chart->mapToGlobal(QPointF(at, 50)), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(chart, &event);
+    };
+    mouse(QEvent::MouseButtonPress, 400, Qt::LeftButton);
+    mouse(QEvent::MouseMove, 300, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 300, Qt::NoButton);
+    const double perPixel = static_cast<double>(std::int64_t{wheeled.to} - wheeled.from) / wheeled.columns;
+    EXPECT_NEAR(chart->View().from - wheeled.from, 100 * perPixel, 2);
+    Press(chart, Qt::Key_Home);
 
     // The mouse over a point tells its time tag, value and line.
     chart->ZoomBy(1e-6, chart->XOf(spike.stamp));
