@@ -98,6 +98,11 @@ void TSeriesChart::SetPanels(std::vector<ChartPanel> panels) {
     std::vector<const NameSeries*> series;
     for (const ChartPanel& panel : panels_) series.push_back(panel.series);
     full_ = FrameOf(series, Columns());
+    hasSpan_ = std::any_of(panels_.begin(), panels_.end(), [](const ChartPanel& panel) {
+        const NameSeries& one = *panel.series;
+        return !one.points.empty() || one.stats.refusedTimed ||
+               std::any_of(one.refused.begin(), one.refused.end(), [](const auto& r) { return r.hasTimeTag; });
+    });
     view_ = FitFrame(full_);
     SetView(view_);
 }
@@ -178,8 +183,8 @@ void TSeriesChart::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), Qt::white);
     painter.setRenderHint(QPainter::Antialiasing);
     const QFontMetrics metrics = painter.fontMetrics();
-    const bool anything = full_.from != 0 || full_.to != 0;
-    if (!anything) {
+    const bool anything = hasSpan_;
+    if (!anything && !panels_.empty()) {
         painter.setPen(Qt::darkGray);
         painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("No value of the selection has a time tag."));
     }

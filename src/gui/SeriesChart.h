@@ -108,6 +108,7 @@ private:
     std::vector<DrawnPanel> drawn_;
     std::vector<TimeTick> timeTicks_;
     PlotFrame full_;
+    bool hasSpan_ = false;  // some value of the panels has a time tag
     PlotFrame view_;
     bool dragging_ = false;
     double dragX_ = 0;
