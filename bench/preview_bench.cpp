@@ -1,6 +1,9 @@
 // The preview of a log: the time until the chart's data is ready (the log
 // read for the chosen names, their numbers worked out, the lines split at
-// gaps and thinned for 1,000 pixel columns) and the peak memory that takes.
+// gaps and thinned for 1,000 pixel columns) and the peak memory that takes;
+// then the time of each zoom step's new thinning (halving the span about a
+// point in the middle down to the shortest span, and back out), the work a
+// zoom step adds before the chart is painted.
 //
 //   preview_bench --write MB FILE      writes a log of about MB megabytes:
 //                                      TEMP, BATT, STAGE and RH every minute,
@@ -8,12 +11,14 @@
 //                                      values that are not numbers
 //   preview_bench --run FILE [NAME...] previews NAME... (every name when none)
 //                                      and prints wall and processor time,
-//                                      points and peak memory
+//                                      points and peak memory, and the
+//                                      slowest and median zoom step
 //
 // Each --run is its own process, so its peak memory is its own. Timings on a
 // shared machine are indicative only.
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -91,6 +96,29 @@ int Run(const std::string& path, const std::vector<std::string>& names) {
         "processor (%.0f MB/s); peak memory %.1f MiB\n",
         path.c_str(), static_cast<double>(reading.fileSize) / 1e6, reading.series.size(), points, drawn, wall, cpu,
         static_cast<double>(reading.fileSize) / 1e6 / cpu, static_cast<double>(usage.ru_maxrss) / 1024);
+
+    // Zoom steps: in by halves about the middle, then out again; each step
+    // thins every name again for the span in view.
+    std::vector<double> steps;
+    PlotFrame view = FitFrame(frame);
+    const SecondStamp middle = static_cast<SecondStamp>(frame.from + (std::int64_t{frame.to} - frame.from) / 2);
+    for (int step = 0; step < 52; ++step) {
+        const auto begin = std::chrono::steady_clock::now();
+        view = ZoomFrame(view, frame, step < 26 ? 0.5 : 2.0, middle);
+        std::size_t shown = 0;
+        for (const NameSeries& series : reading.series) {
+            for (const auto& line : PlotLines(series, view)) shown += line.size();
+            shown += GapsInFrame(series, view).size();
+        }
+        steps.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() * 1000);
+        if (shown == 0 && !reading.series.empty() && points > 0) std::printf("nothing shown at step %d\n", step);
+    }
+    std::vector<double> sorted = steps;
+    std::sort(sorted.begin(), sorted.end());
+    std::printf(
+        "zoom steps (%zu, thinning of every name for the span in view): median %.2f ms, slowest %.2f ms, "
+        "whole span %.2f ms\n",
+        steps.size(), sorted[sorted.size() / 2], sorted.back(), steps.back());
     return 0;
 }
 

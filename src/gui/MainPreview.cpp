@@ -40,7 +40,7 @@ TfrmPreview* TfrmMain::OpenPreview(const std::vector<std::string>& names, const 
         FDialogs->ShowMessage(MessageKind::Error, "Error 106: Please enter a file name", MessageButtons::Ok);
         return nullptr;
     }
-    auto* preview = new TfrmPreview(this);
+    auto* preview = new TfrmPreview(this, FDialogs);
     preview->setAttribute(Qt::WA_DeleteOnClose);
     preview->setWindowTitle(FromBytes(caption));
     preview->show();

@@ -4,32 +4,28 @@
 // and gaps.
 #include "gui/PreviewDialog.h"
 
-#include <QChart>
-#include <QChartView>
-#include <QDateTime>
-#include <QDateTimeAxis>
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLegendMarker>
-#include <QLineSeries>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScatterSeries>
 #include <QSplitter>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <algorithm>
-#include <cmath>
 
+#include "files/SafeOpen.h"
 #include "gui/QtDialogs.h"
+#include "gui/SeriesChart.h"
 #include "logfile/LogLineReader.h"
 #include "preview/SeriesPlot.h"
 #include "preview/SeriesText.h"
 #include "scan/Regional.h"
+#include "status/UserDialogs.h"
 
 namespace vireo::gui {
 namespace {
@@ -37,115 +33,28 @@ namespace {
 /// How many gaps and refused values of one name are listed below the chart.
 constexpr std::size_t kListedPerName = 200;
 
+/// How many values Copy Values puts on the clipboard at most.
+constexpr std::size_t kMostCopied = 200000;
+
 /// Colours of the series, one per name in turn.
 const QColor kSeriesColours[] = {QColor(0, 90, 170),   QColor(200, 110, 0), QColor(0, 140, 60),
                                  QColor(150, 40, 150), QColor(90, 90, 90),  QColor(0, 150, 160)};
 
-/// A time tag on the chart's time axis: the log's date and time as the
-/// window's clock reads them.
-qreal AxisTime(SecondStamp stamp) {
-    const CalendarStamp at = SplitStamp(stamp);
-    return static_cast<qreal>(
-        QDateTime(QDate(at.year, at.month, at.day), QTime(at.hours, at.minutes, at.seconds)).toMSecsSinceEpoch());
-}
-
-QString TimeTagText(SecondStamp stamp) {
-    const CalendarStamp at = SplitStamp(stamp);
-    return FromBytes(DateTimeText(at.year, at.month, at.day, at.hours, at.minutes, at.seconds));
-}
+QString TimeTagText(SecondStamp stamp) { return FromBytes(RegionalTimeTagText(stamp)); }
 
 QString ValueText(double value) { return FromBytes(NumberText(value)); }
 
-/// A series of markers without a line, kept out of the legend unless named.
-QScatterSeries* Markers(const QString& name, QColor colour, QScatterSeries::MarkerShape shape, qreal size) {
-    auto* markers = new QScatterSeries;
-    markers->setName(name);
-    markers->setColor(colour);
-    markers->setBorderColor(colour);
-    markers->setMarkerShape(shape);
-    markers->setMarkerSize(size);
-    return markers;
-}
-
-void Append(QXYSeries* series, const std::vector<SeriesPoint>& points) {
-    QList<QPointF> shown;
-    shown.reserve(static_cast<qsizetype>(points.size()));
-    for (const SeriesPoint& point : points) shown.append(QPointF(AxisTime(point.stamp), point.value));
-    series->append(shown);
-}
-
-/// strftime directive -> Qt date-time format.
-QString QtFormatOf(const std::string& format) {
-    QString qt;
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] != '%' || i + 1 == format.size()) {
-            const QChar c = QChar::fromLatin1(format[i]);
-            qt += c.isLetter() ? QStringLiteral("'") + c + QStringLiteral("'") : QString(c);
-            continue;
-        }
-        switch (format[++i]) {
-            case 'd':
-                qt += QStringLiteral("dd");
-                break;
-            case 'e':
-                qt += QStringLiteral("d");
-                break;
-            case 'm':
-                qt += QStringLiteral("MM");
-                break;
-            case 'b':
-                qt += QStringLiteral("MMM");
-                break;
-            case 'Y':
-                qt += QStringLiteral("yyyy");
-                break;
-            case 'y':
-                qt += QStringLiteral("yy");
-                break;
-            case 'H':
-                qt += QStringLiteral("HH");
-                break;
-            case 'I':
-                qt += QStringLiteral("hh");
-                break;
-            case 'M':
-                qt += QStringLiteral("mm");
-                break;
-            case 'S':
-                qt += QStringLiteral("ss");
-                break;
-            case 'p':
-                qt += QStringLiteral("AP");
-                break;
-            case '%':
-                qt += QStringLiteral("%");
-                break;
-            default:
-                break;
-        }
-    }
-    return qt;
-}
-
 }  // namespace
 
-QString RegionalChartFormat() {
-    const RegionalSettings& regional = Regional();
-    return QtFormatOf(regional.shortDateFormat) + QStringLiteral(" ") + QtFormatOf(regional.longTimeFormat);
-}
-
-TfrmPreview::TfrmPreview(QWidget* parent) : QDialog(parent) {
+TfrmPreview::TfrmPreview(QWidget* parent, UserDialogs* dialogs) : QDialog(parent), dialogs_(dialogs) {
     setObjectName(QStringLiteral("frmPreview"));
     setWindowTitle(QStringLiteral("Preview"));
-    resize(900, 640);
+    resize(960, 700);
 
-    chart = new QChart;
-    chart->setObjectName(QStringLiteral("chtPreview"));
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chartView = new QChartView(chart);
+    chartView = new TSeriesChart;
     chartView->setObjectName(QStringLiteral("chvPreview"));
-    chartView->setRenderHint(QPainter::Antialiasing);
-    chartView->setMinimumHeight(260);
+    chartView->setAccessibleName(QStringLiteral("Chart"));
+    chartView->setMinimumHeight(220);
 
     progress = new QProgressBar;
     progress->setObjectName(QStringLiteral("pbPreview"));
@@ -169,31 +78,45 @@ TfrmPreview::TfrmPreview(QWidget* parent) : QDialog(parent) {
                                          QStringLiteral("Refused")});
     tblStats->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblStats->verticalHeader()->setVisible(false);
+    tblStats->verticalHeader()->setDefaultSectionSize(tblStats->fontMetrics().height() + 6);
     tblStats->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tblStats->horizontalHeader()->setStretchLastSection(false);
     lbxNotes = new QListWidget;
     lbxNotes->setObjectName(QStringLiteral("lbxNotes"));
 
-    auto* below = new QSplitter(Qt::Horizontal);
-    below->addWidget(tblStats);
-    below->addWidget(lbxNotes);
+    // The table and the notes each take the whole width: the table's nine
+    // columns and a note's line fit at the default size.
     auto* split = new QSplitter(Qt::Vertical);
     split->addWidget(chartView);
-    split->addWidget(below);
-    split->setStretchFactor(0, 3);
+    split->addWidget(tblStats);
+    split->addWidget(lbxNotes);
+    split->setStretchFactor(0, 4);
     split->setStretchFactor(1, 1);
-    split->setSizes({440, 150});
-    below->setSizes({560, 340});
+    split->setStretchFactor(2, 1);
+    split->setSizes({440, 110, 90});
+    split->setChildrenCollapsible(false);
 
-    redraw_ = new QTimer(this);
-    redraw_->setSingleShot(true);
-    redraw_->setInterval(200);
-    connect(redraw_, &QTimer::timeout, this, [this] {
-        if (result_ && !reading_ && chartView->width() != drawnWidth_) Draw();
-    });
+    auto* hint = new QLabel(QStringLiteral("Wheel or + and - zoom, a drag or the arrow keys move, Home shows all."));
+    hint->setObjectName(QStringLiteral("lblChartKeys"));
+    hint->setWordWrap(true);
+    btnSavePicture = new QPushButton(QStringLiteral("Save &Picture..."));
+    btnSavePicture->setObjectName(QStringLiteral("btnSavePicture"));
+    connect(btnSavePicture, &QPushButton::clicked, this, &TfrmPreview::SavePicture);
+    btnCopyValues = new QPushButton(QStringLiteral("Copy &Values"));
+    btnCopyValues->setObjectName(QStringLiteral("btnCopyValues"));
+    connect(btnCopyValues, &QPushButton::clicked, this, &TfrmPreview::CopyValues);
+    btnSavePicture->setEnabled(false);
+    btnCopyValues->setEnabled(false);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->setObjectName(QStringLiteral("buttonRow"));
+    buttonRow->addWidget(hint, 1);
+    buttonRow->addWidget(btnSavePicture);
+    buttonRow->addWidget(btnCopyValues);
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(progressRow);
     page->addWidget(split, 1);
+    page->addLayout(buttonRow);
 }
 
 TfrmPreview::~TfrmPreview() {
@@ -214,6 +137,9 @@ void TfrmPreview::StartReading(const std::string& path, const std::vector<std::s
     stored_ = std::move(stored);
     result_.reset();
     comparison_.reset();
+    chartView->SetPanels({});
+    btnSavePicture->setEnabled(false);
+    btnCopyValues->setEnabled(false);
     progress->setValue(0);
     progress->setVisible(true);
     btnCancel->setVisible(true);
@@ -254,11 +180,6 @@ void TfrmPreview::Cancel() {
     btnCancel->setEnabled(false);
 }
 
-void TfrmPreview::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    redraw_->start();
-}
-
 void TfrmPreview::Progress(std::uint64_t bytes, std::uint64_t size) {
     if (size > 0) progress->setValue(static_cast<int>(std::min<std::uint64_t>(bytes, size) * 1000 / size));
 }
@@ -297,139 +218,71 @@ void TfrmPreview::Finished(std::shared_ptr<LogSeriesReading> reading, const std:
 }
 
 void TfrmPreview::Draw() {
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
-    std::vector<const NameSeries*> all;
-    for (const NameSeries& series : result_->series) all.push_back(&series);
-    drawnWidth_ = chartView->width();
-    const auto columns = static_cast<std::size_t>(std::max(drawnWidth_, 200));
-    const PlotFrame frame = FrameOf(all, columns);
-
-    auto* timeAxis = new QDateTimeAxis;
-    timeAxis->setObjectName(QStringLiteral("axTime"));
-    timeAxis->setFormat(RegionalChartFormat());
-    timeAxis->setTickCount(5);
-    auto* valueAxis = new QValueAxis;
-    valueAxis->setObjectName(QStringLiteral("axValue"));
-    chart->addAxis(timeAxis, Qt::AlignBottom);
-    chart->addAxis(valueAxis, Qt::AlignLeft);
-
-    double low = 0;
-    double high = 0;
-    bool any = false;
-    const auto widen = [&](double value) {
-        low = any ? std::min(low, value) : value;
-        high = any ? std::max(high, value) : value;
-        any = true;
-    };
-    const auto add = [&](QAbstractSeries* series, bool inLegend) {
-        chart->addSeries(series);
-        series->attachAxis(timeAxis);
-        series->attachAxis(valueAxis);
-        if (!inLegend) {
-            for (QLegendMarker* marker : chart->legend()->markers(series)) marker->setVisible(false);
-        }
-    };
-
+    std::vector<ChartPanel> panels;
     std::size_t colour = 0;
     for (const NameSeries& series : result_->series) {
-        const QColor shade = kSeriesColours[colour++ % std::size(kSeriesColours)];
-        if (series.points.empty()) continue;
-        widen(series.stats.minimum);
-        widen(series.stats.maximum);
-        bool first = true;
-        auto* lone = Markers(FromBytes(series.name), shade, QScatterSeries::MarkerShapeCircle, 6);
-        for (const std::vector<SeriesPoint>& line : PlotLines(series, frame)) {
-            if (line.size() == 1) {
-                Append(lone, line);
-                continue;
-            }
-            auto* drawn = new QLineSeries;
-            drawn->setName(FromBytes(series.name));
-            drawn->setColor(shade);
-            Append(drawn, line);
-            add(drawn, first);
-            first = false;
+        ChartPanel panel;
+        panel.series = &series;
+        panel.colour = kSeriesColours[colour++ % std::size(kSeriesColours)];
+        panels.push_back(std::move(panel));
+    }
+    if (comparison_ && !panels.empty()) {
+        using Kind = ChartLayer::Kind;
+        using Shape = ChartLayer::Shape;
+        auto& layers = panels.front().layers;
+        layers.push_back({QStringLiteral("ORIG_VALUE"), &comparison_->original, QColor(120, 120, 120), Kind::Line,
+                          Qt::DashLine, Shape::Circle});
+        layers.push_back({QStringLiteral("ED_VALUE"), &comparison_->edited, QColor(220, 50, 50), Kind::Line,
+                          Qt::DotLine, Shape::Circle});
+        layers.push_back({QStringLiteral("Edited in the database"), &comparison_->editedRows, QColor(220, 50, 50),
+                          Kind::Marks, Qt::SolidLine, Shape::Triangle});
+        layers.push_back({QStringLiteral("Differs from the log"), &comparison_->differsFromLog, QColor(230, 140, 0),
+                          Kind::Marks, Qt::SolidLine, Shape::Square});
+        layers.push_back({QStringLiteral("Not in TF_DATA1"), &comparison_->missing, QColor(0, 0, 0), Kind::Marks,
+                          Qt::SolidLine, Shape::Cross});
+    }
+    chartView->SetPanels(std::move(panels));
+    btnSavePicture->setEnabled(true);
+    btnCopyValues->setEnabled(true);
+}
+
+void TfrmPreview::SavePicture() {
+    if (dialogs_ == nullptr) return;
+    FileDialogRequest request;
+    request.title = "Save Picture";
+    request.filter = "PNG Pictures (*.png)|*.png|All Files|*.*";
+    request.defaultExtension = "png";
+    const std::optional<std::string> path = dialogs_->SaveFile(request);
+    if (!path) return;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    chartView->grab().save(&buffer, "PNG");
+    try {
+        ReplacementFile file(*path, NewFile::Shared);
+        file.Write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        file.Finish();
+        file.Commit();
+    } catch (const std::exception& failure) {
+        dialogs_->ShowMessage(MessageKind::Error, std::string("The picture cannot be saved: ") + failure.what(),
+                              MessageButtons::Ok);
+    }
+}
+
+void TfrmPreview::CopyValues() {
+    if (!result_) return;
+    std::vector<const NameSeries*> all;
+    for (const NameSeries& series : result_->series) all.push_back(&series);
+    const PlotFrame& view = chartView->View();
+    const std::optional<std::string> text = SeriesCsv(all, view.from, view.to, kMostCopied);
+    if (!text) {
+        if (dialogs_ != nullptr) {
+            dialogs_->ShowMessage(MessageKind::Information,
+                                  "The chart shows more than 200000 values: zoom in to copy them.", MessageButtons::Ok);
         }
-        if (lone->count() > 0) {
-            add(lone, first);
-        } else {
-            delete lone;
-        }
+        return;
     }
-
-    if (comparison_) {
-        const auto addLine = [&](const QString& name, const std::vector<SeriesPoint>& points, QColor shade,
-                                 Qt::PenStyle style) {
-            if (points.empty()) return;
-            auto* drawn = new QLineSeries;
-            drawn->setName(name);
-            QPen pen(shade);
-            pen.setStyle(style);
-            pen.setWidth(2);
-            drawn->setPen(pen);
-            const std::vector<SeriesPoint> thinned = Decimate(points, frame);
-            for (const SeriesPoint& point : thinned) widen(point.value);
-            Append(drawn, thinned);
-            add(drawn, true);
-        };
-        const auto addMarkers = [&](const QString& name, const std::vector<SeriesPoint>& points, QColor shade,
-                                    QScatterSeries::MarkerShape shape) {
-            if (points.empty()) return;
-            auto* markers = Markers(name, shade, shape, 9);
-            const std::vector<SeriesPoint> thinned = Decimate(points, frame);
-            for (const SeriesPoint& point : thinned) widen(point.value);
-            Append(markers, thinned);
-            add(markers, true);
-        };
-        addLine(QStringLiteral("ORIG_VALUE"), comparison_->original, QColor(120, 120, 120), Qt::DashLine);
-        addLine(QStringLiteral("ED_VALUE"), comparison_->edited, QColor(220, 50, 50), Qt::DotLine);
-        addMarkers(QStringLiteral("Edited in the database"), comparison_->editedRows, QColor(220, 50, 50),
-                   QScatterSeries::MarkerShapeTriangle);
-        addMarkers(QStringLiteral("Differs from the log"), comparison_->differsFromLog, QColor(230, 140, 0),
-                   QScatterSeries::MarkerShapeRectangle);
-        addMarkers(QStringLiteral("Not in TF_DATA1"), comparison_->missing, QColor(0, 0, 0),
-                   QScatterSeries::MarkerShapeStar);
-    }
-
-    if (!any) {
-        low = 0;
-        high = 1;
-    } else if (low == high) {
-        low -= 1;
-        high += 1;
-    } else {
-        const double margin = (high - low) * 0.05;
-        low -= margin;
-        high += margin;
-    }
-
-    // Refused values with a time tag stand at the foot of the chart, at their time.
-    auto* refused =
-        Markers(QStringLiteral("Refused values"), QColor(200, 0, 0), QScatterSeries::MarkerShapeTriangle, 8);
-    for (const NameSeries& series : result_->series) {
-        for (const RefusedValue& value : series.refused) {
-            if (value.hasTimeTag) refused->append(AxisTime(value.stamp), low);
-        }
-    }
-    if (refused->count() > 0) {
-        add(refused, true);
-    } else {
-        delete refused;
-    }
-
-    valueAxis->setRange(low, high);
-    SecondStamp from = frame.from;
-    SecondStamp to = frame.to;
-    if (from == to) {
-        from -= 1800;
-        to += 1800;
-    }
-    timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(AxisTime(from))),
-                       QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(AxisTime(to))));
+    QApplication::clipboard()->setText(FromBytes(*text));
 }
 
 void TfrmPreview::FillStats() {

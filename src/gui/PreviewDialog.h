@@ -13,21 +13,26 @@
 #include "preview/LogSeries.h"
 #include "preview/StoredComparison.h"
 
-class QChart;
-class QChartView;
 class QLabel;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
-class QTimer;
+
+namespace vireo {
+class UserDialogs;
+}
 
 namespace vireo::gui {
 
-/// The preview of log sensors: their values over time in a chart, with their
-/// numbers, refused values and gaps listed below it. The log is read off the
-/// window's thread, with a progress bar and a Cancel button; the chart only
-/// draws what the core worked out (statistics, gaps, thinned points).
+class TSeriesChart;
+
+/// The preview of log sensors: their values over time, one chart per name
+/// under a shared time axis, with their numbers, refused values and gaps
+/// listed below. The log is read off the window's thread, with a progress bar
+/// and a Cancel button; the chart only draws what the core worked out
+/// (statistics, gaps, points thinned for the span in view). The picture can
+/// be saved and the values in view copied, through the window's dialogs.
 class TfrmPreview : public QDialog {
     Q_OBJECT
 
@@ -35,7 +40,7 @@ public:
     /// Reads TF_DATA1 for the span of the log's values (on the window's thread).
     using StoredReader = std::function<std::vector<StoredValue>(SecondStamp from, SecondStamp to)>;
 
-    explicit TfrmPreview(QWidget* parent = nullptr);
+    explicit TfrmPreview(QWidget* parent = nullptr, UserDialogs* dialogs = nullptr);
     ~TfrmPreview() override;
 
     /// Starts reading `path` for the series of `names`. With `stored` set (one
@@ -50,18 +55,20 @@ public:
     const LogSeriesReading* Result() const { return result_.get(); }
     const std::optional<StoredComparison>& Comparison() const { return comparison_; }
 
-    QChart* chart = nullptr;
-    QChartView* chartView = nullptr;
+    /// Saves the chart as a PNG file of its size, asking where; a file that
+    /// cannot be written is said with the system's words.
+    void SavePicture();
+    /// Puts the values in view on the clipboard as comma-separated text.
+    void CopyValues();
+
+    TSeriesChart* chartView = nullptr;
+    QPushButton* btnSavePicture = nullptr;
+    QPushButton* btnCopyValues = nullptr;
     QProgressBar* progress = nullptr;
     QPushButton* btnCancel = nullptr;
     QLabel* lblState = nullptr;
     QTableWidget* tblStats = nullptr;
     QListWidget* lbxNotes = nullptr;
-
-protected:
-    /// A chart of another width is thinned again for its columns, once the
-    /// resizing has come to rest.
-    void resizeEvent(QResizeEvent* event) override;
 
 signals:
     /// The reading has ended (done, cancelled or failed) and the chart is drawn.
@@ -75,8 +82,7 @@ private:
     void FillNotes();
     void JoinWorker();
 
-    QTimer* redraw_ = nullptr;
-    int drawnWidth_ = 0;       // the chart view's width the lines were thinned for
+    UserDialogs* dialogs_;
     unsigned generation_ = 0;  // counts the readings started
     std::thread worker_;
     std::atomic<bool> cancel_{false};
@@ -86,9 +92,5 @@ private:
     std::shared_ptr<LogSeriesReading> result_;
     std::optional<StoredComparison> comparison_;
 };
-
-/// The Qt date-time format of the regional short date and long time formats
-/// (strftime directives: "%m/%d/%Y" gives "MM/dd/yyyy").
-QString RegionalChartFormat();
 
 }  // namespace vireo::gui

@@ -37,10 +37,16 @@ public:
         if (series == nullptr) return true;
         if (value.HasTimeTag() && value.IsNumber()) {
             if (!series->points.empty() && value.stamp < series->points.back().stamp) ++series->stats.stepsBack;
-            series->points.push_back({value.stamp, value.value});
+            series->points.push_back({value.stamp, value.value, PointLine(line.number)});
             return true;
         }
-        ++series->stats.refusedCount;
+        SeriesStats& stats = series->stats;
+        ++stats.refusedCount;
+        if (value.HasTimeTag()) {
+            stats.refusedFirst = stats.refusedTimed ? std::min(stats.refusedFirst, value.stamp) : value.stamp;
+            stats.refusedLast = stats.refusedTimed ? std::max(stats.refusedLast, value.stamp) : value.stamp;
+            stats.refusedTimed = true;
+        }
         if (series->refused.size() < kMaxRefusedKept) {
             RefusedValue refused;
             refused.line = line.number;

@@ -11,12 +11,25 @@
 
 namespace vireo {
 
-/// One value of a log sensor that has a time tag and a number.
+/// One value of a log sensor that has a time tag and a number, with the
+/// number of the log line it stands on (0 for a value that comes from no log
+/// line, such as a row of TF_DATA1; a line past 4,294,967,295 is kept as that).
+/// Two points are equal when their time tag and value are: the line says where
+/// a value came from, not what it is.
 struct SeriesPoint {
+    SeriesPoint() = default;
+    SeriesPoint(SecondStamp at, double number, std::uint32_t lineNumber = 0)
+        : stamp(at), line(lineNumber), value(number) {}
     SecondStamp stamp = 0;
+    std::uint32_t line = 0;  // beside the 32-bit time tag: a point stays 16 bytes
     double value = 0;
-    bool operator==(const SeriesPoint&) const = default;
+    bool operator==(const SeriesPoint& other) const { return stamp == other.stamp && value == other.value; }
 };
+
+/// A log line number as a point keeps it.
+inline std::uint32_t PointLine(std::uint64_t line) {
+    return line > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(line);
+}
 
 /// Why a value of a log sensor cannot be imported.
 enum class RefusalReason : unsigned char {
@@ -60,6 +73,12 @@ struct SeriesStats {
     std::size_t stepsBack = 0;
     std::vector<SeriesGap> gaps;
     std::size_t refusedCount = 0;  ///< every refused value, also those beyond the kept list
+    /// Earliest and latest time tag of the refused values that have one (all
+    /// of them, also those beyond the kept list); refusedTimed is false when
+    /// none has. Left as they are by FinishSeries.
+    bool refusedTimed = false;
+    SecondStamp refusedFirst = 0;
+    SecondStamp refusedLast = 0;
 };
 
 /// The values of one log sensor name, in time order.

@@ -236,6 +236,18 @@ std::string DateTimeText(int year, int month, int day, int hours, int minutes, i
     return text;
 }
 
+std::string DateText(int year, int month, int day) {
+    std::string text;
+    AppendFormatted(text, Regional().shortDateFormat, Fields{year, month, day, 0, 0, 0});
+    return text;
+}
+
+std::string TimeText(int hours, int minutes, int seconds) {
+    std::string text;
+    AppendFormatted(text, Regional().longTimeFormat, Fields{2000, 1, 1, hours, minutes, seconds});
+    return text;
+}
+
 std::string NumberText(double value) {
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value > 0 ? "INF" : "-INF";

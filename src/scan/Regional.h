@@ -40,6 +40,11 @@ RegionalSettings RegionalFromFormats(std::string_view dateFormat, std::string_vi
 /// long time; the time is left out when it is exactly midnight.
 std::string DateTimeText(int year, int month, int day, int hours, int minutes, int seconds);
 
+/// The short date alone, and the long time alone (midnight as 00:00:00 in the
+/// default format): the parts of a time tag that is always shown with its time.
+std::string DateText(int year, int month, int day);
+std::string TimeText(int hours, int minutes, int seconds);
+
 /// A number in its shortest general form with up to 15 significant digits,
 /// written with the regional decimal separator (the value text of messages).
 std::string NumberText(double value);

@@ -2,26 +2,31 @@
 // numbers, refused values and gaps, reading off the window's thread with
 // Cancel) and what TF_DATA1 holds for a pair.
 #include <QAction>
-#include <QChart>
-#include <QChartView>
-#include <QDateTime>
-#include <QDateTimeAxis>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
-#include <QScatterSeries>
+#include <QScrollBar>
 #include <QTableWidget>
-#include <QValueAxis>
+#include <QWheelEvent>
+#include <algorithm>
+#include <set>
 
 #include "gui/GuiTestSupport.h"
 #include "gui/PreviewDialog.h"
+#include "gui/SeriesChart.h"
 #include "support/TestDataSource.h"
 
 namespace vireo::testing {
 namespace {
 
+using gui::DrawnPanel;
 using gui::TfrmMain;
 using gui::TfrmPreview;
 
@@ -64,23 +69,26 @@ protected:
         return preview;
     }
 
-    static std::vector<QLineSeries*> Lines(QChart* chart) {
-        std::vector<QLineSeries*> lines;
-        for (QAbstractSeries* series : chart->series()) {
-            if (auto* line = qobject_cast<QLineSeries*>(series)) lines.push_back(line);
-        }
-        return lines;
-    }
+    static const std::vector<DrawnPanel>& Drawn(TfrmPreview* preview) { return preview->chartView->Drawn(); }
 
-    static QAbstractSeries* Named(QChart* chart, const QString& name) {
-        for (QAbstractSeries* series : chart->series()) {
-            if (series->name() == name) return series;
+    /// Whether a drawn line of the panel holds the point.
+    static bool Shows(const DrawnPanel& panel, SeriesPoint point) {
+        for (const auto& line : panel.lines) {
+            if (std::find(line.begin(), line.end(), point) != line.end()) return true;
         }
-        return nullptr;
+        return false;
     }
 };
 
-QDateTime At(int hours, int minutes) { return QDateTime(QDate(2005, 6, 15), QTime(hours, minutes)); }
+/// A key pressed and released on the widget, as the keyboard sends it.
+void Press(QWidget* widget, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+}
+
+SecondStamp At(int hours, int minutes) { return StampOf(2005, 6, 15, hours, minutes, 0); }
 
 TEST_F(PreviewTest, DrawsEverySelectedNameWithItsGapsRefusedValuesAndNumbers) {
     TfrmMain& w = StartWithLog(DayLog());
@@ -92,33 +100,35 @@ TEST_F(PreviewTest, DrawsEverySelectedNameWithItsGapsRefusedValuesAndNumbers) {
     ASSERT_NE(preview, nullptr);
     EXPECT_TRUE(dialogs.shown.empty());
 
-    // BATT is one line; TEMP is broken at its gap; the refused value is marked.
-    const auto lines = Lines(preview->chart);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0]->name(), "BATT");
-    EXPECT_EQ(lines[0]->count(), 10);
-    EXPECT_EQ(lines[1]->name(), "TEMP");
-    EXPECT_EQ(lines[1]->count(), 99);
-    EXPECT_EQ(lines[2]->name(), "TEMP");
-    EXPECT_EQ(lines[2]->count(), 50);
-    EXPECT_EQ(lines[1]->at(98).x(), static_cast<qreal>(At(13, 39).toMSecsSinceEpoch()));
-    EXPECT_EQ(lines[2]->at(0).x(), static_cast<qreal>(At(14, 40).toMSecsSinceEpoch()));
-    auto* refused = qobject_cast<QScatterSeries*>(Named(preview->chart, "Refused values"));
-    ASSERT_NE(refused, nullptr);
-    ASSERT_EQ(refused->count(), 1);
-    EXPECT_EQ(refused->at(0).x(), static_cast<qreal>(At(12, 40).toMSecsSinceEpoch()));
-    EXPECT_EQ(preview->chart->series().size(), 4);
+    // One chart each: BATT is one line; TEMP is broken at its gap and its
+    // gap shaded; the refused value is marked.
+    const auto& drawn = Drawn(preview);
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(preview->chartView->Panels()[0].series->name, "BATT");
+    ASSERT_EQ(drawn[0].lines.size(), 1u);
+    EXPECT_EQ(drawn[0].lines[0].size(), 10u);
+    ASSERT_EQ(drawn[1].lines.size(), 2u);
+    EXPECT_EQ(drawn[1].lines[0].size(), 99u);
+    EXPECT_EQ(drawn[1].lines[1].size(), 50u);
+    EXPECT_EQ(drawn[1].lines[0].back().stamp, At(13, 39));
+    EXPECT_EQ(drawn[1].lines[1].front().stamp, At(14, 40));
+    EXPECT_EQ(drawn[1].gaps, (std::vector<SeriesGap>{{At(13, 39), At(14, 40)}}));
+    ASSERT_EQ(drawn[1].refused.size(), 1u);
+    EXPECT_EQ(drawn[1].refused[0]->stamp, At(12, 40));
+    EXPECT_TRUE(drawn[0].refused.empty());
 
-    ASSERT_EQ(preview->chart->axes(Qt::Horizontal).size(), 1);
-    auto* time = qobject_cast<QDateTimeAxis*>(preview->chart->axes(Qt::Horizontal).front());
-    ASSERT_NE(time, nullptr);
-    EXPECT_EQ(time->min(), At(12, 0));
-    EXPECT_EQ(time->max(), At(15, 29));
-    EXPECT_EQ(time->format(), "MM/dd/yyyy HH:mm:ss");
-    auto* value = qobject_cast<QValueAxis*>(preview->chart->axes(Qt::Vertical).front());
-    ASSERT_NE(value, nullptr);
-    EXPECT_LE(value->min(), 13.5);
-    EXPECT_GE(value->max(), 30);
+    // One time axis over everything, a value axis each around its own values.
+    EXPECT_EQ(preview->chartView->Full().from, At(12, 0));
+    EXPECT_EQ(preview->chartView->Full().to, At(15, 29));
+    EXPECT_EQ(preview->chartView->View().from, At(12, 0));
+    EXPECT_LT(drawn[0].low, 13.5);
+    EXPECT_GT(drawn[0].high, 13.5);
+    EXPECT_GT(drawn[0].low, 12);
+    EXPECT_LE(drawn[1].low, 20);
+    EXPECT_GE(drawn[1].high, 30);
+    EXPECT_LT(drawn[1].high, 32);
+    ASSERT_FALSE(preview->chartView->TimeTicks().empty());
+    for (const TimeTick& tick : preview->chartView->TimeTicks()) EXPECT_EQ(tick.stamp % 1800, 0);
 
     std::vector<std::string> notes = Items(preview->lbxNotes);
     EXPECT_EQ(notes, (std::vector<std::string>{"TEMP: gap from 06/15/2005 13:39:00 to 06/15/2005 14:40:00 (01:01:00)",
@@ -141,22 +151,179 @@ TEST_F(PreviewTest, ALongSeriesIsThinnedButKeepsItsSpike) {
     w.LogPreview1Execute();
     TfrmPreview* preview = ReadPreview(w);
     ASSERT_NE(preview, nullptr);
-    const auto lines = Lines(preview->chart);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_LE(lines[0]->count(), 2 * preview->chartView->width());
-    bool spike = false;
-    for (int i = 0; i < lines[0]->count(); ++i) spike = spike || lines[0]->at(i).y() == 999;
-    EXPECT_TRUE(spike);
+    const SeriesPoint spike{StampOf(2005, 6, 15, 0, 0, 0) + 12345 * 60, 999};
+    ASSERT_EQ(Drawn(preview).size(), 1u);
+    ASSERT_EQ(Drawn(preview)[0].lines.size(), 1u);
+    EXPECT_LE(Drawn(preview)[0].lines[0].size(), 2 * preview->chartView->View().columns);
+    EXPECT_TRUE(Shows(Drawn(preview)[0], spike));
     EXPECT_EQ(preview->tblStats->item(0, 1)->text(), "20000");
 
     // A narrower chart is thinned again for its own columns, and still shows the spike.
-    preview->resize(500, preview->height());
-    ASSERT_TRUE(
-        ProcessUntil([&] { return Lines(preview->chart).front()->count() <= 2 * preview->chartView->width(); }));
-    const QLineSeries* narrow = Lines(preview->chart).front();
-    spike = false;
-    for (int i = 0; i < narrow->count(); ++i) spike = spike || narrow->at(i).y() == 999;
-    EXPECT_TRUE(spike);
+    const std::size_t wide = preview->chartView->View().columns;
+    preview->resize(600, preview->height());
+    ASSERT_TRUE(ProcessUntil([&] { return preview->chartView->View().columns < wide; }));
+    EXPECT_LE(Drawn(preview)[0].lines[0].size(), 2 * preview->chartView->View().columns);
+    EXPECT_TRUE(Shows(Drawn(preview)[0], spike));
+}
+
+TEST_F(PreviewTest, TheKeysZoomAndMoveAndTheSpikeAndGapStayInView) {
+    // A value every minute for 14 days, a spike one minute wide on day 8,
+    // six hours without values on day 11, a refused value on day 9.
+    std::string log;
+    const int spikeAt = 8 * 1440 + 700;
+    for (int i = 0; i < 14 * 1440; ++i) {
+        if (i >= 11 * 1440 && i < 11 * 1440 + 360) continue;
+        log += Line("TEMP", i, i == spikeAt ? "999" : i == 9 * 1440 ? "err" : std::to_string(i % 13));
+    }
+    TfrmMain& w = StartWithLog(log);
+    ASSERT_TRUE(SelectItem(w.lbxLogSensors, "TEMP"));
+    w.LogPreview1Execute();
+    TfrmPreview* preview = ReadPreview(w);
+    ASSERT_NE(preview, nullptr);
+    gui::TSeriesChart* chart = preview->chartView;
+    const SecondStamp start = StampOf(2005, 6, 15, 0, 0, 0);
+    const SeriesPoint spike{start + spikeAt * 60, 999};
+    const PlotFrame whole = chart->View();
+    EXPECT_EQ(std::int64_t{whole.to} - whole.from, (14 * 1440 - 1) * 60);
+
+    // The mouse over the spike (the wheel there) zooms about it; + goes on
+    // nearer about the middle, the arrows move it back into view.
+    chart->ZoomBy(0.25, chart->XOf(spike.stamp));
+    chart->setFocus();
+    std::vector<std::int64_t> spans;
+    for (int step = 0; step < 16; ++step) {
+        Press(chart, Qt::Key_Plus);
+        while (chart->View().to < spike.stamp) Press(chart, Qt::Key_Right);
+        while (chart->View().from > spike.stamp) Press(chart, Qt::Key_Left);
+        spans.push_back(std::int64_t{chart->View().to} - chart->View().from);
+        EXPECT_TRUE(Shows(Drawn(preview)[0], spike)) << "span " << spans.back();
+    }
+    EXPECT_EQ(spans.back(), kShortestSpan);
+    // Out again with -, the gap and the refused value come back into view.
+    for (int step = 0; step < 20; ++step) {
+        Press(chart, Qt::Key_Minus);
+        EXPECT_TRUE(Shows(Drawn(preview)[0], spike));
+        const PlotFrame view = chart->View();
+        const bool gapInView = view.to >= start + (11 * 1440 - 1) * 60 && view.from <= start + (11 * 1440 + 360) * 60;
+        EXPECT_EQ(Drawn(preview)[0].gaps.size(), gapInView ? 1u : 0u);
+        const bool refusedInView = view.from <= start + 9 * 1440 * 60 && view.to >= start + 9 * 1440 * 60;
+        EXPECT_EQ(Drawn(preview)[0].refused.size(), refusedInView ? 1u : 0u);
+    }
+    EXPECT_EQ(chart->View().from, whole.from);
+    EXPECT_EQ(chart->View().to, whole.to);
+    Press(chart, Qt::Key_Plus);
+    Press(chart, Qt::Key_Home);
+    EXPECT_EQ(chart->View().from, whole.from);
+    EXPECT_EQ(chart->View().to, whole.to);
+
+    // The wheel zooms about the mouse: the time under it stays under it;
+    // a drag to the left moves the span later by as much.
+    const double x = chart->XOf(spike.stamp);
+    QWheelEvent wheel(QPointF(x, 50), chart->mapToGlobal(QPointF(x, 50)), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(chart, &wheel);
+    const PlotFrame wheeled = chart->View();
+    EXPECT_NEAR(static_cast<double>(std::int64_t{wheeled.to} - wheeled.from),
+                0.64 * (std::int64_t{whole.to} - whole.from), 2);
+    EXPECT_NEAR(chart->XOf(spike.stamp), x, 1);
+    const auto mouse = [&](QEvent::Type type, double at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at, 50), chart->mapToGlobal(QPointF(at, 50)), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(chart, &event);
+    };
+    mouse(QEvent::MouseButtonPress, 400, Qt::LeftButton);
+    mouse(QEvent::MouseMove, 300, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 300, Qt::NoButton);
+    const double perPixel = static_cast<double>(std::int64_t{wheeled.to} - wheeled.from) / wheeled.columns;
+    EXPECT_NEAR(chart->View().from - wheeled.from, 100 * perPixel, 2);
+    Press(chart, Qt::Key_Home);
+
+    // The mouse over a point tells its time tag, value and line.
+    chart->ZoomBy(1e-6, chart->XOf(spike.stamp));
+    const DrawnPanel& near = Drawn(preview)[0];
+    const QRectF area = chart->PlotArea(0);
+    const double y = area.bottom() - (999 - near.low) / (near.high - near.low) * area.height();
+    const QPoint over(static_cast<int>(std::lround(chart->XOf(spike.stamp))) + 2, static_cast<int>(std::lround(y)) - 2);
+    const QString tip = chart->TipAt(over);
+    EXPECT_EQ(tip, QStringLiteral("TEMP\n06/23/2005 11:40:00\nValue: 999\nLine %1").arg(spikeAt + 1))
+        << tip.toStdString();
+    EXPECT_EQ(chart->TipAt(QPoint(2, 2)), QString());
+}
+
+TEST_F(PreviewTest, ANameWhoseValuesAreAllRefusedIsDrawnAroundThem) {
+    std::string log = Line("BATT", 600, "12.5");
+    for (int i = 0; i < 5; ++i) log += Line("TEMP", 10 * i, "n/a");
+    TfrmMain& w = StartWithLog(log);
+    ASSERT_TRUE(SelectItem(w.lbxLogSensors, "TEMP"));
+    w.LogPreview1Execute();
+    TfrmPreview* preview = ReadPreview(w);
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->chartView->Full().from, StampOf(2005, 6, 15, 0, 0, 0));
+    EXPECT_EQ(preview->chartView->Full().to, StampOf(2005, 6, 15, 0, 40, 0));
+    ASSERT_EQ(Drawn(preview).size(), 1u);
+    EXPECT_EQ(Drawn(preview)[0].refused.size(), 5u);
+    EXPECT_TRUE(Drawn(preview)[0].lines.empty());
+    EXPECT_EQ(preview->tblStats->item(0, 2)->text(), "-");
+
+    // With BATT beside it, the time axis runs from TEMP's first refused value to BATT's value.
+    preview->StartReading(w.FLastLogFile, {"TEMP", "BATT"});
+    ASSERT_TRUE(ProcessUntil([preview] { return !preview->Reading(); }, 3000));
+    EXPECT_EQ(preview->chartView->Full().from, StampOf(2005, 6, 15, 0, 0, 0));
+    EXPECT_EQ(preview->chartView->Full().to, StampOf(2005, 6, 15, 10, 0, 0));
+    EXPECT_EQ(Drawn(preview)[0].refused.size(), 5u);
+    EXPECT_EQ(preview->tblStats->item(1, 2)->text(), "06/15/2005 10:00:00");
+}
+
+TEST_F(PreviewTest, ThePictureAndTheValuesGoOutForAReport) {
+    std::string log;
+    for (int i = 0; i < 30; ++i) log += Line("TEMP", i, std::to_string(i));
+    log += Line("TEMP", 40, "bad");
+    TfrmMain& w = StartWithLog(log);
+    ASSERT_TRUE(SelectItem(w.lbxLogSensors, "TEMP"));
+    w.LogPreview1Execute();
+    TfrmPreview* preview = ReadPreview(w);
+    ASSERT_NE(preview, nullptr);
+    ProcessUntil([] { return false; }, 10);
+
+    // Midnight stands in the table with its time; the table's columns fit.
+    EXPECT_EQ(preview->tblStats->item(0, 2)->text(), "06/15/2005 00:00:00");
+    EXPECT_LE(preview->tblStats->horizontalHeader()->length(), preview->tblStats->viewport()->width());
+
+    const std::string target = dir.File("chart.png");
+    dialogs.saveAnswers.push_back(target);
+    preview->btnSavePicture->click();
+    ASSERT_EQ(dialogs.requests.size(), 1u);
+    EXPECT_EQ(dialogs.requests[0].defaultExtension, "png");
+    const QImage image(QString::fromStdString(target));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), preview->chartView->size() * preview->chartView->devicePixelRatio());
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 3) {
+        for (int x = 0; x < image.width(); x += 3) colours.insert(image.pixel(x, y));
+    }
+    EXPECT_GT(colours.size(), 10u);
+
+    // A place that cannot be written is said with the system's words, and nothing is lost.
+    dialogs.saveAnswers.push_back(dir.File("no-such-folder/chart.png"));
+    preview->btnSavePicture->click();
+    ASSERT_EQ(dialogs.Texts().size(), 1u);
+    EXPECT_TRUE(dialogs.Texts()[0].starts_with("The picture cannot be saved: ")) << dialogs.Texts()[0];
+    EXPECT_TRUE(dialogs.Texts()[0].find("No such file or directory") != std::string::npos) << dialogs.Texts()[0];
+    EXPECT_FALSE(QImage(QString::fromStdString(target)).isNull());
+    dialogs.saveAnswers.push_back(std::nullopt);  // cancelled: nothing happens
+    preview->btnSavePicture->click();
+    EXPECT_EQ(dialogs.Texts().size(), 1u);
+
+    // The values in view, with the refused one.
+    preview->chartView->ZoomBy(0.5, preview->chartView->XOf(StampOf(2005, 6, 15, 0, 40, 0)));
+    const PlotFrame view = preview->chartView->View();
+    preview->btnCopyValues->click();
+    const QStringList lines = QApplication::clipboard()->text().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines.front(), "Name,Time tag,Value,Line,Refused");
+    EXPECT_EQ(lines.back(), "TEMP,2005-06-15 00:40:00,bad,31,not a number");
+    EXPECT_EQ(lines.size(),
+              1 + 1 + std::max(0, 29 - static_cast<int>((view.from - StampOf(2005, 6, 15, 0, 0, 0) + 59) / 60) + 1));
 }
 
 TEST_F(PreviewTest, CancelStopsTheReadingAndShowsWhatWasRead) {
@@ -261,21 +428,20 @@ TEST_F(ShowImportedTest, DrawsTheStoredValuesBesideTheLogsAndMarksWhereTheyDiffe
     EXPECT_EQ(preview->windowTitle(), "Show Imported Data - TEMP||ST01.TEMP");
 
     ASSERT_TRUE(preview->Comparison().has_value());
-    const auto* original = qobject_cast<QLineSeries*>(Named(preview->chart, "ORIG_VALUE"));
-    const auto* edited = qobject_cast<QLineSeries*>(Named(preview->chart, "ED_VALUE"));
-    ASSERT_NE(original, nullptr);
-    ASSERT_NE(edited, nullptr);
-    EXPECT_EQ(original->count(), 5);
-    EXPECT_EQ(edited->at(2), QPointF(static_cast<qreal>(At(12, 2).toMSecsSinceEpoch()), 25.5));
-    const auto* editedMarks = qobject_cast<QScatterSeries*>(Named(preview->chart, "Edited in the database"));
-    const auto* differs = qobject_cast<QScatterSeries*>(Named(preview->chart, "Differs from the log"));
-    const auto* missing = qobject_cast<QScatterSeries*>(Named(preview->chart, "Not in TF_DATA1"));
-    ASSERT_NE(editedMarks, nullptr);
-    ASSERT_NE(differs, nullptr);
-    ASSERT_NE(missing, nullptr);
-    EXPECT_EQ(editedMarks->count(), 1);
-    EXPECT_EQ(differs->points(), QList<QPointF>{QPointF(static_cast<qreal>(At(12, 3).toMSecsSinceEpoch()), 4)});
-    EXPECT_EQ(missing->points(), QList<QPointF>{QPointF(static_cast<qreal>(At(12, 5).toMSecsSinceEpoch()), 25)});
+    const auto& panels = preview->chartView->Panels();
+    ASSERT_EQ(panels.size(), 1u);
+    std::vector<std::string> names;
+    for (const gui::ChartLayer& layer : panels[0].layers) names.push_back(layer.name.toStdString());
+    EXPECT_EQ(names, (std::vector<std::string>{"ORIG_VALUE", "ED_VALUE", "Edited in the database",
+                                               "Differs from the log", "Not in TF_DATA1"}));
+    const auto& layers = Drawn(preview)[0].layers;
+    ASSERT_EQ(layers.size(), 5u);
+    EXPECT_EQ(layers[0].size(), 5u);
+    EXPECT_EQ(layers[1][2], (SeriesPoint{At(12, 2), 25.5}));
+    EXPECT_EQ(layers[2].size(), 1u);
+    EXPECT_EQ(layers[3], (std::vector<SeriesPoint>{{At(12, 3), 4}}));
+    EXPECT_EQ(layers[4], (std::vector<SeriesPoint>{{At(12, 5), 25}}));
+    EXPECT_EQ(layers[4][0].line, 6u);  // the log's value that has no row, with its line
     EXPECT_EQ(Items(preview->lbxNotes).back(),
               "5 values in TF_DATA1, 1 edited in the database, 1 differing from the log, 1 log values not in "
               "TF_DATA1");
@@ -306,9 +472,9 @@ TEST_F(ShowImportedTest, ATableThatCannotBeReadIsShownWithTheDriversWords) {
     EXPECT_TRUE(preview->lblState->text().startsWith("TF_DATA1 cannot be read: "));
     EXPECT_TRUE(preview->lblState->text().contains("no such table")) << preview->lblState->text().toStdString();
     // The log's one value is still drawn, as a point of its own.
-    const auto* lone = qobject_cast<QScatterSeries*>(Named(preview->chart, "TEMP"));
-    ASSERT_NE(lone, nullptr);
-    EXPECT_EQ(lone->count(), 1);
+    ASSERT_EQ(Drawn(preview).size(), 1u);
+    ASSERT_EQ(Drawn(preview)[0].lines.size(), 1u);
+    EXPECT_EQ(Drawn(preview)[0].lines[0].size(), 1u);
 }
 
 TEST_F(PreviewTest, AFolderIsNoLogFile) {

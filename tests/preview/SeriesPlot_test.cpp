@@ -127,3 +127,136 @@ TEST(SeriesPlot, ManyGapsStillGiveAFewThousandPointsAtMost) {
 
 }  // namespace
 }  // namespace vireo
+
+namespace vireo {
+namespace {
+
+RefusedValue RefusedAt(SecondStamp stamp, std::uint64_t line) {
+    RefusedValue refused;
+    refused.line = line;
+    refused.hasTimeTag = true;
+    refused.stamp = stamp;
+    refused.valueText = "n/a";
+    return refused;
+}
+
+TEST(SeriesPlot, TheFrameCoversRefusedValuesToo) {
+    struct Case {
+        const char* what;
+        std::vector<SeriesPoint> points;
+        std::vector<RefusedValue> refused;
+        SecondStamp from, to;
+    };
+    const Case cases[] = {
+        {"refused before and after the good values",
+         Flat(kStart + 600, 60, 5, 1),
+         {RefusedAt(kStart, 1), RefusedAt(kStart + 3600, 9)},
+         kStart,
+         kStart + 3600},
+        {"every value refused", {}, {RefusedAt(kStart + 60, 2), RefusedAt(kStart, 1)}, kStart, kStart + 60},
+        {"refused inside the good values", Flat(kStart, 60, 5, 1), {RefusedAt(kStart + 90, 3)}, kStart, kStart + 240},
+    };
+    for (const Case& c : cases) {
+        NameSeries series = SeriesOf(c.points);
+        series.refused = c.refused;
+        const PlotFrame frame = FrameOf({&series}, 100);
+        EXPECT_EQ(frame.from, c.from) << c.what;
+        EXPECT_EQ(frame.to, c.to) << c.what;
+    }
+    // Refused values beyond the kept list still widen it, through the numbers.
+    NameSeries series = SeriesOf(Flat(kStart, 60, 5, 1));
+    series.stats.refusedTimed = true;
+    series.stats.refusedFirst = kStart - 86400;
+    series.stats.refusedLast = kStart + 86400;
+    const PlotFrame frame = FrameOf({&series}, 100);
+    EXPECT_EQ(frame.from, kStart - 86400);
+    EXPECT_EQ(frame.to, kStart + 86400);
+}
+
+/// The points of the lines, all together.
+std::vector<SeriesPoint> Joined(const std::vector<std::vector<SeriesPoint>>& lines) {
+    std::vector<SeriesPoint> all;
+    for (const auto& line : lines) all.insert(all.end(), line.begin(), line.end());
+    return all;
+}
+
+TEST(SeriesPlot, AOneMinuteSpikeAndTheGapsStayAtEveryZoom) {
+    // Two years of minute values, a spike one minute wide in the middle of
+    // them, a gap of a day a little after it.
+    std::vector<SeriesPoint> points;
+    const int minutes = 2 * 365 * 1440;
+    const int spike = minutes / 2;
+    const int gapAt = spike + 3 * 1440;
+    points.reserve(minutes);
+    for (int i = 0; i < minutes; ++i) {
+        if (i > gapAt && i <= gapAt + 1440) continue;
+        points.push_back({kStart + i * 60, i == spike ? 500.0 : 10.0 + (i % 7), static_cast<std::uint32_t>(i + 1)});
+    }
+    const NameSeries series = SeriesOf(points);
+    ASSERT_EQ(series.stats.gaps.size(), 1u);
+    const SecondStamp spikeAt = kStart + spike * 60;
+
+    PlotFrame full = FrameOf({&series}, 800);
+    PlotFrame view = FitFrame(full);
+    std::vector<std::int64_t> spans;
+    // Zoomed in about the spike by halves down to the shortest span, then out again.
+    for (int step = 0; step < 44; ++step) {
+        const double factor = step < 22 ? 0.5 : 2.0;
+        view = ZoomFrame(view, full, factor, spikeAt);
+        spans.push_back(std::int64_t{view.to} - view.from);
+        const auto lines = PlotLines(series, view);
+        const std::vector<SeriesPoint> drawn = Joined(lines);
+        EXPECT_LE(drawn.size(), 2 * view.columns + 4 * lines.size()) << "span " << spans.back();
+        const auto found = std::find(drawn.begin(), drawn.end(), SeriesPoint{spikeAt, 500.0});
+        ASSERT_NE(found, drawn.end()) << "span " << spans.back();
+        EXPECT_EQ(found->line, static_cast<std::uint32_t>(spike + 1));
+        // The gap is in view while the span reaches it, and breaks the line once it is a column wide.
+        const bool gapInView = view.to >= series.stats.gaps[0].from;
+        EXPECT_EQ(GapsInFrame(series, view).size(), gapInView ? 1u : 0u) << "span " << spans.back();
+        const bool wide = (std::int64_t{1440} * 60 + 60) * static_cast<std::int64_t>(view.columns) >=
+                          std::int64_t{view.to} - view.from;
+        EXPECT_EQ(lines.size(), gapInView && wide ? 2u : 1u) << "span " << spans.back();
+    }
+    EXPECT_EQ(*std::min_element(spans.begin(), spans.end()), kShortestSpan);
+    EXPECT_EQ(spans.back(), std::int64_t{full.to} - full.from);  // all the way out again
+}
+
+TEST(SeriesPlot, ZoomAndPanStayInsideTheWhole) {
+    const PlotFrame full{1000, 11000, 100};
+    struct Case {
+        const char* what;
+        PlotFrame result;
+        SecondStamp from, to;
+    };
+    const PlotFrame half{3000, 8000, 100};
+    const Case cases[] = {
+        {"halved about its middle", ZoomFrame(full, full, 0.5, 6000), 3500, 8500},
+        {"halved about a place: it keeps its place", ZoomFrame(full, full, 0.5, 3000), 2000, 7000},
+        {"zoomed out past the whole", ZoomFrame(half, full, 4, 5000), 1000, 11000},
+        {"zoomed out about its end: held at the start", ZoomFrame(half, full, 1.5, 8000), 1000, 8500},
+        {"never shorter than the shortest span", ZoomFrame(full, full, 1e-9, 5000), 4992, 5012},
+        {"moved later", PanFrame(half, full, 1000), 4000, 9000},
+        {"moved past the end", PanFrame(half, full, 100000), 6000, 11000},
+        {"moved before the start", PanFrame(half, full, -100000), 1000, 6000},
+        {"a single time tag is shown with an hour around it", FitFrame({5000, 5000, 100}), 3200, 6800},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.result.from, c.from) << c.what;
+        EXPECT_EQ(c.result.to, c.to) << c.what;
+        EXPECT_EQ(c.result.columns, 100u) << c.what;
+    }
+}
+
+TEST(SeriesPlot, AZoomedFrameDrawsItsPointsAndOneOnEachSide) {
+    const NameSeries series = SeriesOf(Flat(kStart, 60, 100, 1));
+    const auto lines = PlotLines(series, {kStart + 600, kStart + 1200, 800});
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].size(), 13u);  // 11 inside, one before and one after
+    EXPECT_EQ(lines[0].front().stamp, kStart + 540);
+    EXPECT_EQ(lines[0].back().stamp, kStart + 1260);
+    EXPECT_TRUE(PlotLines(series, {kStart + 10 * 86400, kStart + 11 * 86400, 800}).size() == 1u);
+    EXPECT_EQ(Decimate(series.points, {kStart - 7200, kStart - 3600, 800}).size(), 1u);  // the first one after it
+}
+
+}  // namespace
+}  // namespace vireo
