@@ -230,6 +230,7 @@ void TfrmMain::FormClose() {
     // A running import ends before its next value.
     FControl.stop = true;
     FControl.closing = true;
+    FCancelRead = true;  // a reading for sensors ends before its next line
     Timer1->stop();
     if (FHelpViewer) FHelpViewer->close();
     if (FRunDepth > 0) {

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -24,6 +25,7 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
+class QProgressDialog;
 class QPushButton;
 class QStatusBar;
 class QTimer;
@@ -148,6 +150,10 @@ public:
     /// The lines of the message list, newest first.
     std::vector<std::string> MemoLines() const;
     bool ImportRunning() const { return FRunDepth > 0; }
+    /// True while "Read File for Sensors" reads a log file.
+    bool ReadingSensors() const { return FReadingSensors; }
+    /// Stops the reading of "Read File for Sensors": the lists stay as they were.
+    void CancelReadFile();
 
     // Actions.
     QAction* FileLogOpen1 = nullptr;
@@ -175,6 +181,7 @@ public:
     QMenu* File1 = nullptr;
     QMenu* Database1 = nullptr;
     QMenu* Options1 = nullptr;
+    QMenu* View1 = nullptr;
     QMenu* Help1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
 
@@ -194,7 +201,9 @@ public:
     QPushButton* btnImport = nullptr;
     QPushButton* btnPreview = nullptr;
     QPushButton* btnShowImported = nullptr;
+    QLabel* lblDBCaption = nullptr;
     QLabel* lblDB = nullptr;
+    QLabel* lblAvailSizeCaption = nullptr;
     QLabel* DBAvailSizePecent = nullptr;
     QPlainTextEdit* Memo = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
@@ -202,6 +211,7 @@ public:
     QLabel* StatusPanel0 = nullptr;  // import time
     QLabel* StatusPanel1 = nullptr;  // line count and long hints
     QTimer* Timer1 = nullptr;
+    QProgressDialog* dlgReadFile = nullptr;  // while "Read File for Sensors" reads
 
     // Fields.
     ProfileFile FSettings;
@@ -240,6 +250,20 @@ private:
     bool RefuseDatabaseFile(const std::string& path);
     void InsertMemoLine(const std::string& line);
     void SetImportIdle();
+    /// Enables the actions that read the log or the database on the window's
+    /// thread only while no import runs and no log file is read for sensors.
+    void UpdateRunGuard();
+    /// True, after a message box, while an import runs or a log file is read
+    /// for sensors: no other reading of the log or the database starts then.
+    bool RefuseWhileBusy();
+    /// The sensor names of `path`, read on a worker thread while the window
+    /// answers; `cancelled` when the user stopped the reading.
+    struct SensorReading {
+        std::vector<std::string> names;
+        std::string error;
+        bool cancelled = false;
+    };
+    SensorReading ReadSensorsAside(const std::string& path, bool prnFile);
     /// The request of a run from the window's state, after the checks; false
     /// when the run is not to start.
     bool PrepareRun(ImportRequest& request);
@@ -263,6 +287,9 @@ private:
     bool FHintHandler = false;
     bool FClosed = false;
     bool FReleasePending = false;
+    bool FConnected = false;  // what Connect and Disconnect offer
+    bool FReadingSensors = false;
+    std::atomic<bool> FCancelRead{false};
     int FRunDepth = 0;
 };
 

@@ -144,6 +144,16 @@ void TfrmMain::BuildMenus() {
     Options1->addAction(MenuItemFor(OptionsCheckImport, {}, {}, this));
     Options1->addAction(MenuItemFor(OptionsSaveRejects, {}, {}, this));
 
+    // The looks at the data, each with a key of its own.
+    View1 = menuBar()->addMenu(QStringLiteral("&View"));
+    View1->setObjectName(QStringLiteral("View1"));
+    QAction* previewItem = MenuItemFor(LogPreview1, QStringLiteral("&Preview"), {}, this);
+    previewItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    View1->addAction(previewItem);
+    QAction* importedItem = MenuItemFor(ShowImported1, QStringLiteral("Show &Imported Data"), {}, this);
+    importedItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    View1->addAction(importedItem);
+
     Help1 = menuBar()->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     Help1->addAction(HelpContents1);
@@ -152,7 +162,7 @@ void TfrmMain::BuildMenus() {
 
     // Menu items show no tooltips (one would repeat the caption and cover the
     // next item): their hints go to the status bar only.
-    for (QMenu* menu : {File1, Database1, Options1, Help1}) menu->setToolTipsVisible(false);
+    for (QMenu* menu : {File1, Database1, Options1, View1, Help1}) menu->setToolTipsVisible(false);
 }
 
 void TfrmMain::BuildToolBar() {

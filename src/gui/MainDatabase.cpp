@@ -54,8 +54,8 @@ std::vector<StationSensorName> SensorListNames(const QListWidget* list) {
 }  // namespace
 
 void TfrmMain::SetConnectedState(bool connected) {
-    DBConnect1->setEnabled(!connected);
-    DBDisconnect1->setEnabled(connected);
+    FConnected = connected;
+    UpdateRunGuard();
 }
 
 void TfrmMain::ShowDataStoreUsage(const std::string& alias) {
@@ -120,6 +120,7 @@ void TfrmMain::ConnectAtStart() {
 }
 
 void TfrmMain::DBConnect1Execute() {
+    if (RefuseWhileBusy()) return;
     CreateLoginForm();
     TMyLoginForm& form = *FLoginForm;
     form.DBAlias = FConnection.FDataSource;
@@ -156,10 +157,14 @@ void TfrmMain::DBConnect1Execute() {
 }
 
 void TfrmMain::DBDisconnect1Execute() {
+    if (RefuseWhileBusy()) return;
     if (ImportDatabase) ImportDatabase->Close();
     if (ImportSession) ImportSession->Close();
     SetConnectedState(false);
     lblDB->clear();
+    // Nothing is connected: no free share is known.
+    FFreeShare = {};
+    DBAvailSizePecent->clear();
     {
         const QSignalBlocker quiet(cbxStations);
         cbxStations->clear();
@@ -211,6 +216,9 @@ void TfrmMain::LoadSensors(const std::string& stationId) {
     FillSensorList(lbxSensors, sensors);
 }
 
-void TfrmMain::cbxStationsChange() { LoadSensors(ToBytes(cbxStations->currentText())); }
+void TfrmMain::cbxStationsChange() {
+    if (RefuseWhileBusy()) return;
+    LoadSensors(ToBytes(cbxStations->currentText()));
+}
 
 }  // namespace vireo::gui

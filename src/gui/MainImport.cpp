@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <cstdio>
 
 #include "db/DataWriter.h"
@@ -17,21 +18,31 @@
 #include "import/DryRun.h"
 #include "import/RejectsFile.h"
 #include "import/UnpairableEntries.h"
+#include "scan/Chronos.h"
+#include "scan/Regional.h"
 
 namespace vireo::gui {
+
+namespace {
+
+/// A time tag as the window writes dates and times: in the regional formats.
+std::string RegionalTimeTag(DateTime timeTag) {
+    const CalendarStamp at = SplitDateTime(timeTag);
+    return DateTimeText(at.year, at.month, at.day, at.hours, at.minutes, at.seconds);
+}
+
+}  // namespace
 
 /// The window's side of a running import.
 class TfrmMain::RunObserver : public ImportObserver {
 public:
-    explicit RunObserver(TfrmMain& window) : window_(window) {}
+    /// `countCaption` stands before the line count in the status bar.
+    RunObserver(TfrmMain& window, QString countCaption) : window_(window), countCaption_(std::move(countCaption)) {}
 
-    void RunStarted() override {
-        window_.OptionsImport->setEnabled(false);
-        window_.OptionsStop->setEnabled(true);
-    }
+    void RunStarted() override { window_.UpdateRunGuard(); }
     void ProgressChanged(int percent) override { window_.ProgressBar1->setValue(std::min(percent, 100)); }
     void LineCounted(std::int64_t count) override {
-        window_.StatusPanel1->setText(QStringLiteral("Imported Record Count: ") + QString::number(count));
+        window_.StatusPanel1->setText(countCaption_ + QString::number(count));
     }
     // The one place where the window handles other events during a run: Stop,
     // the timer, clicks, and the closing of the window.
@@ -40,11 +51,42 @@ public:
 
 private:
     TfrmMain& window_;
+    QString countCaption_;
 };
 
+void TfrmMain::UpdateRunGuard() {
+    const bool idle = !ImportRunning() && !FReadingSensors;
+    for (QAction* action :
+         {OptionsImport, OptionsCheckImport, FileLogOpen1, FileOpenSensors1, LogPreview1, ShowImported1}) {
+        action->setEnabled(idle);
+    }
+    OptionsStop->setEnabled(ImportRunning());
+    // Connect and Disconnect would change the connection under the run.
+    DBConnect1->setEnabled(idle && !FConnected);
+    DBDisconnect1->setEnabled(idle && FConnected);
+    btnReadFile->setEnabled(idle);
+    cbxStations->setEnabled(idle);  // a station's sensors are read from the database
+}
+
+bool TfrmMain::RefuseWhileBusy() {
+    if (ImportRunning()) {
+        FDialogs->ShowMessage(MessageKind::Information, "Please wait until the import has finished.",
+                              MessageButtons::Ok);
+        return true;
+    }
+    if (FReadingSensors) {
+        FDialogs->ShowMessage(MessageKind::Information, "Please wait until the log file has been read.",
+                              MessageButtons::Ok);
+        return true;
+    }
+    return false;
+}
+
 void TfrmMain::SetImportIdle() {
-    OptionsImport->setEnabled(true);
-    OptionsStop->setEnabled(false);
+    // A run ends here once its outermost call has returned; until then the
+    // window stays as the run set it.
+    UpdateRunGuard();
+    if (ImportRunning()) return;
     if (!FClosed) FControl.stop = false;
     ProgressBar1->setValue(0);
 }
@@ -106,20 +148,20 @@ bool TfrmMain::EndRun(RejectsFile* rejects, std::string& rejectsError) {
 }
 
 void TfrmMain::OptionsImportExecute() {
+    if (RefuseWhileBusy()) return;
     ImportRequest request;
     if (!PrepareRun(request)) return;
     std::unique_ptr<RejectsFile> rejects;
     if (!OpenRejects(rejects, request.logFile)) return;
     request.rejects = rejects.get();
 
-    OptionsImport->setEnabled(false);
-    OptionsStop->setEnabled(true);
     FImportStart = std::chrono::steady_clock::now();
     FControl.stop = false;
     FControl.closing = false;
 
-    RunObserver observer(*this);
+    RunObserver observer(*this, QStringLiteral("Imported Record Count: "));
     ++FRunDepth;
+    UpdateRunGuard();
     const ImportResult result = RunImport(request, *FSensorPairs, *FDataQuery, *this, observer, FControl);
     --FRunDepth;
 
@@ -130,6 +172,7 @@ void TfrmMain::OptionsImportExecute() {
 }
 
 void TfrmMain::OptionsCheckImportExecute() {
+    if (RefuseWhileBusy()) return;
     ImportRequest request;
     if (!PrepareRun(request)) return;
     std::unique_ptr<RejectsFile> rejects;
@@ -139,13 +182,15 @@ void TfrmMain::OptionsCheckImportExecute() {
     FImportStart = std::chrono::steady_clock::now();
     FControl.stop = false;
     FControl.closing = false;
-    RunObserver observer(*this);
+    // The check imports nothing: its status line counts the lines it read.
+    RunObserver observer(*this, QStringLiteral("Checked Record Count: "));
     ++FRunDepth;
+    UpdateRunGuard();
     const DryRunReport report = RunDryRun(request, *ImportDatabase, observer, FControl);
     --FRunDepth;
     std::string rejectsError;
     if (!EndRun(rejects.get(), rejectsError)) return;
-    FDialogs->ShowReport("Check Import", DryRunTable(report));
+    FDialogs->ShowReport("Check Import", DryRunTable(report, &RegionalTimeTag));
     if (!report.error.empty()) FDialogs->ShowMessage(MessageKind::Error, report.error, MessageButtons::Ok);
     if (!rejectsError.empty()) FDialogs->ShowMessage(MessageKind::Error, rejectsError, MessageButtons::Ok);
 }
@@ -174,7 +219,7 @@ void TfrmMain::OptionsStopExecute() {
 }
 
 void TfrmMain::Timer1Timer() {
-    if (OptionsImport->isEnabled()) return;  // the last elapsed time stays shown
+    if (!OptionsStop->isEnabled()) return;  // no run: the last elapsed time stays shown
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - FImportStart).count();
     const long long seconds = elapsed < 0 ? 0 : elapsed;

@@ -165,14 +165,23 @@ void TfrmMain::BuildControls() {
     DBAvailSizePecent->setMinimumWidth(36);
     statusRow->addWidget(statusCaption);
     statusRow->addStretch();
-    statusRow->addWidget(new QLabel(QStringLiteral("Data Storage: ")));
+    // A screen reader reads the value labels' texts; the captions beside them
+    // are their labels.
+    lblDBCaption = Named(Caption(QStringLiteral("Data Storage: "), lblDB), "lblDBCaption");
+    lblAvailSizeCaption =
+        Named(Caption(QStringLiteral("Available Size (%):"), DBAvailSizePecent), "lblAvailSizeCaption");
+    statusRow->addWidget(lblDBCaption);
     statusRow->addWidget(lblDB);
     statusRow->addSpacing(12);
-    statusRow->addWidget(new QLabel(QStringLiteral("Available Size (%):")));
+    statusRow->addWidget(lblAvailSizeCaption);
     statusRow->addWidget(DBAvailSizePecent);
     page->addWidget(status);
 
+    // The message list is read, not typed into: Tab moves on to the next control.
     Memo = Named(new QPlainTextEdit, "Memo");
+    Memo->setReadOnly(true);
+    Memo->setTabChangesFocus(true);
+    Memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -225,12 +234,15 @@ void TfrmMain::NameControls() {
         {btnImport, "Start Importing"},
         {btnPreview, "Preview"},
         {btnShowImported, "Show Imported Data"},
-        {lblDB, "Data Storage"},
-        {DBAvailSizePecent, "Available Size (%)"},
+        {lblDBCaption, "Data Storage"},
+        {lblAvailSizeCaption, "Available Size (%)"},
         {Memo, "Status"},
         {ProgressBar1, "Progress"},
     };
     for (const auto& row : names) row.widget->setAccessibleName(QString::fromLatin1(row.name));
+    // The value labels keep their texts as what is read, and are described by their captions.
+    lblDB->setAccessibleDescription(QStringLiteral("Data Storage"));
+    DBAvailSizePecent->setAccessibleDescription(QStringLiteral("Available Size (%)"));
 }
 
 }  // namespace vireo::gui

@@ -1,11 +1,15 @@
 // The log file and its sensor names, the import list and its settings file.
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QProgressDialog>
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 
 #include "db/Catalogue.h"
 #include "db/Database.h"
@@ -16,7 +20,6 @@
 #include "import/ImportList.h"
 #include "import/ImportSettingsFile.h"
 #include "import/UnpairableEntries.h"
-#include "logfile/LogLineReader.h"
 #include "logfile/SensorDiscovery.h"
 #include "scan/AsciiCase.h"
 
@@ -83,6 +86,7 @@ void TfrmMain::AddLogSensor(const std::string& name) {
 }
 
 void TfrmMain::FileLogOpen1Execute() {
+    if (RefuseWhileBusy()) return;
     const std::optional<std::string> path =
         FDialogs->OpenFile({"Open Log File", kLogFileFilter, "log", StartFolder(FConnection.FLastLogFolder)});
     if (!path) return;
@@ -92,7 +96,7 @@ void TfrmMain::FileLogOpen1Execute() {
 }
 
 void TfrmMain::btnReadFileClick() {
-    FPrnFile = false;
+    if (RefuseWhileBusy()) return;
     const QString named = edtLogfile->text();
     // The same file (without regard to case) is not read again.
     if (named.compare(FromPath(FLastLogFile), Qt::CaseInsensitive) == 0) return;
@@ -102,31 +106,80 @@ void TfrmMain::btnReadFileClick() {
     }
     const std::string path = ToPath(named);
     if (RefuseDatabaseFile(path)) return;
-    FPrnFile = IsPrnFile(path);
 
+    const bool prnFile = IsPrnFile(path);
+    const SensorReading reading = ReadSensorsAside(path, prnFile);
+    if (reading.cancelled) return;  // the lists stay as they were; the file is read again at the next click
+
+    FPrnFile = prnFile;
     lbxImport->clear();
     lbxLogSensors->clear();
-    // A stop request of a running import is not lost by reading another file.
-    if (!ImportRunning()) FControl.stop = false;
+    FControl.stop = false;
     ProgressBar1->setValue(0);
-
-    LogSensorCollector collector(FPrnFile);
-    try {
-        LogLineReader reader(path);
-        std::string_view line;
-        while (reader.ReadLine(line)) {
-            if (!collector.TakeLine(line)) break;
-        }
-    } catch (const std::exception& error) {
-        // The names found before the failure stay listed; the file is read
-        // again at the next click.
-        for (const std::string& name : collector.SortedNames()) AddLogSensor(name);
-        FDialogs->ShowMessage(MessageKind::Error, error.what(), MessageButtons::Ok);
+    // After a failure the names found before it are listed; the file is read
+    // again at the next click.
+    for (const std::string& name : reading.names) AddLogSensor(name);
+    if (!reading.error.empty()) {
+        FDialogs->ShowMessage(MessageKind::Error, reading.error, MessageButtons::Ok);
         return;
     }
-    for (const std::string& name : collector.SortedNames()) AddLogSensor(name);
     FLastLogFile = path;
     FConnection.FLastLogFolder = FolderOf(path);
+}
+
+TfrmMain::SensorReading TfrmMain::ReadSensorsAside(const std::string& path, bool prnFile) {
+    FReadingSensors = true;
+    FCancelRead = false;
+    UpdateRunGuard();
+
+    // A short reading passes without a dialog; a long one shows its progress
+    // and a Cancel button, modal to the window.
+    QProgressDialog dialog(QStringLiteral("Reading ") + FromPath(path) + QStringLiteral(" ..."),
+                           QStringLiteral("Cancel"), 0, 1000, this);
+    dialog.setObjectName(QStringLiteral("dlgReadFile"));
+    dialog.setWindowTitle(QStringLiteral("Read File for Sensors"));
+    dialog.setAccessibleName(QStringLiteral("Read File for Sensors"));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumDuration(400);
+    dialog.setValue(0);
+    connect(&dialog, &QProgressDialog::canceled, this, &TfrmMain::CancelReadFile);
+    dlgReadFile = &dialog;
+
+    SensorReading reading;
+    QEventLoop done;
+    std::thread worker([&] {
+        DiscoveryControl control;
+        control.cancel = &FCancelRead;
+        control.progress = [&dialog](std::uint64_t bytes, std::uint64_t size) {
+            if (size == 0) return;
+            const int value = static_cast<int>(std::min(bytes, size) * 1000 / size);
+            // Dropped with the dialog should it be gone before it arrives.
+            QMetaObject::invokeMethod(
+                &dialog, [&dialog, value] { dialog.setValue(value); }, Qt::QueuedConnection);
+        };
+        LogSensorCollector collector(prnFile);
+        try {
+            CollectSensorNames(path, prnFile, collector, control);
+        } catch (const std::exception& error) {
+            reading.error = error.what();
+        }
+        reading.names = collector.SortedNames();
+        QMetaObject::invokeMethod(&done, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    done.exec();
+    worker.join();
+
+    dlgReadFile = nullptr;
+    reading.cancelled = FCancelRead;
+    FReadingSensors = false;
+    UpdateRunGuard();
+    return reading;
+}
+
+void TfrmMain::CancelReadFile() {
+    if (FReadingSensors) FCancelRead = true;
 }
 
 void TfrmMain::SelectAdd1Execute() {
@@ -169,6 +222,7 @@ void TfrmMain::btnSensorDeleteClick() {
 }
 
 void TfrmMain::FileOpenSensors1Execute() {
+    if (RefuseWhileBusy()) return;
     const std::optional<std::string> path =
         FDialogs->OpenFile({"Open Sensor Import File", "Sensor Import Files(*.sfg)|*.sfg|All Files|*.*", "sfg", {}});
     if (!path || RefuseDatabaseFile(*path)) return;

@@ -49,6 +49,7 @@ TfrmPreview* TfrmMain::OpenPreview(const std::vector<std::string>& names, const 
 }
 
 void TfrmMain::LogPreview1Execute() {
+    if (RefuseWhileBusy()) return;
     const std::vector<std::string> names = SelectedTexts(lbxLogSensors);
     if (names.empty()) {
         FDialogs->ShowMessage(MessageKind::Information, "Please select one or more log sensors.", MessageButtons::Ok);
@@ -58,6 +59,7 @@ void TfrmMain::LogPreview1Execute() {
 }
 
 void TfrmMain::ShowImported1Execute() {
+    if (RefuseWhileBusy()) return;
     const std::vector<std::string> entries = SelectedTexts(lbxImport);
     const ImportEntryParts pair = entries.empty() ? ImportEntryParts{} : SplitImportEntry(entries.front());
     if (!pair.matched) {
@@ -66,11 +68,6 @@ void TfrmMain::ShowImported1Execute() {
     }
     if (!ImportDatabase || !ImportDatabase->Connected()) {
         FDialogs->ShowMessage(MessageKind::Information, "Please connect to the database first.", MessageButtons::Ok);
-        return;
-    }
-    if (ImportRunning()) {
-        FDialogs->ShowMessage(MessageKind::Information, "Please wait until the import has finished.",
-                              MessageButtons::Ok);
         return;
     }
     // The rows are read on the window's thread, once the log has been read:

@@ -53,7 +53,6 @@ TfrmPreview::TfrmPreview(QWidget* parent, UserDialogs* dialogs) : QDialog(parent
 
     chartView = new TSeriesChart;
     chartView->setObjectName(QStringLiteral("chvPreview"));
-    chartView->setAccessibleName(QStringLiteral("Chart"));
     chartView->setMinimumHeight(220);
 
     progress = new QProgressBar;
@@ -116,6 +115,20 @@ TfrmPreview::TfrmPreview(QWidget* parent, UserDialogs* dialogs) : QDialog(parent
     auto* page = new QVBoxLayout(this);
     page->addLayout(progressRow);
     page->addWidget(split, 1);
+    // Keyboard and screen reader: every part named, Tab leaves the table, and
+    // a Close button besides Escape.
+    progress->setAccessibleName(QStringLiteral("Reading progress"));
+    btnCancel->setAccessibleName(QStringLiteral("Cancel reading"));
+    lblState->setAccessibleName(QStringLiteral("State"));
+    chartView->setAccessibleName(QStringLiteral("Chart of the values over time"));
+    tblStats->setAccessibleName(QStringLiteral("Statistics"));
+    tblStats->setTabKeyNavigation(false);
+    lbxNotes->setAccessibleName(QStringLiteral("Gaps and refused values"));
+    auto* btnClose = new QPushButton(QStringLiteral("Close"));
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    btnClose->setAutoDefault(false);
+    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
+    buttonRow->addWidget(btnClose);
     page->addLayout(buttonRow);
 }
 

@@ -185,7 +185,10 @@ void QtUserDialogs::ShowReport(const std::string& title, const std::string& text
     auto* layout = new QVBoxLayout(&dialog);
     auto* report = new QPlainTextEdit(FromBytes(text), &dialog);
     report->setObjectName(QStringLiteral("Report"));
+    report->setAccessibleName(FromBytes(title) + QStringLiteral(" report"));
     report->setReadOnly(true);
+    report->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    report->setTabChangesFocus(true);
     report->setLineWrapMode(QPlainTextEdit::NoWrap);
     report->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(report);

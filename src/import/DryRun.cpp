@@ -248,7 +248,9 @@ ImportCounts ForecastCounts(const DryRunReport& report) {
     return counts;
 }
 
-std::string DryRunTable(const DryRunReport& report) {
+std::string DryRunTable(const DryRunReport& report) { return DryRunTable(report, &IsoText); }
+
+std::string DryRunTable(const DryRunReport& report, std::string (*timeTagText)(DateTime)) {
     std::vector<std::vector<std::string>> rows;
     std::vector<std::string> heading{"Entry", "Insert", "Update", "Unchanged"};
     if (report.keepEdits) heading.push_back("Kept");
@@ -263,8 +265,8 @@ std::string DryRunTable(const DryRunReport& report) {
         if (report.keepEdits) row.push_back(std::to_string(e.kept));
         for (std::int64_t n : {e.noTimeTag, e.notANumber, e.outOfRange}) row.push_back(std::to_string(n));
         row.push_back("");
-        row.push_back(e.first ? IsoText(*e.first) : "");
-        row.push_back(e.last ? IsoText(*e.last) : "");
+        row.push_back(e.first ? timeTagText(*e.first) : "");
+        row.push_back(e.last ? timeTagText(*e.last) : "");
         rows.push_back(std::move(row));
         total.insert += e.insert, total.update += e.update, total.unchanged += e.unchanged, total.kept += e.kept;
         total.noTimeTag += e.noTimeTag, total.notANumber += e.notANumber, total.outOfRange += e.outOfRange;

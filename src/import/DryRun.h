@@ -63,8 +63,10 @@ DryRunReport RunDryRun(const ImportRequest& request, Database& database, ImportO
 /// refuse cannot be known: "not written" stays 0.
 ImportCounts ForecastCounts(const DryRunReport& report);
 
-/// The report as a table of text lines, for a terminal and the window.
+/// The report as a table of text lines, for a terminal and the window; the
+/// time tags as `timeTagText` writes them (ISO 8601 without it).
 std::string DryRunTable(const DryRunReport& report);
+std::string DryRunTable(const DryRunReport& report, std::string (*timeTagText)(DateTime));
 /// The report as one JSON object (UTF-8).
 std::string DryRunJson(const DryRunReport& report);
 

@@ -90,7 +90,19 @@ class DiscoveryVisitor : public LogValueVisitor {
 public:
     static constexpr bool kNamesOnly = true;
 
-    explicit DiscoveryVisitor(LogSensorCollector& collector, bool prnFile) : collector_(collector), prnFile_(prnFile) {}
+    DiscoveryVisitor(LogSensorCollector& collector, bool prnFile, const DiscoveryControl& control,
+                     const LogValueReader& reader)
+        : collector_(collector), prnFile_(prnFile), control_(control), reader_(reader) {}
+
+    bool GoOn() {
+        if (control_.progress && reader_.BytesConsumed() - reported_ >= kDiscoveryProgressStep) {
+            reported_ = reader_.BytesConsumed();
+            control_.progress(reported_, reader_.FileSize());
+        }
+        stopped_ = control_.cancel != nullptr && control_.cancel->load(std::memory_order_relaxed);
+        return !stopped_;
+    }
+    bool Stopped() const noexcept { return stopped_; }
 
     CommentAction CommentLine(const LogLine&, const std::vector<std::string>* headings) {
         if (!prnFile_) return CommentAction::Skip;
@@ -107,15 +119,26 @@ public:
 private:
     LogSensorCollector& collector_;
     bool prnFile_;
+    const DiscoveryControl& control_;
+    const LogValueReader& reader_;
+    std::uint64_t reported_ = 0;
+    bool stopped_ = false;
 };
 
 }  // namespace
 
-std::vector<std::string> ReadSensorNames(const std::string& path, bool prnFile) {
+bool CollectSensorNames(const std::string& path, bool prnFile, LogSensorCollector& collector,
+                        const DiscoveryControl& control) {
     LogValueReader reader(path, prnFile);
-    LogSensorCollector collector(prnFile);
-    DiscoveryVisitor visitor(collector, prnFile);
+    DiscoveryVisitor visitor(collector, prnFile, control, reader);
     reader.Read(visitor);
+    if (control.progress) control.progress(reader.BytesConsumed(), reader.FileSize());
+    return !visitor.Stopped();
+}
+
+std::vector<std::string> ReadSensorNames(const std::string& path, bool prnFile) {
+    LogSensorCollector collector(prnFile);
+    CollectSensorNames(path, prnFile, collector, {});
     return collector.SortedNames();
 }
 

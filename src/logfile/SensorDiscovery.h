@@ -1,5 +1,8 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,6 +50,23 @@ private:
     LineValueWalk walk_;
     LogRecord value_;
 };
+
+/// How a discovery reports and is stopped. Both may be left empty.
+struct DiscoveryControl {
+    /// Called from the reading thread every kDiscoveryProgressStep bytes and at
+    /// the end: bytes read so far, size of the file.
+    std::function<void(std::uint64_t, std::uint64_t)> progress;
+    /// Tested before each line: true stops the reading.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+inline constexpr std::uint64_t kDiscoveryProgressStep = 1u << 20;
+
+/// Discovery into `collector`, which keeps the names found before a failure or
+/// a stop. False when `control` stopped the reading before the file's end.
+/// Throws LogFileError when the file cannot be opened or read.
+bool CollectSensorNames(const std::string& path, bool prnFile, LogSensorCollector& collector,
+                        const DiscoveryControl& control);
 
 /// Discovery: reads the log file from top to bottom and gives every distinct
 /// sensor name in the order of the log sensor list. Comment lines are skipped,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -167,6 +168,37 @@ TEST_F(ReadSensorNamesTest, EveryLineEndEndsALine) {
     const std::string prn =
         folder_.Write("ends.prn", "\"DATE\" \"TIME\" \"STAGE\" \"BATT\"\r06/15/2005 12:30:00 1 2\r");
     EXPECT_EQ(ReadSensorNames(prn, true), (Names{"BATT", "STAGE"}));
+}
+
+TEST_F(ReadSensorNamesTest, ACollectionReportsItsProgressAndStopsWhenCancelled) {
+    std::string text;
+    for (int i = 0; i < 60000; ++i) text += "TEMP,06/15/2005,12:30:00,21.5,G\nBATT,06/15/2005,12:30:00,13.5,G\n";
+    const std::string path = folder_.Write("big.log", text);
+    struct Row {
+        bool cancelAtStart;
+        bool completed;
+        Names names;
+    };
+    for (const Row& row : {Row{false, true, {"BATT", "TEMP"}}, Row{true, false, {}}}) {
+        SCOPED_TRACE(row.cancelAtStart);
+        std::atomic<bool> cancel{row.cancelAtStart};
+        std::vector<std::uint64_t> reported;
+        DiscoveryControl control;
+        control.cancel = &cancel;
+        control.progress = [&](std::uint64_t bytes, std::uint64_t size) {
+            EXPECT_EQ(size, text.size());
+            reported.push_back(bytes);
+        };
+        LogSensorCollector collector(false);
+        EXPECT_EQ(CollectSensorNames(path, false, collector, control), row.completed);
+        EXPECT_EQ(collector.SortedNames(), row.names);
+        ASSERT_FALSE(reported.empty());
+        EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
+        EXPECT_EQ(reported.back(), row.completed ? text.size() : 0u);
+        if (row.completed) {
+            EXPECT_GE(reported.size(), text.size() / kDiscoveryProgressStep);
+        }
+    }
 }
 
 TEST_F(ReadSensorNamesTest, MissingFileThrows) {
