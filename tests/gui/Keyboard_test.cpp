@@ -4,7 +4,6 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
-#include <QChartView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
