@@ -60,6 +60,21 @@ std::optional<TimeZone> ParseTimeZone(std::string_view text, std::string& error)
     }
 }
 
+std::optional<TimeZones> ParseTimeZones(std::string_view log, std::string_view database, std::string& error) {
+    TimeZones zones;
+    for (const auto& [text, zone] : {std::pair{log, &zones.log}, std::pair{database, &zones.database}}) {
+        if (text.empty()) continue;
+        const std::optional<TimeZone> parsed = ParseTimeZone(text, error);
+        if (!parsed) return std::nullopt;
+        *zone = *parsed;
+    }
+    if (zones.log.AsWritten() != zones.database.AsWritten()) {
+        error = "the log's time zone and the database's time base go together";
+        return std::nullopt;
+    }
+    return zones;
+}
+
 LocalTime LookUpLocal(const TimeZone& zone, std::int64_t local) {
     LocalTime found;
     if (zone.zone == nullptr) {
@@ -101,7 +116,7 @@ std::optional<SecondStamp> StampOfUnixSeconds(std::int64_t seconds) {
 }
 
 TimeTagConversion::Result TimeTagConversion::Convert(SecondStamp written) {
-    if (have_ && written == last_) return lastResult_;
+    if (cached_ && written == state_.last) return lastResult_;
     const LocalTime local = LookUpLocal(zones_.log, UnixSecondsOf(written));
     Result result;
     std::int64_t shift = 0;
@@ -112,9 +127,9 @@ TimeTagConversion::Result TimeTagConversion::Convert(SecondStamp written) {
         if (local.kind == LocalTime::Kind::Repeated) {
             shift = local.shift;
             result.repeated = true;
-            const bool sameRepeat = have_ && lastShift_ == shift;
+            const bool sameRepeat = state_.started && state_.shift == shift;
             // The clock stepped back within the repeated hour: its second pass.
-            result.secondPass = sameRepeat && (lastResult_.secondPass || written < last_);
+            result.secondPass = sameRepeat && (state_.secondPass || written < state_.last);
             if (result.secondPass) utc = local.latest;
         }
         const auto stamp = StampOfUnixSeconds(LocalAt(zones_.database, utc));
@@ -124,9 +139,8 @@ TimeTagConversion::Result TimeTagConversion::Convert(SecondStamp written) {
             result.state = Result::State::OutsideTimeBase;
         }
     }
-    have_ = true;
-    last_ = written;
-    lastShift_ = shift;
+    state_ = {true, written, shift, result.secondPass};
+    cached_ = true;
     lastResult_ = result;
     return result;
 }

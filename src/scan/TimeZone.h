@@ -43,6 +43,11 @@ struct TimeZones {
     bool Converts() const { return !log.AsWritten() && !database.AsWritten(); }
 };
 
+/// The two zones of their texts (empty: as written). Nothing, with why in
+/// `error`, when a text names no zone, or when only one of them is a zone:
+/// "the log's time zone and the database's time base go together".
+std::optional<TimeZones> ParseTimeZones(std::string_view log, std::string_view database, std::string& error);
+
 /// What a local time tag of a zone is: one instant, none (the clock jumped
 /// over it), or two (the clock went back over it).
 struct LocalTime {
@@ -62,6 +67,16 @@ std::int64_t LocalAt(const TimeZone& zone, std::int64_t utc);
 /// when the time base does not hold it).
 std::int64_t UnixSecondsOf(SecondStamp stamp);
 std::optional<SecondStamp> StampOfUnixSeconds(std::int64_t seconds);
+
+/// Where a conversion stands after a time tag: what the next one is compared
+/// with. A reading that goes on from the middle of a log starts from it.
+struct ConversionState {
+    bool started = false;    ///< a time tag has been converted
+    SecondStamp last = 0;    ///< the last time tag, as written
+    std::int64_t shift = 0;  ///< the repeat it lay in (LocalTime::shift); 0 when none
+    bool secondPass = false;
+    bool operator==(const ConversionState&) const = default;
+};
 
 /// Converts the time tags of one log, in the order the log writes them, from
 /// the log's zone to the database's time base. The hour the clock repeats when
@@ -84,13 +99,18 @@ public:
     /// The next time tag of the log, as the log writes it.
     Result Convert(SecondStamp written);
     const TimeZones& Zones() const { return zones_; }
+    const ConversionState& State() const { return state_; }
+    /// Goes on from where another conversion of the same log stood.
+    void Resume(const ConversionState& state) {
+        state_ = state;
+        cached_ = false;
+    }
 
 private:
     TimeZones zones_;
-    bool have_ = false;
-    SecondStamp last_ = 0;
+    ConversionState state_;
+    bool cached_ = false;  // lastResult_ is that of state_.last
     Result lastResult_;
-    std::int64_t lastShift_ = 0;  // the repeat the last time tag lay in; 0 when none
 };
 
 }  // namespace vireo
