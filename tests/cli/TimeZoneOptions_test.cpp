@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
 
 #include "cli/CliRun.h"
 #include "support/TempDir.h"
+#include "support/TestDataSource.h"
 
 namespace vireo::cli {
 namespace {
@@ -66,6 +68,32 @@ TEST(TimeZoneOptions, ValuesAndSummaryShowTheStoredTimeAndBadZonesAreRefused) {
         EXPECT_EQ(run.out, row.out);
         EXPECT_EQ(run.err, row.err);
     }
+}
+
+TEST(TimeZoneOptions, TheDryRunAndTheClosingLineCountTheHoursTheyTouch) {
+    testing::TempDir folder;
+    testing::TestDataSource source(testing::Backend::Sqlite);
+    source.ListInCatalogue({"ST01.TEMP"});
+    ::setenv("VIREO_TEST_ZONE_PASSWORD", source.Password().c_str(), 1);
+    const std::vector<std::string> args = {"import",          folder.WriteLines("nights.log", kNights),
+                                           "--pair",          "TEMP||ST01.TEMP",
+                                           "--log-time-zone", "Europe/Berlin",
+                                           "--db-time-zone",  "UTC",
+                                           "--dsn",           source.Name(),
+                                           "--user",          source.User(),
+                                           "--password-env",  "VIREO_TEST_ZONE_PASSWORD"};
+    std::vector<std::string> dry = args;
+    dry.push_back("--dry-run");
+    const testing::CliRun forecast = testing::RunCommand(dry);
+    EXPECT_EQ(forecast.status, 0) << forecast.err;
+    EXPECT_NE(forecast.out.find("\nRepeated hour: 2 values  time that does not exist: 1 values\n"), std::string::npos)
+        << forecast.out;
+    const testing::CliRun run = testing::RunCommand(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Lines: 6  inserted: 5  updated: 0  not written: 0  without time tag: 0  time that does "
+                           "not exist: 1\n"),
+              std::string::npos)
+        << run.out;
 }
 
 }  // namespace
