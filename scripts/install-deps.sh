@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libbenchmark-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libjpeg-dev
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql sqlite3 libsqlite3-dev libpq-dev
+  libhowardhinnant-date-dev tzdata
   postgresql-15 xvfb xauth locales
   lintian desktop-file-utils appstream man-db bash-completion x11-utils
 )

@@ -21,6 +21,7 @@
 #include "cli/ConsoleProgress.h"
 #include "cli/FollowOptions.h"
 #include "cli/LogFileArgument.h"
+#include "cli/ZoneOptions.h"
 #include "db/Capacity.h"
 #include "db/Catalogue.h"
 #include "db/DataWriter.h"
@@ -203,6 +204,7 @@ std::string ImportSummaryLine(const ImportResult& result) {
     line << "Lines: " << counts.lines << "  inserted: " << counts.inserted << "  updated: " << counts.updated
          << "  not written: " << counts.failed << "  without time tag: " << counts.withoutTimeTag;
     if (counts.outOfRange != 0) line << "  out of range: " << counts.outOfRange;
+    if (counts.timeDoesNotExist != 0) line << "  time that does not exist: " << counts.timeDoesNotExist;
     if (result.keepEdits || counts.kept != 0) line << "  kept: " << counts.kept;
     if (counts.notANumber != 0) line << "  not a number: " << counts.notANumber;
     if (counts.withoutPair != 0) line << "  without a pair: " << counts.withoutPair;
@@ -292,6 +294,7 @@ namespace {
 int RunImportCommand(CommandContext& context) {
     CliOptions options;
     AddConnectionOptions(options);
+    AddZoneOptions(options);
     options.Value("--list")
         .Value("--pair", true)
         .Value("--station")
@@ -316,7 +319,7 @@ int RunImportCommand(CommandContext& context) {
         return 2;
     }
     if (options.Has("--help") || options.Has("-h")) {
-        context.out << kUsage << "\n" << kHelp << "\n" << kConnectionHelp;
+        context.out << kUsage << "\n" << kHelp << kZoneHelp << "\n" << kConnectionHelp;
         return 0;
     }
     if (options.Positional().size() != 1 || options.Has("--list") == !options.All("--pair").empty()) {
@@ -385,6 +388,7 @@ int RunImportCommand(CommandContext& context) {
         context.err << "vireo-import import: --keep-edits and --no-keep-edits exclude each other\n" << kUsage;
         return 2;
     }
+    if (!CheckZoneOptions(options, "vireo-import import", context.err)) return 2;
     if (options.Has("--incremental")) {
         const std::optional<std::string> positions = PositionsPath(options, "import", context.err);
         if (!positions) return 2;
@@ -405,6 +409,9 @@ int RunImportCommand(CommandContext& context) {
     request.bulk = bulk.empty() ? connection->settings.FBulkImport : bulk != "off";
     request.keepEdits = KeepEditsOf(options, connection->settings);
     request.bulkDriverOnly = bulk == "odbc";
+    const std::optional<TimeZones> zones = ZonesOf(options, &connection->settings, "vireo-import import", context.err);
+    if (!zones) return 2;
+    request.zones = *zones;
     // Opening and closing a file of the connected database would drop the
     // locks the SQLite library holds for the connection.
     for (const std::string& file : {request.logFile, options.Get("--status-log"), options.Get("--rejects")}) {

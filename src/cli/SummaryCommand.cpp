@@ -10,6 +10,7 @@
 #include "cli/Cli.h"
 #include "cli/CliOptions.h"
 #include "cli/LogFileArgument.h"
+#include "cli/ZoneOptions.h"
 #include "db/TextEncoding.h"
 #include "import/ImportList.h"
 #include "preview/LogSeries.h"
@@ -35,7 +36,10 @@ constexpr const char* kHelp =
     "Without --pair every name of the file is listed. Time tags are printed as\n"
     "YYYY-MM-DD HH:MM:SS, intervals as HH:MM:SS (JSON: in seconds). The table\n"
     "prints the log's names and texts as the file holds them (as 'sensors' does);\n"
-    "JSON gives them in UTF-8, read as Windows-1252.\n";
+    "JSON gives them in UTF-8, read as Windows-1252.\n"
+    "With the two zones, time tags are those the database would store, and the\n"
+    "first and last as the log writes them stand beside them (FIRST IN LOG,\n"
+    "LAST IN LOG; JSON: firstInLog, lastInLog).\n";
 
 /// How many gaps and refused values of one name the table lists below it.
 constexpr std::size_t kListedPerName = 10;
@@ -44,9 +48,16 @@ std::string Padded(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
-void PrintTable(const LogSeriesReading& reading, std::ostream& out) {
-    const std::vector<std::string> heading = {"NAME", "COUNT",           "FIRST", "LAST",   "MIN",
-                                              "MAX",  "MEDIAN INTERVAL", "GAPS",  "REFUSED"};
+/// The log's first and last time tag, each after the stored one.
+void InsertLogTimes(std::vector<std::string>& row, std::string first, std::string last) {
+    row.insert(row.begin() + 4, std::move(last));
+    row.insert(row.begin() + 3, std::move(first));
+}
+
+void PrintTable(const LogSeriesReading& reading, bool converted, std::ostream& out) {
+    std::vector<std::string> heading = {"NAME", "COUNT",           "FIRST", "LAST",   "MIN",
+                                        "MAX",  "MEDIAN INTERVAL", "GAPS",  "REFUSED"};
+    if (converted) InsertLogTimes(heading, "FIRST IN LOG", "LAST IN LOG");
     std::vector<std::vector<std::string>> rows;
     for (const NameSeries& series : reading.series) {
         const SeriesStats& stats = series.stats;
@@ -56,6 +67,10 @@ void PrintTable(const LogSeriesReading& reading, std::ostream& out) {
                         any ? ShortestNumberText(stats.maximum) : "-",
                         stats.medianInterval > 0 ? DurationText(stats.medianInterval) : "-",
                         std::to_string(stats.gaps.size()), std::to_string(stats.refusedCount)});
+        if (converted) {
+            InsertLogTimes(rows.back(), any ? IsoTimeTagText(stats.firstWritten) : "-",
+                           any ? IsoTimeTagText(stats.lastWritten) : "-");
+        }
     }
     std::vector<std::size_t> widths(heading.size());
     for (std::size_t c = 0; c < heading.size(); ++c) {
@@ -101,7 +116,7 @@ std::string JsonLogText(std::string_view text) { return JsonText(Windows1252ToUt
 
 std::string JsonNumber(double value) { return std::isfinite(value) ? ShortestNumberText(value) : "null"; }
 
-void PrintJson(const std::string& path, const LogSeriesReading& reading, std::ostream& out) {
+void PrintJson(const std::string& path, const LogSeriesReading& reading, bool converted, std::ostream& out) {
     out << "{\"file\": " << JsonText(path) << ", \"size\": " << reading.fileSize << ", \"sensors\": [";
     bool firstSeries = true;
     for (const NameSeries& series : reading.series) {
@@ -110,8 +125,12 @@ void PrintJson(const std::string& path, const LogSeriesReading& reading, std::os
         out << (firstSeries ? "\n" : ",\n") << "  {\"name\": " << JsonLogText(series.name)
             << ", \"count\": " << stats.count
             << ", \"first\": " << (any ? JsonText(IsoTimeTagText(stats.first)) : "null")
-            << ", \"last\": " << (any ? JsonText(IsoTimeTagText(stats.last)) : "null")
-            << ", \"min\": " << (any ? JsonNumber(stats.minimum) : "null")
+            << ", \"last\": " << (any ? JsonText(IsoTimeTagText(stats.last)) : "null");
+        if (converted) {
+            out << ", \"firstInLog\": " << (any ? JsonText(IsoTimeTagText(stats.firstWritten)) : "null")
+                << ", \"lastInLog\": " << (any ? JsonText(IsoTimeTagText(stats.lastWritten)) : "null");
+        }
+        out << ", \"min\": " << (any ? JsonNumber(stats.minimum) : "null")
             << ", \"max\": " << (any ? JsonNumber(stats.maximum) : "null")
             << ", \"medianInterval\": " << (stats.medianInterval > 0 ? std::to_string(stats.medianInterval) : "null")
             << ", \"stepsBack\": " << stats.stepsBack << ",\n   \"gaps\": [";
@@ -140,13 +159,14 @@ void PrintJson(const std::string& path, const LogSeriesReading& reading, std::os
 int RunSummary(CommandContext& context) {
     CliOptions options;
     options.Value("--pair", true).Value("--format").Flag("--help").Flag("-h");
+    AddZoneOptions(options);
     std::string error;
     if (!options.Parse(context.args, error)) {
         context.err << kName << ": " << error << "\n" << kUsage;
         return 2;
     }
     if (options.Has("--help") || options.Has("-h")) {
-        context.out << kUsage << "\n" << kHelp;
+        context.out << kUsage << "\n" << kHelp << "\n" << kZoneHelp;
         return 0;
     }
     if (options.Positional().size() != 1) {
@@ -167,13 +187,17 @@ int RunSummary(CommandContext& context) {
         names.push_back(SplitImportEntry(entry).logSensor);
     }
     const std::string& path = options.Positional().front();
+    const std::optional<TimeZones> zones = ZonesOf(options, nullptr, kName, context.err);
+    if (!zones) return 2;
     if (!CheckLogFile(path, kName, context.err)) return 2;
+    SeriesReadControl control;
+    control.zones = *zones;
     // A file that cannot be read throws LogFileError; the dispatcher prints its text.
-    const LogSeriesReading reading = ReadLogSeries(path, names);
+    const LogSeriesReading reading = ReadLogSeries(path, names, control);
     if (format == "json") {
-        PrintJson(path, reading, context.out);
+        PrintJson(path, reading, zones->Converts(), context.out);
     } else {
-        PrintTable(reading, context.out);
+        PrintTable(reading, zones->Converts(), context.out);
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "cli/Cli.h"
 #include "cli/LogFileArgument.h"
+#include "cli/ZoneOptions.h"
 #include "logfile/LogNumber.h"
 #include "logfile/LogValueReader.h"
 #include "scan/Chronos.h"
@@ -31,7 +32,9 @@ void PrintHelp(std::ostream& out) {
            "  NAME<tab>YYYY-MM-DD HH:MM:SS<tab>VALUE\n"
            "Values that are not numbers (or too large for a double) and records without\n"
            "a real date and time are left out, as the import leaves them out.\n"
-           "In a .PRN file, a value named by a column heading is printed with that name.\n";
+           "In a .PRN file, a value named by a column heading is printed with that name.\n"
+           "Time tags are printed in the database's time base:\n\n"
+        << kZoneHelp;
 }
 
 /// Copies a text; the short ones (names, time tags) without a call of memcpy.
@@ -212,17 +215,20 @@ private:
     ValuePrinter printer_;
 };
 
-void PrintValues(const std::string& path, std::ostream& out) {
+void PrintValues(const std::string& path, const TimeZones& zones, std::ostream& out) {
     LogValueReader reader(path);
+    reader.SetTimeZones(zones);
     PrintedValues printed(out);
     reader.Read(printed);
 }
 
 int RunValues(CommandContext& context) {
+    const std::optional<TimeZones> zones = TakeZoneOptions(context.args, kName, context.err);
+    if (!zones) return 2;
     std::string path;
     if (int status = TakeLogFileArgument(context, kName, PrintUsage, PrintHelp, path); status >= 0) return status;
     // A file that cannot be read throws LogFileError; the dispatcher prints its text.
-    PrintValues(path, context.out);
+    PrintValues(path, *zones, context.out);
     return 0;
 }
 

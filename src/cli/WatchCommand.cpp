@@ -17,6 +17,7 @@
 #include "cli/CliConnection.h"
 #include "cli/FollowOptions.h"
 #include "cli/ImportCommand.h"
+#include "cli/ZoneOptions.h"
 #include "db/Capacity.h"
 #include "db/Catalogue.h"
 #include "db/StoreFiles.h"
@@ -151,6 +152,7 @@ std::string FileErrorText(const std::string& path, const std::string& error) {
 int RunWatchCommand(CommandContext& context) {
     CliOptions options;
     AddConnectionOptions(options);
+    AddZoneOptions(options);
     options.Value("--list").Value("--pattern").Value("--jobs").Value("--interval").Value("--state");
     options.Value("--station").Value("--status-log").Value("--rejects");
     options.Flag("--once").Flag("--details").Flag("--yes").Flag("--help").Flag("-h");
@@ -161,7 +163,7 @@ int RunWatchCommand(CommandContext& context) {
         return 2;
     }
     if (options.Has("--help") || options.Has("-h")) {
-        context.out << kUsage << "\n" << kHelp << "\n" << kConnectionHelp;
+        context.out << kUsage << "\n" << kHelp << kZoneHelp << "\n" << kConnectionHelp;
         return 0;
     }
     if (options.Positional().empty() || !options.Has("--list")) {
@@ -188,6 +190,7 @@ int RunWatchCommand(CommandContext& context) {
         context.err << "vireo-import watch: --keep-edits and --no-keep-edits exclude each other\n" << kUsage;
         return 2;
     }
+    if (!CheckZoneOptions(options, "vireo-import watch", context.err)) return 2;
     if (options.Has("--rejects")) {
         // Its files would be followed too, and their rows would be rejected into them.
         const std::filesystem::path rejectsFolder =
@@ -219,6 +222,9 @@ int RunWatchCommand(CommandContext& context) {
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
     request.keepEdits = KeepEditsOf(options, connection->settings);
+    const std::optional<TimeZones> zones = ZonesOf(options, &connection->settings, "vireo-import watch", context.err);
+    if (!zones) return 2;
+    request.zones = *zones;
     for (const std::string& file : {options.Get("--status-log"), options.Get("--rejects")}) {
         if (IsFileOfDataSource(connection->alias, file)) {
             context.err << DataSourceFileRefused(file) << "\n";

@@ -127,6 +127,13 @@ std::string FollowStartText(FollowStart start, const std::string& path) {
     return {};
 }
 
+std::string ZonesChangedText(const FollowRecord& record, const TimeZones& zones, const std::string& path) {
+    const auto text = [](const std::string& zone) { return zone.empty() ? std::string(kAsWritten) : zone; };
+    return "The time zones of the log file changed since the last import (" + text(record.logZone) + " to " +
+           text(record.databaseZone) + ", now " + zones.log.Text() + " to " + zones.database.Text() +
+           "), it is read again only with --from-start - " + path;
+}
+
 std::string FollowPath(const std::string& path) { return std::filesystem::absolute(path).lexically_normal().string(); }
 
 namespace {
@@ -169,6 +176,13 @@ FollowOutcome FollowFile(const std::string& path, const std::string& dataSource,
                          const KeepPosition& keeping, bool fromStart) {
     FollowOutcome outcome;
     const std::uint64_t listHash = ImportListHash(request.importList);
+    const std::string logZone = request.zones.Converts() ? request.zones.log.name : "";
+    const std::string databaseZone = request.zones.Converts() ? request.zones.database.name : "";
+    // Its time tags so far were stored in other zones: the rest would not fit them.
+    if (!fromStart && record != nullptr && (record->logZone != logZone || record->databaseZone != databaseZone)) {
+        outcome.result.error = ZonesChangedText(*record, request.zones, path);
+        return outcome;
+    }
     std::optional<FileLook> look;
     std::uint64_t headLength = 0;
     std::uint64_t headHash = 0;
@@ -201,7 +215,7 @@ FollowOutcome FollowFile(const std::string& path, const std::string& dataSource,
     request.logFile = path;
     request.completeLinesOnly = true;
     if (outcome.start == FollowStart::Continue || outcome.start == FollowStart::Unchanged)
-        request.from = LogReadStart{record->offset, record->lines, record->headings};
+        request.from = LogReadStart{record->offset, record->lines, record->headings, record->clock};
     else
         request.from.reset();
 
@@ -226,6 +240,9 @@ FollowOutcome FollowFile(const std::string& path, const std::string& dataSource,
         next.headLength = headLength;
         next.headHash = headHash;
         next.listHash = listHash;
+        next.logZone = logZone;
+        next.databaseZone = databaseZone;
+        next.clock = place.clock;
         return next;
     };
     KeepingObserver keepingObserver(observer, keeping,

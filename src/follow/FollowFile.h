@@ -65,6 +65,12 @@ FollowStart DecideStart(const FollowRecord* record, const FileLook& now,
 /// for the other starts.
 std::string FollowStartText(FollowStart start, const std::string& path);
 
+/// Why a followed file is not read: its record was reached with another log
+/// time zone or database time base than `zones` ("The time zones of the log
+/// file changed since the last import (Europe/Berlin to UTC, now as written
+/// to as written), it is read again only with --from-start - PATH").
+std::string ZonesChangedText(const FollowRecord& record, const TimeZones& zones, const std::string& path);
+
 /// One incremental import of one file.
 struct FollowOutcome {
     FollowStart start = FollowStart::New;

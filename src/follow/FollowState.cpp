@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <sstream>
 
@@ -19,6 +21,11 @@ namespace {
 // The first format had no import list in its records.
 constexpr const char* kFirstFormatLine = "vireo-import positions 1";
 constexpr const char* kFormatLine = "vireo-import positions 2";
+constexpr const char* kZonesFormatLine = "vireo-import positions 3";
+
+bool KeepsZones(const FollowRecord& r) { return !r.logZone.empty() || !r.databaseZone.empty() || r.clock.started; }
+
+std::string ZoneField(const std::string& zone) { return zone.empty() ? "-" : zone; }
 constexpr std::size_t kFixedFields = 11;  // before the headings
 
 std::string SystemMessage(int error) { return std::strerror(error); }
@@ -70,7 +77,9 @@ void FollowState::Erase(const std::string& path, const std::string& dataSource) 
 }
 
 std::string FollowStateText(const FollowState& state) {
-    std::string text = std::string(kFormatLine) + "\n";
+    bool zones = false;
+    for (const auto& [key, r] : state.Records()) zones = zones || KeepsZones(r);
+    std::string text = std::string(zones ? kZonesFormatLine : kFormatLine) + "\n";
     for (const auto& [key, r] : state.Records()) {
         AppendTabEscaped(text, r.path);
         text += '\t';
@@ -91,12 +100,46 @@ std::string FollowStateText(const FollowState& state) {
         else
             list << '-';
         text += list.str();
+        if (zones) {
+            text += '\t';
+            AppendTabEscaped(text, ZoneField(r.logZone));
+            text += '\t';
+            AppendTabEscaped(text, ZoneField(r.databaseZone));
+            text += '\t';
+            if (r.clock.started) {
+                text += std::to_string(r.clock.last) + ':' + std::to_string(r.clock.shift) + ':' +
+                        (r.clock.secondPass ? '1' : '0');
+            } else {
+                text += '-';
+            }
+        }
         text += '\n';
     }
     return text;
 }
 
 namespace {
+
+/// The log's time zone, the database's time base and the conversion's place
+/// of a record of the third format.
+bool ReadZoneFields(const std::string_view* fields, FollowRecord& record) {
+    auto log = TabUnescaped(fields[0]);
+    auto database = TabUnescaped(fields[1]);
+    if (!log || !database) return false;
+    record.logZone = *log == "-" ? "" : *log;
+    record.databaseZone = *database == "-" ? "" : *database;
+    if (fields[2] == "-") return true;
+    const std::string clock(fields[2]);
+    long long last = 0;
+    long long shift = 0;
+    int pass = 0;
+    char end = 0;
+    if (std::sscanf(clock.c_str(), "%lld:%lld:%d%c", &last, &shift, &pass, &end) != 3 || pass < 0 || pass > 1 ||
+        last < 0 || last > std::numeric_limits<SecondStamp>::max())
+        return false;
+    record.clock = {true, static_cast<SecondStamp>(last), shift, pass == 1};
+    return true;
+}
 
 /// Reads the records line by line, each line from `nextLine(line)` (false
 /// after the last); no lines at all is an empty state.
@@ -110,8 +153,10 @@ FollowState ParseFollowLines(NextLine nextLine, const std::string& path) {
     };
     if (!nextLine(line)) return state;
     ++number;
-    if (line != kFormatLine && line != kFirstFormatLine) throw fail("not a positions file of vireo-import");
-    const std::size_t listFields = line == kFormatLine ? 1 : 0;
+    if (line != kFormatLine && line != kFirstFormatLine && line != kZonesFormatLine)
+        throw fail("not a positions file of vireo-import");
+    const std::size_t zoneFields = line == kZonesFormatLine ? 3 : 0;
+    const std::size_t listFields = (line == kFirstFormatLine ? 0 : 1) + zoneFields;
     while (nextLine(line)) {
         ++number;
         if (line.empty()) continue;
@@ -139,11 +184,14 @@ FollowState ParseFollowLines(NextLine nextLine, const std::string& path) {
             if (!heading) throw fail("bad column heading");
             record.headings.push_back(std::move(*heading));
         }
-        if (listFields != 0 && fields.back() != "-") {
+        const std::string_view listField = fields[fields.size() - 1 - zoneFields];
+        if (listFields != 0 && listField != "-") {
             std::uint64_t listHash = 0;
-            if (!ReadNumber(fields.back(), listHash, 16)) throw fail("bad import list hash");
+            if (!ReadNumber(listField, listHash, 16)) throw fail("bad import list hash");
             record.listHash = listHash;
         }
+        if (zoneFields != 0 && !ReadZoneFields(&fields[fields.size() - zoneFields], record))
+            throw fail("bad time zone");
         state.Put(std::move(record));
     }
     return state;

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "scan/TimeZone.h"
+
 namespace vireo {
 
 /// A positions file that cannot be read, written or locked. what() names the
@@ -35,6 +37,13 @@ struct FollowRecord {
     /// The import list the position was reached with (ImportListHash); none
     /// in a record of a positions file written before it was kept.
     std::optional<std::uint64_t> listHash;
+    /// The log's time zone and the database's time base the position was
+    /// reached with (TimeZone::Text; empty: as written, also in a record of
+    /// a positions file written before they were kept), and where the
+    /// conversion of its time tags stood at `offset`.
+    std::string logZone;
+    std::string databaseZone;
+    ConversionState clock;
 
     bool operator==(const FollowRecord&) const = default;
 };
@@ -58,7 +67,11 @@ private:
 /// line per record, its fields separated by tabs; a tab, a line end or a
 /// backslash inside a text is written with a backslash. The last field of a
 /// record is the hash of its import list ("-" when not known); a file of the
-/// first format, without it, is still read.
+/// first format, without it, is still read. When a record converts time tags,
+/// the file is of the third format: each record ends with the log's time
+/// zone, the database's time base ("-" for as written) and the conversion's
+/// place ("-", or the last time tag, the repeat it lay in and 1 in its second
+/// pass, separated by ':').
 std::string FollowStateText(const FollowState& state);
 /// Reads that text back; throws FollowStateError naming `path` and the line
 /// when it is not such a text. An empty text is an empty state.

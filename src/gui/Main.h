@@ -136,6 +136,7 @@ public:
     void OptionsShowDetailsExecute();
     void OptionsFastImportExecute();
     void OptionsKeepEditsExecute();
+    void OptionsTimeZonesExecute();  // MainTimeZones.cpp
     void OptionsCheckImportExecute();
     void OptionsSaveRejectsExecute();
     void OptionsLogMessagesExecute();
@@ -168,6 +169,7 @@ public:
     QAction* OptionsFastImport = nullptr;
     QAction* OptionsLogMessages = nullptr;
     QAction* OptionsKeepEdits = nullptr;
+    QAction* OptionsTimeZones = nullptr;
     QAction* OptionsCheckImport = nullptr;
     QAction* OptionsSaveRejects = nullptr;
     QAction* SelectAdd1 = nullptr;

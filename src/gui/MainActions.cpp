@@ -48,6 +48,8 @@ const ActionRow kActions[] = {
     {&TfrmMain::OptionsKeepEdits, "OptionsKeepEdits", "Options", "&Keep Edited Values",
      "Keep edited values|Leave rows whose edited value differs from the original value when importing again", -1, true,
      &TfrmMain::OptionsKeepEditsExecute},
+    {&TfrmMain::OptionsTimeZones, "OptionsTimeZones", "Options", "Time &Zones...",
+     "Time zones|The log's time zone and the database's time base", -1, false, &TfrmMain::OptionsTimeZonesExecute},
     {&TfrmMain::OptionsCheckImport, "OptionsCheckImport", "Options", "&Check Import",
      "Check import|Show what an import would do, writing nothing", -1, false, &TfrmMain::OptionsCheckImportExecute},
     {&TfrmMain::OptionsSaveRejects, "OptionsSaveRejects", "Options", "Save &Rejected Lines...",
@@ -141,6 +143,7 @@ void TfrmMain::BuildMenus() {
     Options1->addAction(MenuItemFor(OptionsLogMessages, QStringLiteral("&Save Status Messages"), {}, this));
     Options1->addSeparator();
     Options1->addAction(MenuItemFor(OptionsKeepEdits, {}, {}, this));
+    Options1->addAction(MenuItemFor(OptionsTimeZones, {}, {}, this));
     Options1->addAction(MenuItemFor(OptionsCheckImport, {}, {}, this));
     Options1->addAction(MenuItemFor(OptionsSaveRejects, {}, {}, this));
 

@@ -14,6 +14,7 @@
 #include "db/Database.h"
 #include "db/DbError.h"
 #include "gui/Main.h"
+#include "gui/MainTimeZones.h"
 #include "gui/QtDialogs.h"
 #include "import/DryRun.h"
 #include "import/RejectsFile.h"
@@ -99,6 +100,7 @@ bool TfrmMain::PrepareRun(ImportRequest& request) {
     request.fastMode = FConnection.FFastImport;
     request.bulk = FConnection.FBulkImport;
     request.keepEdits = FConnection.FKeepEdits;
+    if (!SettingsZones(FConnection, *FDialogs, request.zones)) return false;
     if (RefuseDatabaseFile(request.logFile) || !CheckImport(request, *FDialogs)) return false;
     if (!FDataQuery || !FSensorPairs) {
         FDialogs->ShowMessage(MessageKind::Error, "The ODBC driver manager is not available", MessageButtons::Ok);

@@ -9,6 +9,7 @@
 #include "db/Database.h"
 #include "db/StoredValues.h"
 #include "gui/Main.h"
+#include "gui/MainTimeZones.h"
 #include "gui/PreviewDialog.h"
 #include "gui/QtDialogs.h"
 #include "import/ImportList.h"
@@ -40,7 +41,10 @@ TfrmPreview* TfrmMain::OpenPreview(const std::vector<std::string>& names, const 
         FDialogs->ShowMessage(MessageKind::Error, "Error 106: Please enter a file name", MessageButtons::Ok);
         return nullptr;
     }
+    TimeZones zones;
+    if (!SettingsZones(FConnection, *FDialogs, zones)) return nullptr;
     auto* preview = new TfrmPreview(this, FDialogs);
+    preview->SetTimeZones(zones);
     preview->setAttribute(Qt::WA_DeleteOnClose);
     preview->setWindowTitle(FromBytes(caption));
     preview->show();

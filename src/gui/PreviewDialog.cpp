@@ -161,8 +161,9 @@ void TfrmPreview::StartReading(const std::string& path, const std::vector<std::s
 
     // What an earlier reading posted and is still on its way is left aside.
     const unsigned generation = ++generation_;
-    worker_ = std::thread([this, path, names, generation] {
+    worker_ = std::thread([this, path, names, generation, zones = zones_] {
         SeriesReadControl control;
+        control.zones = zones;
         control.cancel = &cancel_;
         control.progress = [this, generation](std::uint64_t bytes, std::uint64_t size) {
             QMetaObject::invokeMethod(
@@ -317,6 +318,10 @@ void TfrmPreview::FillStats() {
             QString::number(stats.refusedCount),
         };
         for (int column = 0; column < 9; ++column) tblStats->setItem(row, column, new QTableWidgetItem(cells[column]));
+        if (any && zones_.Converts()) {
+            tblStats->item(row, 2)->setToolTip(QStringLiteral("In the log: ") + TimeTagText(stats.firstWritten));
+            tblStats->item(row, 3)->setToolTip(QStringLiteral("In the log: ") + TimeTagText(stats.lastWritten));
+        }
         ++row;
     }
 }

@@ -47,6 +47,10 @@ public:
     /// name only), the rows TF_DATA1 holds over the span of the log's values
     /// are read once the log is, and drawn beside them.
     void StartReading(const std::string& path, const std::vector<std::string>& names, StoredReader stored = {});
+    /// The log's time zone and the database's time base of the next reading:
+    /// its times are those an import would store, and the first and last
+    /// time tags show the log's own in a tooltip.
+    void SetTimeZones(const TimeZones& zones) { zones_ = zones; }
     /// True while the log is being read.
     bool Reading() const noexcept { return reading_; }
     /// Stops the reading; what was read until then is drawn.
@@ -86,6 +90,7 @@ private:
     unsigned generation_ = 0;  // counts the readings started
     std::thread worker_;
     std::atomic<bool> cancel_{false};
+    TimeZones zones_;
     bool reading_ = false;
     std::string path_;
     StoredReader stored_;

@@ -8,6 +8,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QPlainTextEdit>
@@ -176,6 +178,15 @@ std::optional<std::string> QtUserDialogs::OpenFile(const FileDialogRequest& requ
 
 std::optional<std::string> QtUserDialogs::SaveFile(const FileDialogRequest& request) {
     return RunFileDialog(owner_, request, QFileDialog::AcceptSave);
+}
+
+std::optional<std::string> QtUserDialogs::AskText(const std::string& title, const std::string& label,
+                                                  const std::string& text) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(owner_, FromBytes(title), FromBytes(label), QLineEdit::Normal, FromBytes(text), &ok);
+    if (!ok) return std::nullopt;
+    return ToBytes(answer.trimmed());
 }
 
 void QtUserDialogs::ShowReport(const std::string& title, const std::string& text) {

@@ -19,6 +19,8 @@ public:
     std::optional<std::string> SaveFile(const FileDialogRequest& request) override;
     /// A modal dialog with the text in a fixed-width font, and OK.
     void ShowReport(const std::string& title, const std::string& text) override;
+    std::optional<std::string> AskText(const std::string& title, const std::string& label,
+                                       const std::string& text) override;
 
 private:
     QWidget* owner_;

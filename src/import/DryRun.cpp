@@ -42,6 +42,7 @@ public:
             entryOf_.emplace(&sensor, Entry{report_.entries.size() - 1, id, &sensor});
         }
         LogValueReader reader(request_.logFile, IsPrnFile(request_.logFile));
+        reader.SetTimeZones(request_.zones);
         size_ = reader.FileSize();
         Events events(*this);
         reader.Read(events);
@@ -96,7 +97,7 @@ private:
 
     void TakeValue(const LogRecord& value, const LogLine& line) {
         const auto [pair, fate] = FateOfValue(value, pairs_);
-        if (fate != ValueFate::Write) Reject(line.number, RejectReasonText(fate), ShownName(value), line.text);
+        if (fate != ValueFate::Write) Reject(line.number, RejectReasonText(fate, value), ShownName(value), line.text);
         if (fate == ValueFate::NoPair) {
             ++unpaired_[std::string(ShownName(value))];
             return;
@@ -113,10 +114,14 @@ private:
             case ValueFate::OutOfRange:
                 ++forecast.outOfRange;
                 return;
+            case ValueFate::TimeDoesNotExist:
+                ++forecast.timeDoesNotExist;
+                return;
             case ValueFate::NoPair:
             case ValueFate::Write:
                 break;
         }
+        if (value.repeatedHour) ++forecast.repeatedHour;
         forecast.first = std::min(forecast.first.value_or(value.timeTag), value.timeTag);
         forecast.last = std::max(forecast.last.value_or(value.timeTag), value.timeTag);
         pending_.push_back({&entry, TimeTagKey(value.timeTag), value.timeTag, value.value});
@@ -242,6 +247,7 @@ ImportCounts ForecastCounts(const DryRunReport& report) {
         counts.withoutTimeTag += e.noTimeTag;
         counts.notANumber += e.notANumber;
         counts.outOfRange += e.outOfRange;
+        counts.timeDoesNotExist += e.timeDoesNotExist;
     }
     for (const UnpairedForecast& u : report.unpaired) counts.withoutPair += u.values;
     counts.lines = report.lines;
@@ -270,6 +276,7 @@ std::string DryRunTable(const DryRunReport& report, std::string (*timeTagText)(D
         rows.push_back(std::move(row));
         total.insert += e.insert, total.update += e.update, total.unchanged += e.unchanged, total.kept += e.kept;
         total.noTimeTag += e.noTimeTag, total.notANumber += e.notANumber, total.outOfRange += e.outOfRange;
+        total.timeDoesNotExist += e.timeDoesNotExist, total.repeatedHour += e.repeatedHour;
     }
     for (const UnpairedForecast& u : report.unpaired) {
         std::vector<std::string> row{u.name + " (no pair)", "", "", ""};
@@ -308,6 +315,9 @@ std::string DryRunTable(const DryRunReport& report, std::string (*timeTagText)(D
     }
     table << "Lines: " << report.lines << "  not a record: " << report.notARecord
           << "  too long: " << report.linesTooLong << '\n';
+    if (total.repeatedHour != 0 || total.timeDoesNotExist != 0)
+        table << "Repeated hour: " << total.repeatedHour
+              << " values  time that does not exist: " << total.timeDoesNotExist << " values\n";
     if (report.partial) table << "(partial: the dry run ended before the end of the file)\n";
     return table.str();
 }
@@ -325,7 +335,10 @@ std::string DryRunJson(const DryRunReport& report) {
              << ",\"update\":" << e.update << ",\"unchanged\":" << e.unchanged;
         if (report.keepEdits) json << ",\"kept\":" << e.kept;
         json << ",\"noTimeTag\":" << e.noTimeTag << ",\"notANumber\":" << e.notANumber
-             << ",\"outOfRange\":" << e.outOfRange << ",\"first\":" << (e.first ? JsonText(IsoText(*e.first)) : "null")
+             << ",\"outOfRange\":" << e.outOfRange;
+        if (e.repeatedHour != 0 || e.timeDoesNotExist != 0)
+            json << ",\"repeatedHour\":" << e.repeatedHour << ",\"timeDoesNotExist\":" << e.timeDoesNotExist;
+        json << ",\"first\":" << (e.first ? JsonText(IsoText(*e.first)) : "null")
              << ",\"last\":" << (e.last ? JsonText(IsoText(*e.last)) : "null") << "}";
     }
     json << "],\"noPair\":[";

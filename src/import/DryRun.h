@@ -22,7 +22,9 @@ struct EntryForecast {
     std::int64_t noTimeTag = 0;
     std::int64_t notANumber = 0;
     std::int64_t outOfRange = 0;
-    std::optional<DateTime> first;  // time span of the values that would be written
+    std::int64_t timeDoesNotExist = 0;  // refused: a time the log's zone does not have
+    std::int64_t repeatedHour = 0;      // would be written from an hour the log's clock writes twice
+    std::optional<DateTime> first;      // time span of the values that would be written
     std::optional<DateTime> last;
 };
 

@@ -190,20 +190,23 @@ private:
         if (request_.fastMode) ReportRoute();
         if (request_.from) {
             headings_ = std::make_shared<const std::vector<std::string>>(request_.from->headings);
-            readThrough_ = {request_.from->offset, request_.from->linesBefore, headings_};
+            readThrough_ = {request_.from->offset, request_.from->linesBefore, headings_, request_.from->clock};
             result_.committed = *request_.from;
         }
         if (request_.fastMode) StartBatch();
         LogValueReader reader(request_.logFile, prnFile_);
+        reader.SetTimeZones(request_.zones);
         if (request_.lookedAt && reader.Identity() != *request_.lookedAt)
             throw LogFileError(request_.logFile, kFileReplacedSinceLook);
         if (request_.from) reader.StartAt(*request_.from);
         reader.SetCompleteLinesOnly(request_.completeLinesOnly);
         size_ = reader.FileSize();
         LineEvents events(*this);
+        reader_ = &reader;
         reader.Read(events);
         // A run ended in the middle of a line has read through the lines before it only.
         if (!control_.closing) ReadThrough(reader.BytesConsumed(), reader.LinesRead());
+        reader_ = nullptr;
     }
 
     // How far the file is read, and how far its values are in the database.
@@ -211,11 +214,12 @@ private:
         std::uint64_t offset = 0;
         std::uint64_t lines = 0;
         std::shared_ptr<const std::vector<std::string>> headings;
+        ConversionState clock;  // of the time tags before `offset`
     };
 
     /// Every line before `offset` has had all its values written (or passed over).
     void ReadThrough(std::uint64_t offset, std::uint64_t lines) {
-        readThrough_ = {offset, lines, headings_};
+        readThrough_ = {offset, lines, headings_, reader_->Clock()};
         // Without batches every statement is committed on its own.
         if (!request_.fastMode) MarkCommitted();
     }
@@ -231,6 +235,7 @@ private:
         if (place.offset <= result_.committed.offset) return;
         result_.committed.offset = place.offset;
         result_.committed.linesBefore = place.lines;
+        result_.committed.clock = place.clock;
         if (place.headings != committedHeadings_) {
             committedHeadings_ = place.headings;
             result_.committed.headings = place.headings ? *place.headings : std::vector<std::string>{};
@@ -246,7 +251,7 @@ private:
     void ImportValue(const LogRecord& value, const LogLine& logLine) {
         const std::string_view line = logLine.text;
         const auto [pair, fate] = FateOfValue(value, pairs_);
-        if (fate != ValueFate::Write) Reject(logLine.number, RejectReasonText(fate), ShownName(value), line);
+        if (fate != ValueFate::Write) Reject(logLine.number, RejectReasonText(fate, value), ShownName(value), line);
         if (fate == ValueFate::NoPair) {
             ++result_.counts.withoutPair;
             return;
@@ -261,6 +266,10 @@ private:
                 sink_.AddStatusMessage("No valid date and time, line not imported - " + std::string(line));
                 lineReported_ = true;
             }
+            return;
+        }
+        if (fate == ValueFate::TimeDoesNotExist) {
+            ++result_.counts.timeDoesNotExist;
             return;
         }
         if (fate == ValueFate::OutOfRange) {
@@ -592,6 +601,7 @@ private:
     std::shared_ptr<const std::vector<std::string>> headings_;  // the .PRN headings in force
     std::shared_ptr<const std::vector<std::string>> committedHeadings_;
     Place readThrough_;
+    const LogValueReader* reader_ = nullptr;  // the reading under way
     Place batchStart_;
     std::optional<Place> held_;
 };

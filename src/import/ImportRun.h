@@ -75,6 +75,8 @@ struct ImportRequest {
     /// Where every line or value that is not written goes; none when null.
     /// The front end creates it before the run and finishes it after.
     RejectsFile* rejects = nullptr;
+    /// The log's time zone and the database's time base (as written unless both are zones).
+    TimeZones zones;
 };
 
 /// The four checks before a run, each asked or reported through `dialogs`.
@@ -107,12 +109,13 @@ struct ImportCounts {
     std::int64_t inserted = 0;
     std::int64_t updated = 0;
     std::int64_t failed = 0;
-    std::int64_t kept = 0;            // rows left as they were edited (keepEdits)
-    std::int64_t withoutTimeTag = 0;  // paired values not written for want of a usable time tag
-    std::int64_t outOfRange = 0;      // paired values not written: numbers too large for a double
-    std::int64_t notANumber = 0;      // paired values whose text is no number
-    std::int64_t withoutPair = 0;     // values whose name (and column heading) no entry pairs
-    std::int64_t lines = 0;           // lines classified
+    std::int64_t kept = 0;              // rows left as they were edited (keepEdits)
+    std::int64_t withoutTimeTag = 0;    // paired values not written for want of a usable time tag
+    std::int64_t outOfRange = 0;        // paired values not written: numbers too large for a double
+    std::int64_t notANumber = 0;        // paired values whose text is no number
+    std::int64_t withoutPair = 0;       // values whose name (and column heading) no entry pairs
+    std::int64_t lines = 0;             // lines classified
+    std::int64_t timeDoesNotExist = 0;  // paired values at a time the log's zone does not have
 };
 
 struct ImportResult {

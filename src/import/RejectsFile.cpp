@@ -22,6 +22,7 @@ std::string_view RejectReasonText(ValueFate fate) {
             return kRejectNoTimeTag;
         case ValueFate::OutOfRange:
             return kRejectOutOfRange;
+        case ValueFate::TimeDoesNotExist:
         case ValueFate::Write:
             break;
     }

@@ -23,6 +23,11 @@ inline constexpr std::string_view kRejectRefused = "refused by the database";
 
 /// The reason of a value that is not written for its fate (empty for Write).
 std::string_view RejectReasonText(ValueFate fate);
+/// The same for one value: a time the log's zone does not have gives the
+/// reader's reason ("time that does not exist in Europe/Berlin").
+inline std::string_view RejectReasonText(ValueFate fate, const LogRecord& value) {
+    return fate == ValueFate::TimeDoesNotExist ? value.timeTagRefusal : RejectReasonText(fate);
+}
 
 /// A rejects file that cannot be created or written: what() is
 /// "Unable to create the rejects file - <path>: <system message>" or

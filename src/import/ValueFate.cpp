@@ -10,6 +10,8 @@ PairedValue FateOfValue(const LogRecord& value, const SensorPairs& pairs) {
         paired.fate = ValueFate::NoPair;
     } else if (value.valueState == ValueState::NotANumber) {
         paired.fate = ValueFate::NotANumber;
+    } else if (value.timeTagState == TimeTagState::DoesNotExist) {
+        paired.fate = ValueFate::TimeDoesNotExist;
     } else if (!value.HasTimeTag()) {
         paired.fate = ValueFate::NoTimeTag;
     } else if (!value.IsNumber()) {

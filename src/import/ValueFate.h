@@ -14,6 +14,9 @@ enum class ValueFate {
     NotANumber,  ///< paired, but its text is no number
     NoTimeTag,   ///< paired, but its line has no usable date and time
     OutOfRange,  ///< paired, but written as a number too large for a double
+    /// paired, but its time tag is a time the log's zone does not have (the
+    /// hour skipped when daylight saving time begins)
+    TimeDoesNotExist,
 };
 
 /// A value with its pair (null for NoPair) and its fate.

@@ -14,6 +14,9 @@ namespace vireo {
 enum class TimeTagState : unsigned char {
     Usable,            ///< the date and time texts hold a real date and time
     NoUsableDateTime,  ///< no usable date/time (see ReadLogTimeTag): not imported
+    /// A time the log's clock never showed (the hour skipped when daylight
+    /// saving time begins): not imported, for the reason `timeTagRefusal` gives.
+    DoesNotExist,
 };
 
 /// Whether a value text is a number, and why not when it is not.
@@ -46,6 +49,14 @@ struct LogRecord {
     TimeTagState timeTagState = TimeTagState::NoUsableDateTime;
     ValueState valueState = ValueState::NotANumber;
     double value = 0;  ///< the number (0 unless valueState is Number)
+    /// The stamp as the log writes it. `stamp` and `timeTag` are in the
+    /// database's time base when the reader converts (LogValueReader::SetTimeZones).
+    SecondStamp writtenStamp = 0;
+    /// The log's time lies in an hour its clock writes twice (set when converting).
+    bool repeatedHour = false;
+    /// Why the time tag is refused, for DoesNotExist ("time that does not
+    /// exist in Europe/Berlin"); the reader keeps the text.
+    std::string_view timeTagRefusal;
 
     bool HasTimeTag() const { return timeTagState == TimeTagState::Usable; }
     bool IsNumber() const { return valueState == ValueState::Number; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "logfile/LogLineReader.h"
 #include "logfile/LogRecord.h"
 #include "scan/Chronos.h"
+#include "scan/TimeZone.h"
 
 namespace vireo {
 
@@ -61,6 +63,8 @@ struct LogReadStart {
     std::uint64_t offset = 0;
     std::uint64_t linesBefore = 0;
     std::vector<std::string> headings;
+    /// Where the conversion of time tags stood there (see TimeTagConversion).
+    ConversionState clock;
 };
 
 /// Reads a log file from top to bottom into a stream of values and line events.
@@ -79,6 +83,12 @@ public:
     void StartAt(const LogReadStart& start);
     /// A last line without its line end is not read (see LogLineReader).
     void SetCompleteLinesOnly(bool on) noexcept { lines_.SetCompleteLinesOnly(on); }
+    /// Converts every time tag from the log's zone to the database's time base
+    /// (see TimeTagConversion) when both are zones; call before Read.
+    void SetTimeZones(const TimeZones& zones);
+    /// Where the conversion stands after the values read so far (the start's
+    /// when nothing was converted).
+    ConversionState Clock() const { return conversion_ ? conversion_->State() : resume_; }
 
     /// Size of the file in bytes when it was opened.
     std::uint64_t FileSize() const noexcept { return lines_.FileSize(); }
@@ -105,6 +115,11 @@ private:
     bool hasHeadings_ = false;
     LineValueWalk walk_;
     LogRecord value_;
+    std::optional<TimeTagConversion> conversion_;
+    std::string doesNotExist_;
+    ConversionState resume_;  // where a reading that starts at an offset goes on from  // the reason of a time tag the
+                              // log's zone does not have
+    void ConvertTimeTag(LogRecord& value);
 };
 
 template <class Visitor>
@@ -131,6 +146,10 @@ void LogValueReader::Read(Visitor& visitor) {
         walk_.Start(line.kind, line.text, hasHeadings_ ? &headings_ : nullptr,
                     Visitor::kNamesOnly ? LineValueWalk::Reads::NamesOnly : LineValueWalk::Reads::Everything);
         while (walk_.Next(value_)) {
+            if constexpr (!Visitor::kNamesOnly) {
+                value_.writtenStamp = value_.stamp;
+                if (conversion_) ConvertTimeTag(value_);
+            }
             if (!visitor.Value(value_, line)) return;
         }
         if (!visitor.LineDone(line)) return;

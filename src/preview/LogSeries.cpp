@@ -37,6 +37,7 @@ public:
         if (series == nullptr) return true;
         if (value.HasTimeTag() && value.IsNumber()) {
             if (!series->points.empty() && value.stamp < series->points.back().stamp) ++series->stats.stepsBack;
+            KeepWrittenEnds(*series, value);
             series->points.push_back({value.stamp, value.value, PointLine(line.number)});
             return true;
         }
@@ -50,7 +51,8 @@ public:
         if (series->refused.size() < kMaxRefusedKept) {
             RefusedValue refused;
             refused.line = line.number;
-            refused.reason = !value.HasTimeTag()                                ? RefusalReason::NoUsableTimeTag
+            refused.reason = value.timeTagState == TimeTagState::DoesNotExist   ? RefusalReason::TimeDoesNotExist
+                             : !value.HasTimeTag()                              ? RefusalReason::NoUsableTimeTag
                              : value.valueState == ValueState::OutOfDoubleRange ? RefusalReason::NumberOutOfRange
                                                                                 : RefusalReason::NotANumber;
             refused.valueText = std::string(value.valueText.substr(0, kRefusedTextLength));
@@ -65,6 +67,21 @@ public:
     std::vector<NameSeries> TakeSeries() { return std::move(series_); }
 
 private:
+    /// The log's time tags of the earliest and the latest value (the first
+    /// and last in file order among equal ones, as the stable sort leaves
+    /// them); `first` and `last` run along until FinishSeries sets them.
+    static void KeepWrittenEnds(NameSeries& series, const LogRecord& value) {
+        SeriesStats& stats = series.stats;
+        if (series.points.empty() || value.stamp < stats.first) {
+            stats.first = value.stamp;
+            stats.firstWritten = value.writtenStamp;
+        }
+        if (series.points.empty() || value.stamp >= stats.last) {
+            stats.last = value.stamp;
+            stats.lastWritten = value.writtenStamp;
+        }
+    }
+
     NameSeries* Find(const LogRecord& value) {
         // A pair made from the heading name applies before one made from the
         // value's own name, as in the import.
@@ -98,6 +115,8 @@ const char* RefusalText(RefusalReason reason) {
             return "not a number";
         case RefusalReason::NumberOutOfRange:
             return "number out of range";
+        case RefusalReason::TimeDoesNotExist:
+            return "time that does not exist in the log's time zone";
     }
     return "";
 }
@@ -152,6 +171,7 @@ void FinishSeries(NameSeries& series) {
 LogSeriesReading ReadLogSeries(const std::string& path, const std::vector<std::string>& names,
                                const SeriesReadControl& control) {
     LogValueReader reader(path);
+    reader.SetTimeZones(control.zones);
     SeriesCollector collector(names, control, reader.FileSize());
     reader.Read(collector);
 

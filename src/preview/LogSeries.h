@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scan/Chronos.h"
+#include "scan/TimeZone.h"
 
 namespace vireo {
 
@@ -36,6 +37,7 @@ enum class RefusalReason : unsigned char {
     NoUsableTimeTag,   ///< the line holds no real date and time
     NotANumber,        ///< the value text is not written as a number
     NumberOutOfRange,  ///< written as a number too large for a double
+    TimeDoesNotExist,  ///< a time the log's time zone does not have (the hour skipped in spring)
 };
 
 /// A value that cannot be imported, where it stands in the file and why.
@@ -79,6 +81,10 @@ struct SeriesStats {
     bool refusedTimed = false;
     SecondStamp refusedFirst = 0;
     SecondStamp refusedLast = 0;
+    /// The log's own time tags of the first and last value, when the reading
+    /// converts them (SeriesReadControl::zones): what the log wrote for them.
+    SecondStamp firstWritten = 0;
+    SecondStamp lastWritten = 0;
 };
 
 /// The values of one log sensor name, in time order.
@@ -109,6 +115,9 @@ struct SeriesReadControl {
     std::function<void(std::uint64_t, std::uint64_t)> progress;
     /// Tested before each line: true stops the reading.
     const std::atomic<bool>* cancel = nullptr;
+    /// The log's time zone and the database's time base: the series are in
+    /// the database's base, as an import would store them.
+    TimeZones zones;
 };
 
 inline constexpr std::uint64_t kProgressStep = 1u << 20;
@@ -135,7 +144,8 @@ std::int64_t MedianInterval(const std::vector<SeriesPoint>& sortedPoints);
 /// three times `medianInterval` (none when it is 0).
 std::vector<SeriesGap> FindGaps(const std::vector<SeriesPoint>& sortedPoints, std::int64_t medianInterval);
 
-/// "no usable time tag", "not a number", "number out of range".
+/// "no usable time tag", "not a number", "number out of range", "time that
+/// does not exist in the log's time zone".
 const char* RefusalText(RefusalReason reason);
 
 }  // namespace vireo

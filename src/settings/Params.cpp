@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "Version.h"
@@ -24,6 +25,8 @@ bool ReadSettings(const ProfileFile& settings, AppSettings& values, StatusSink& 
         values.FBulkImport = settings.ReadBool(kApplicationSection, kBulkImportName, true);
         values.FKeepEdits = settings.ReadBool(kApplicationSection, kKeepEditsName, false);
         values.FLastLogFolder = settings.ReadString(kApplicationSection, kLastLogFolderName, "");
+        values.FLogTimeZone = settings.ReadString(kApplicationSection, kLogTimeZoneName, "");
+        values.FDatabaseTimeZone = settings.ReadString(kApplicationSection, kDatabaseTimeZoneName, "");
         return true;
     } catch (const std::exception&) {
         sink.AddStatusMessage(std::string(kReadSettingsFailed));
@@ -62,6 +65,12 @@ bool WriteSettings(ProfileFile& settings, const AppSettings& values, StatusSink&
         // Likewise once a log file has been opened.
         if (!values.FLastLogFolder.empty() || settings.ValueExists(kApplicationSection, kLastLogFolderName))
             settings.WriteString(kApplicationSection, kLastLogFolderName, values.FLastLogFolder);
+        // Likewise once a time zone has been chosen.
+        for (const auto& [name, zone] : {std::pair{kLogTimeZoneName, &values.FLogTimeZone},
+                                         std::pair{kDatabaseTimeZoneName, &values.FDatabaseTimeZone}}) {
+            if (!zone->empty() || settings.ValueExists(kApplicationSection, name))
+                settings.WriteString(kApplicationSection, name, *zone);
+        }
         settings.Save();
         return true;
     } catch (const std::exception&) {

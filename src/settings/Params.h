@@ -36,6 +36,10 @@ struct AppSettings {
     /// Folder of the log file last opened: where the Open Log File dialog
     /// starts. Empty: the folder the program was started from.
     std::string FLastLogFolder;
+    /// The log's time zone and the database's time base, as their options
+    /// name them; empty: time tags are stored as the log writes them.
+    std::string FLogTimeZone;
+    std::string FDatabaseTimeZone;
 };
 
 /// Section and value names of the settings file.
@@ -49,6 +53,8 @@ inline constexpr std::string_view kFastImportName = "FastImport";
 inline constexpr std::string_view kBulkImportName = "BulkImport";
 inline constexpr std::string_view kKeepEditsName = "KeepEdits";
 inline constexpr std::string_view kLastLogFolderName = "LastLogFolder";
+inline constexpr std::string_view kLogTimeZoneName = "LogTimeZone";
+inline constexpr std::string_view kDatabaseTimeZoneName = "DatabaseTimeZone";
 
 inline constexpr std::string_view kReadSettingsFailed = "Error 1002: Unable to read application settings";
 inline constexpr std::string_view kSaveSettingsFailed = "Error 1003: Unable to save application settings";

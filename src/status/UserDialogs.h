@@ -25,6 +25,13 @@ public:
     /// The chosen path, or nothing when cancelled.
     virtual std::optional<std::string> OpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> SaveFile(const FileDialogRequest& request) = 0;
+    /// A line of text asked for under `label`, starting from `text`; nothing
+    /// when cancelled (and where the front end cannot ask).
+    virtual std::optional<std::string> AskText(const std::string& title, const std::string& label,
+                                               const std::string& text) {
+        (void)title, (void)label, (void)text;
+        return std::nullopt;
+    }
     /// A text laid out in columns (a report), shown whole with its title;
     /// a plain information box unless the front end has a better way.
     virtual void ShowReport(const std::string& title, const std::string& text) {

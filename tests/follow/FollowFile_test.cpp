@@ -188,6 +188,51 @@ TEST_P(FollowFileTest, AGrowingFileIsImportedPieceByPieceEachValueOnce) {
     EXPECT_EQ(sink_.messages, (std::vector<std::string>(3, "Import process completed.")));
 }
 
+TEST_P(FollowFileTest, TheRepeatedHourGoesOnAcrossRunsAndAChangedZoneWaitsForFromStart) {
+    std::string error;
+    request_.zones = *ParseTimeZones("Europe/Berlin", "UTC", error);
+    const auto minutes = [](int from, int to) {
+        std::string lines;
+        for (int minute = from; minute <= to; ++minute) {
+            char text[64];
+            std::snprintf(text, sizeof text, "TEMP,10/27/2024,02:%02d:00,%d,G\n", minute, minute);
+            lines += text;
+        }
+        return lines;
+    };
+    // The first pass of the hour, then the second one, read in two runs.
+    const std::string path = dir_.Write("autumn.log", minutes(0, 59) + minutes(0, 5));
+    std::optional<FollowRecord> record;
+    EXPECT_EQ(Follow(path, record).result.counts.inserted, 66);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->logZone, "Europe/Berlin");
+    EXPECT_EQ(record->databaseZone, "UTC");
+    EXPECT_TRUE(record->clock.secondPass);
+    FollowState state;
+    state.Put(*record);
+    EXPECT_EQ(*ParseFollowState(FollowStateText(state), "st").Find(path, source_->Name()), *record);
+
+    testing::AppendFile(path, minutes(6, 10));
+    const FollowOutcome second = Follow(path, record);
+    EXPECT_EQ(second.result.counts.inserted, 5);
+    EXPECT_EQ(second.result.counts.updated, 0);
+    EXPECT_EQ(source_->Select("SELECT TIME_TAG FROM TF_DATA1").size(), 71u);
+
+    // Other zones would not fit the time tags stored so far.
+    request_.zones = {};
+    const FollowOutcome changed = Follow(path, record, false);
+    EXPECT_FALSE(changed.read);
+    EXPECT_EQ(changed.result.error,
+              "The time zones of the log file changed since the last import (Europe/Berlin to UTC, now as written to "
+              "as written), it is read again only with --from-start - " +
+                  path);
+    ImportObserver observer;
+    const FollowOutcome again = FollowFile(path, source_->Name(), &*record, false, request_, pairs_, *writer_, sink_,
+                                           observer, control_, {}, true);
+    EXPECT_TRUE(again.read);
+    EXPECT_EQ(again.record->logZone, "");
+}
+
 TEST_P(FollowFileTest, ThePositionKeptWhileTheRunGoesOnHasItsValuesCommitted) {
     const std::string path = dir_.Write("kept.log", Line(1, 1) + Line(2, 2) + Line(3, 3));
     std::vector<FollowRecord> kept;

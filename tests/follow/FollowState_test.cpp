@@ -47,6 +47,28 @@ TEST(FollowStateTest, TextHoldsOneLinePerRecordAfterTheFormatLine) {
               "9e3779b97f4a7c15\n");
 }
 
+TEST(FollowStateTest, ZonesMakeTheThirdFormatAndOldRecordsStayAsWritten) {
+    FollowState state;
+    FollowRecord zoned = Record("/data/z.log", "TELEM");
+    zoned.logZone = "Europe/Berlin";
+    zoned.databaseZone = "UTC+01:00";
+    zoned.clock = {true, 1253845800, 1729990800, true};
+    state.Put(zoned);
+    state.Put(Record("/data/b.log", "TELEM"));
+    const std::string text = FollowStateText(state);
+    EXPECT_EQ(text.substr(0, text.find('\n')), "vireo-import positions 3");
+    EXPECT_NE(text.find("\t-\t-\t-\t-\n"), std::string::npos);  // no list, as written, no place
+    EXPECT_NE(text.find("\t-\tEurope/Berlin\tUTC+01:00\t1253845800:1729990800:1\n"), std::string::npos);
+    const FollowState back = ParseFollowState(text, "st");
+    EXPECT_EQ(*back.Find("/data/z.log", "TELEM"), zoned);
+    EXPECT_EQ(*back.Find("/data/b.log", "TELEM"), Record("/data/b.log", "TELEM"));
+    for (const char* clock : {"x", "1:2", "1:2:2", "-5:0:0"}) {
+        const std::string bad = "vireo-import positions 3\n/a.log\tS\t1\t2\t100\t5\t90\t3\t100\tff\t0\t-\tUTC\tUTC\t" +
+                                std::string(clock) + "\n";
+        EXPECT_THROW(ParseFollowState(bad, "st"), FollowStateError) << clock;
+    }
+}
+
 TEST(FollowStateTest, AFileOfTheFirstFormatIsReadWithoutImportLists) {
     const FollowState old = ParseFollowState(
         "vireo-import positions 1\n/data/a.prn\tTELEM\t2049\t131077\t5000\t1733650000123456789\t4990\t120\t4096\t"

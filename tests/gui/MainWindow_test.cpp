@@ -118,7 +118,8 @@ TEST_F(MainWindowTest, MenusShowTheirOwnCaptionsAndHints) {
     EXPECT_EQ(w.Options1->title().toStdString(), "&Options");
     EXPECT_EQ(Entries(w.Options1->actions()),
               (std::vector<std::string>{"S&how Detail Messages", "&Fast Import", "&Save Status Messages", "-",
-                                        "&Keep Edited Values", "&Check Import", "Save &Rejected Lines..."}));
+                                        "&Keep Edited Values", "Time &Zones...", "&Check Import",
+                                        "Save &Rejected Lines..."}));
     EXPECT_EQ(w.Options1->actions()[0]->statusTip().toStdString(), "Show detailed status messages");
     EXPECT_EQ(w.Options1->actions()[2]->statusTip().toStdString(), "Save all detailed status messages into a log file");
 

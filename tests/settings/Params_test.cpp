@@ -200,6 +200,30 @@ TEST_F(ParamsTest, ExecutablePathNamesThisTestProgram) {
     EXPECT_EQ(fs::path(path).filename().string().rfind("test_settings", 0), 0u) << path;
 }
 
+TEST(TimeZoneSettings, AreWrittenOnlyOnceChosen) {
+    testing::TempDir dir;
+    testing::StatusRecorder sink;
+    const std::string path = dir.File("a.VFG");
+    testing::WriteFile(path, "[DataBase]\nDataSource=TARN\n[Application]\nMaxDBFileSize=2097152\n");
+    ProfileFile file;
+    AppSettings values;
+    ASSERT_TRUE(LoadSettings(path, file, values, sink));
+    ASSERT_TRUE(WriteSettings(file, values, sink));
+    EXPECT_EQ(testing::ReadFile(path).find("TimeZone"), std::string::npos);
+
+    values.FLogTimeZone = "Europe/Berlin";
+    values.FDatabaseTimeZone = "UTC";
+    ASSERT_TRUE(WriteSettings(file, values, sink));
+    EXPECT_EQ(testing::ReadFile(path),
+              "[DataBase]\nDataSource=TARN\nUserName=\nPassword=\n[Application]\nMaxDBFileSize=2097152\n"
+              "LogTimeZone=Europe/Berlin\nDatabaseTimeZone=UTC\n");
+    AppSettings again;
+    ProfileFile reread;
+    ASSERT_TRUE(LoadSettings(path, reread, again, sink));
+    EXPECT_EQ(again.FLogTimeZone, "Europe/Berlin");
+    EXPECT_EQ(again.FDatabaseTimeZone, "UTC");
+}
+
 }  // namespace
 }  // namespace vireo
 
