@@ -309,7 +309,7 @@ TEST(LogValueReader, FromAnyLineStartTheEventsAreThoseOfTheWholeReadingFromThere
             const std::uint64_t start = std::stoull(event.substr(event.rfind(' ') + 1));
             SCOPED_TRACE(event);
             LogValueReader tail(path, false, buffer);
-            tail.StartAt({start, number - 1, {}});
+            tail.StartAt({start, number - 1, {}, {}});
             Recorder from;
             tail.Read(from);
             EXPECT_EQ(from.events,
@@ -364,7 +364,7 @@ TEST(LogValueReader, ALineFinishedLaterIsReadOnceWhereTheLastReadingStopped) {
     Append(path, "0:00,2,G\r");  // the carriage return of a CR LF; the line feed comes later
     LogValueReader second(path);
     second.SetCompleteLinesOnly(true);
-    second.StartAt({first.BytesConsumed(), first.LinesRead(), {}});
+    second.StartAt({first.BytesConsumed(), first.LinesRead(), {}, {}});
     Recorder middle;
     second.Read(middle);
     EXPECT_EQ(middle.events, (std::vector<std::string>{"read 2 [TEMP,06/15/2005,12:30:00,2,G] 29..58", "value 2 TEMP",
@@ -372,7 +372,7 @@ TEST(LogValueReader, ALineFinishedLaterIsReadOnceWhereTheLastReadingStopped) {
     Append(path, "\n" + ValueLine(3));
     LogValueReader third(path);
     third.SetCompleteLinesOnly(true);
-    third.StartAt({second.BytesConsumed(), second.LinesRead(), {}});
+    third.StartAt({second.BytesConsumed(), second.LinesRead(), {}, {}});
     Recorder after;
     third.Read(after);
     // The line feed after the carriage return is no line of its own.
@@ -386,12 +386,12 @@ TEST(LogValueReader, TheHeadingsGivenAtTheStartNameTheValues) {
     const std::string heading = "\"DATE\" \"TIME\" \"T1\" \"T2\"\r\n";
     const std::string path = folder.Write("start.PRN", heading + "06/15/2005 12:30:00 1 2\r\n");
     LogValueReader reader(path);
-    reader.StartAt({heading.size(), 1, {"T1", "T2"}});
+    reader.StartAt({heading.size(), 1, {"T1", "T2"}, {}});
     Recorder recorder;
     reader.Read(recorder);
     EXPECT_EQ(recorder.headingNames, (std::vector<std::string>{"T1", "T2"}));
     LogValueReader without(path);
-    without.StartAt({heading.size(), 1, {}});
+    without.StartAt({heading.size(), 1, {}, {}});
     Recorder plain;
     without.Read(plain);
     EXPECT_EQ(plain.headingNames, (std::vector<std::string>{"", ""}));
