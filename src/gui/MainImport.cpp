@@ -54,8 +54,7 @@ bool TfrmMain::PrepareRun(ImportRequest& request) {
     request.importList = ImportEntries();
     request.chosenStation = ToBytes(cbxStations->currentText());
     request.freeShare = FFreeShare;
-    request.fastMode = FConnection.FFastImport;
-    request.bulk = FConnection.FBulkImport;
+    request.route = RouteOfSwitches(FConnection.FFastImport, FConnection.FBulkImport, false);
     request.keepEdits = FConnection.FKeepEdits;
     if (RefuseDatabaseFile(request.logFile) || !CheckImport(request, *FDialogs)) return false;
     if (!FDataQuery || !FSensorPairs) {
