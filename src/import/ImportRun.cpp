@@ -272,7 +272,7 @@ private:
         if (bulk_) {
             // Written in sets when the batch is committed.
             pending_.push_back({pair, value.timeTag, value.value, WriteOutcome::Failed, logLine.number, logLine.start,
-                                logLine.end, std::string(PairName(pair))});
+                                logLine.end, std::string(ShownName(value))});
             // Where its line starts: a value that turns out not written holds
             // the committed place there.
             pendingPlaces_.push_back(readThrough_);
@@ -444,7 +444,7 @@ private:
         }
         if (written)
             batch_.values.push_back({pair, record.timeTag, record.value, outcome, line.number, line.start, line.end,
-                                     std::string(PairName(pair))});
+                                     std::string(ShownName(record))});
         if (BatchFull(batch_.values.size())) {
             CommitBatch();
             StartBatch();
@@ -518,14 +518,6 @@ private:
             }
         }
         ForgetBatch();
-    }
-
-    /// The log sensor name of a pair of the table.
-    std::string_view PairName(const TDBSensor* pair) const {
-        for (const auto& [name, sensor] : pairs_.Pairs()) {
-            if (&sensor == pair) return name;
-        }
-        return {};
     }
 
     void CommitBatch() {
