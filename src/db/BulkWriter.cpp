@@ -368,9 +368,8 @@ private:
     std::vector<std::string> keys_;
 };
 
-/// The order in which a batch is written: by station, sensor (without regard
-/// to case, as they are written) and the second of the time tag; values of one
-/// key keep their order. order[k] is the place in `values` of the k-th value.
+}  // namespace
+
 void KeyOrder(std::span<const BulkValue> values, std::vector<std::size_t>& order) {
     std::vector<std::int64_t> seconds(values.size());
     order.resize(values.size());
@@ -390,8 +389,6 @@ void KeyOrder(std::span<const BulkValue> values, std::vector<std::size_t>& order
     for (std::size_t i = 1; i < values.size() && sorted; ++i) sorted = !less(i, i - 1);
     if (!sorted) std::stable_sort(order.begin(), order.end(), less);
 }
-
-}  // namespace
 
 bool BulkWriter::Supports(const Database& database) {
     return database.Connected() && (database.Engine() == DbEngine::SQLite || database.Engine() == DbEngine::PostgreSQL);

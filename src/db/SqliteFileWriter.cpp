@@ -116,8 +116,14 @@ public:
         results.assign(values.size(), WriteResult{});
         if (values.empty()) return;
         // The write lock first: a transaction that read first and wrote later
-        // would deadlock with another writer of the file.
-        Execute("BEGIN IMMEDIATE");
+        // would deadlock with another writer of the file. A file another
+        // writer held for the whole timeout is not waited for again in this
+        // run: the batches go through the driver, which waits its own way.
+        if (const int rc = sqlite3_exec(connection_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+            rc != SQLITE_OK) {
+            if (rc == SQLITE_BUSY) usable_ = false;
+            Fail(rc);
+        }
         try {
             Plan(values);
             const std::string mark = SourceAsWritten(source, text_);

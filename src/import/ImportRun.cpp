@@ -7,7 +7,6 @@
 #include <exception>
 #include <memory>
 #include <optional>
-#include <tuple>
 
 #include "db/BulkWriter.h"
 #include "db/Catalogue.h"
@@ -326,17 +325,14 @@ private:
             // Written again in key order, and committed at once after this
             // value: the sooner the locks go, the sooner the other writer can go on.
             batch_.started = {};
-            std::vector<BatchValue*> order;
-            for (BatchValue& again : batch_.values) order.push_back(&again);
-            std::stable_sort(order.begin(), order.end(), [](const BatchValue* x, const BatchValue* y) {
-                const std::int64_t xKey = TimeTagKey(x->timeTag);
-                const std::int64_t yKey = TimeTagKey(y->timeTag);
-                return std::tie(x->pair->StationId, x->pair->SensorName, xKey) <
-                       std::tie(y->pair->StationId, y->pair->SensorName, yKey);
-            });
+            std::vector<BulkValue> keys;
+            for (const BatchValue& again : batch_.values)
+                keys.push_back({again.pair->StationId, again.pair->SensorName, again.timeTag, again.value});
+            std::vector<std::size_t> order;
+            KeyOrder(keys, order);
             std::optional<WriteResult> refused;
-            for (BatchValue* entry : order) {
-                BatchValue& again = *entry;
+            for (const std::size_t at : order) {
+                BatchValue& again = batch_.values[at];
                 const WriteResult rewritten =
                     writer_.WriteValue(again.pair->StationId, again.pair->SensorName, "T", again.timeTag, again.value);
                 if (!rewritten.Written()) {
