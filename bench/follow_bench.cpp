@@ -169,7 +169,7 @@ void UnchangedPass() {
     vireo::ImportRequest request;
     request.importList = {"TEMP||ST01.TEMP"};
     request.chosenStation = "ST01";
-    request.fastMode = true;
+    request.route = vireo::WriteRoute::EngineInterface;
     QuietSink sink;
     vireo::Follower follower(
         dir.File("state.positions"), source.Name(), request, 1,

@@ -487,10 +487,8 @@ Report RunEngineImport(const TestDataSource& source, const std::string& logFile,
     request.logFile = logFile;
     request.importList = importList;
     request.chosenStation = kStation;
-    request.fastMode = fastMode;
+    request.route = vireo::RouteOfSwitches(fastMode, bulk, driverOnly);
     request.keepEdits = keepEdits;
-    request.bulk = bulk;
-    request.bulkDriverOnly = driverOnly;
     vireo::SensorPairs pairs;
     vireo::ImportObserver observer;
     vireo::RunControl control;

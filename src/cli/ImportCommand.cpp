@@ -42,7 +42,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vireo-import import LOGFILE (--list FILE.sfg | --pair \"LOG||STATION.SENSOR\" [--pair ...])\n"
-    "                          [--station ID] [--details] [--status-log FILE] [--fast [--bulk on|odbc|off]] [--yes]\n"
+    "                          [--station ID] [--details] [--status-log FILE] [--fast] [--bulk on|odbc|off | "
+    "--one-by-one] [--yes]\n"
     "                          [--incremental [--state FILE] [--from-start]]\n"
     "                          [--rejects FILE.csv] [--keep-edits | --no-keep-edits] [--dry-run [--format "
     "table|json]]\n"
@@ -60,12 +61,14 @@ constexpr const char* kHelp =
     "  --station ID         the station chosen for the run (default: the first entry's)\n"
     "  --details            detail messages (\"Reading - \", \"Inserted timetag data - \"...)\n"
     "  --status-log FILE    also append every status line to FILE\n"
-    "  --fast               commit in batches (much faster; nothing is lost on stop or error)\n"
-    "  --bulk on|odbc|off   with --fast, write each batch in bulk (SQLite, PostgreSQL; default:\n"
-    "                       on, or the settings file's BulkImport). on: through the SQLite\n"
-    "                       library on the database file or libpq on the server where they\n"
-    "                       reach it, else in sets of many rows a statement through the driver;\n"
-    "                       odbc: in sets through the driver only; off: one statement a value\n"
+    "  --fast               commit in batches (the default; much faster; a stop or an error\n"
+    "                       commits what was written first, lines are shown once committed)\n"
+    "  --bulk on|odbc|off   write each batch in bulk (SQLite, PostgreSQL; default: on, or the\n"
+    "                       settings file's BulkImport). on: through the SQLite library on the\n"
+    "                       database file or libpq on the server where they reach it, else in\n"
+    "                       sets of many rows a statement through the driver; odbc: in sets\n"
+    "                       through the driver only; off: one statement a value in batches\n"
+    "  --one-by-one         one statement a value, each committed on its own (no batches)\n"
     "  --rejects FILE.csv   write every line or value that was not written to FILE.csv\n"
     "                       (line number, reason, name, the line's text), as the run goes\n"
     "  --keep-edits         leave rows whose ED_VALUE was edited (differs from ORIG_VALUE);\n"
@@ -217,6 +220,15 @@ bool KeepEditsOf(const CliOptions& options, const AppSettings& settings) {
     return options.Has("--keep-edits") || settings.FKeepEdits;
 }
 
+/// The route of the command line: batches unless --one-by-one (the fast
+/// mode keeps every promise of a run value by value: lines are shown once
+/// committed, a stop commits first), in bulk as --bulk (checked: on, odbc or
+/// off) or the settings file's BulkImport= say.
+WriteRoute RouteOfOptions(const CliOptions& options, const std::string& bulk, const AppSettings& settings) {
+    if (options.Has("--one-by-one")) return WriteRoute::OneByOne;
+    return RouteOfSwitches(true, bulk.empty() ? settings.FBulkImport : bulk != "off", bulk == "odbc");
+}
+
 int ImportExitStatus(const ImportResult& result, StopCause cause) {
     if (result.counts.failed > 0) return 3;
     if (!result.error.empty()) return 1;
@@ -305,6 +317,7 @@ int RunImportCommand(CommandContext& context) {
         .Value("--format");
     options.Flag("--details")
         .Flag("--fast")
+        .Flag("--one-by-one")
         .Flag("--yes")
         .Flag("--incremental")
         .Flag("--keep-edits")
@@ -337,8 +350,8 @@ int RunImportCommand(CommandContext& context) {
         context.err << "vireo-import import: --format goes with --dry-run\n" << kUsage;
         return 2;
     }
-    if (options.Has("--bulk") && !options.Has("--fast")) {
-        context.err << "vireo-import import: --bulk goes with --fast\n" << kUsage;
+    if (options.Has("--one-by-one") && (options.Has("--fast") || options.Has("--bulk"))) {
+        context.err << "vireo-import import: --one-by-one excludes --fast and --bulk\n" << kUsage;
         return 2;
     }
     if (options.Has("--rejects") && options.Get("--rejects") == "-") {
@@ -364,7 +377,6 @@ int RunImportCommand(CommandContext& context) {
 
     ImportRequest request;
     request.logFile = options.Positional().front();
-    request.fastMode = options.Has("--fast");
     if (options.Has("--list")) {
         if (!LoadImportSettings(options.Get("--list"), request.importList, sink)) return 2;
     } else {
@@ -406,9 +418,8 @@ int RunImportCommand(CommandContext& context) {
     if (!CheckLogFile(request.logFile, "vireo-import import", context.err)) return 2;
     auto connection = OpenCliConnection(options, context.err);
     if (!connection) return 1;
-    request.bulk = bulk.empty() ? connection->settings.FBulkImport : bulk != "off";
+    request.route = RouteOfOptions(options, bulk, connection->settings);
     request.keepEdits = KeepEditsOf(options, connection->settings);
-    request.bulkDriverOnly = bulk == "odbc";
     const std::optional<TimeZones> zones = ZonesOf(options, &connection->settings, "vireo-import import", context.err);
     if (!zones) return 2;
     request.zones = *zones;

@@ -54,6 +54,9 @@ std::string ImportSummaryLine(const ImportResult& result);
 /// Whether a run keeps edited values: --keep-edits, --no-keep-edits, else the
 /// settings file's KeepEdits= (as the window does).
 bool KeepEditsOf(const CliOptions& options, const AppSettings& settings);
+/// The route an import takes by the command line's options; `bulk` is
+/// --bulk's value (on, odbc, off) or empty.
+WriteRoute RouteOfOptions(const CliOptions& options, const std::string& bulk, const AppSettings& settings);
 
 /// The exit status of a run: 3 when values were not written (whatever else
 /// happened), 1 when an error ended it, 130, 143 or 129 when Ctrl-C, SIGTERM

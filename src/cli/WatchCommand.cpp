@@ -211,7 +211,7 @@ int RunWatchCommand(CommandContext& context) {
     StatusMessenger& sink = *statusLines;
 
     ImportRequest request;
-    request.fastMode = true;
+    request.route = WriteRoute::EngineInterface;
     if (!LoadImportSettings(options.Get("--list"), request.importList, sink)) return 2;
     request.chosenStation = options.Has("--station") || request.importList.empty()
                                 ? options.Get("--station")

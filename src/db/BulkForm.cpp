@@ -32,7 +32,7 @@ bool InCalendar(const CalendarStamp& s) {
 }  // namespace
 
 std::int64_t KeyOfStoredText(std::string_view text) {
-    if (text.size() != 23 || !text.ends_with(".000")) return -1;
+    if (text.size() != kShortStoredText && (text.size() != 23 || !text.ends_with(".000"))) return -1;
     // A text no bound time tag gives ("2005-02-30 ...") is another key to
     // the upsert, although its fields would count to a second that exists.
     const std::optional<CalendarStamp> second = ParseTimestampText(text);

@@ -100,6 +100,10 @@ public:
     /// DbError when the engine refuses it (nothing of the set is then written).
     virtual void WriteSet(std::span<const BulkValue> set, std::size_t first, std::string_view source,
                           WriteResult* results) = 0;
+    /// The values before `from` have their results, some of them not
+    /// written: the outcomes planned from `from` on follow what was written.
+    virtual void Replan(std::span<const BulkValue> values, const std::vector<WriteResult>& results,
+                        std::size_t from) = 0;
 };
 
 namespace {
@@ -148,7 +152,11 @@ public:
             SQLLEN indicators[4];
             lookup_.BindText(1, group.station, indicators[0]);
             lookup_.BindText(2, group.sensor, indicators[1]);
-            lookup_.BindStamp(3, group.first, indicators[2]);
+            // From the first second's shortest spelling: a row another program
+            // stored without ".000" is the same second.
+            const SQL_TIMESTAMP_STRUCT& f = group.first;
+            group.firstText = IsoDateTimeText(CalendarStamp{f.year, f.month, f.day, f.hour, f.minute, f.second});
+            lookup_.BindText(3, group.firstText, indicators[2]);
             lookup_.BindStamp(4, group.last, indicators[3]);
             lookup_.Execute();
             char text[64];
@@ -156,18 +164,20 @@ public:
             lookup_.Check(SQLBindCol(lookup_.get(), 1, SQL_C_CHAR, text, sizeof text, &length), "SQLBindCol");
             while (lookup_.Fetch()) {
                 if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) continue;
-                const std::int64_t second = KeyOfStoredText(std::string_view(text, static_cast<std::size_t>(length)));
-                if (second >= 0) group.existing.insert(second);
+                const std::string_view stored(text, static_cast<std::size_t>(length));
+                const std::int64_t second = KeyOfStoredText(stored);
+                if (second < 0) continue;
+                group.stored.insert(second);
+                if (stored.size() == kShortStoredText) group.spelledShort.insert(second);
             }
             lookup_.CloseCursor();
             SQLFreeStmt(lookup_.get(), SQL_UNBIND);
         }
-        // A key met before in this write exists by the time its value is written.
-        outcomes_.resize(values.size());
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const bool added = groups_[groupOf_[i]].existing.insert(KeyOf(stamps_[i])).second;
-            outcomes_[i] = added ? WriteOutcome::Inserted : WriteOutcome::Updated;
-        }
+        Decide(values, nullptr, 0);
+    }
+
+    void Replan(std::span<const BulkValue> values, const std::vector<WriteResult>& results, std::size_t from) override {
+        Decide(values, &results, from);
     }
 
     std::size_t NextSetSize(std::span<const BulkValue> values, std::size_t first) override {
@@ -187,7 +197,13 @@ public:
             const auto base = static_cast<SQLUSMALLINT>(i * 6);
             statement.BindText(base + 1, group.station, row.indicators[0]);
             statement.BindText(base + 2, group.sensor, row.indicators[1]);
-            statement.BindStamp(base + 3, row.stamp, row.indicators[2]);
+            if (group.spelledShort.contains(KeyOf(row.stamp))) {
+                // The row is there in its own spelling: it is updated so.
+                row.shortText = BoundSecondText(set[i].timeTag);
+                statement.BindText(base + 3, row.shortText, row.indicators[2]);
+            } else {
+                statement.BindStamp(base + 3, row.stamp, row.indicators[2]);
+            }
             statement.BindText(base + 4, mark_, row.indicators[3]);
             statement.BindDouble(base + 5, row.value, row.indicators[4]);
             statement.BindDouble(base + 6, row.value, row.indicators[5]);
@@ -203,13 +219,34 @@ private:
         std::size_t values = 0;
         SQL_TIMESTAMP_STRUCT first{};
         SQL_TIMESTAMP_STRUCT last{};
-        std::unordered_set<std::int64_t> existing;
+        std::string firstText;
+        std::unordered_set<std::int64_t> stored;        // the seconds with a row before the write
+        std::unordered_set<std::int64_t> spelledShort;  // of those, stored without ".000"
+        std::unordered_set<std::int64_t> existing;      // with a row by the value being decided
     };
     struct Row {
         SQL_TIMESTAMP_STRUCT stamp{};
+        std::string shortText;
         double value = 0;
         SQLLEN indicators[6] = {};
     };
+
+    /// The outcome of each value from `from` on: a key has a row when it had
+    /// one before the write or a value of it was written before in the write
+    /// (`results` says which were; null: all before `from`, none here).
+    void Decide(std::span<const BulkValue> values, const std::vector<WriteResult>* results, std::size_t from) {
+        for (Group& group : groups_) group.existing = group.stored;
+        if (results != nullptr) {
+            for (std::size_t i = 0; i < from; ++i) {
+                if ((*results)[i].Written()) groups_[groupOf_[i]].existing.insert(KeyOf(stamps_[i]));
+            }
+        }
+        outcomes_.resize(values.size());
+        for (std::size_t i = from; i < values.size(); ++i) {
+            const bool added = groups_[groupOf_[i]].existing.insert(KeyOf(stamps_[i])).second;
+            outcomes_[i] = added ? WriteOutcome::Inserted : WriteOutcome::Updated;
+        }
+    }
 
     Statement& StatementFor(std::size_t rows) {
         std::unique_ptr<Statement>& statement = rows == kRowsPerSet ? full_ : last_;
@@ -320,6 +357,10 @@ public:
         for (std::size_t i = 0; i < set.size(); ++i) results[i] = WriteResult{outcomes[i], std::nullopt};
     }
 
+    void Replan(std::span<const BulkValue>, const std::vector<WriteResult>&, std::size_t) override {
+        // The server says of each row whether it inserted it.
+    }
+
 private:
     Database& database_;
     Statement statement_;
@@ -327,9 +368,8 @@ private:
     std::vector<std::string> keys_;
 };
 
-/// The order in which a batch is written: by station, sensor (without regard
-/// to case, as they are written) and the second of the time tag; values of one
-/// key keep their order. order[k] is the place in `values` of the k-th value.
+}  // namespace
+
 void KeyOrder(std::span<const BulkValue> values, std::vector<std::size_t>& order) {
     std::vector<std::int64_t> seconds(values.size());
     order.resize(values.size());
@@ -349,8 +389,6 @@ void KeyOrder(std::span<const BulkValue> values, std::vector<std::size_t>& order
     for (std::size_t i = 1; i < values.size() && sorted; ++i) sorted = !less(i, i - 1);
     if (!sorted) std::stable_sort(order.begin(), order.end(), less);
 }
-
-}  // namespace
 
 bool BulkWriter::Supports(const Database& database) {
     return database.Connected() && (database.Engine() == DbEngine::SQLite || database.Engine() == DbEngine::PostgreSQL);
@@ -434,6 +472,8 @@ bool BulkWriter::WriteOnce(std::span<const BulkValue> values, std::string_view s
             if (RolledBackFor(error)) return false;
             ++setsRefused_;
             if (!WriteOneByOne(values, first, count, source, &error, results)) return !conflict_;
+            // A value refused here is no row for a later value of its key.
+            if (!setsUnsuitable_ && first + count < values.size()) path_->Replan(values, results, first + count);
         }
         first += count;
     }

@@ -15,6 +15,12 @@ namespace vireo {
 
 class Database;
 
+/// The order in which a batch is written: by station, sensor (without regard
+/// to case, as they are written) and the second of the time tag; values of one
+/// key keep their order. order[k] is the place in `values` of the k-th value.
+/// Two writers that keep it take their row locks in the same order.
+void KeyOrder(std::span<const BulkValue> values, std::vector<std::size_t>& order);
+
 /// Writes the values of a fast import in sets, many rows a statement, inside
 /// the data writer's batch. Each value means what it means to the data writer:
 /// its row is inserted, or, when a row with its station, sensor and time tag

@@ -25,12 +25,21 @@ DataWriter::DataWriter(Database& database)
 void DataWriter::SetKeepEdits(bool keep) {
     if (keep == keepEdits_) return;
     keepEdits_ = keep;
-    update_.SetSql(keep ? kUpdateUneditedDataSql : kUpdateDataSql);
+    update_.SetSql(UpdateSql());
+}
+
+std::string_view DataWriter::InsertSql() const {
+    return database_.Engine() == DbEngine::SQLite ? kSqliteInsertDataSql : kInsertDataSql;
+}
+
+std::string_view DataWriter::UpdateSql() const {
+    if (database_.Engine() == DbEngine::SQLite) return keepEdits_ ? kSqliteUpdateUneditedDataSql : kSqliteUpdateDataSql;
+    return keepEdits_ ? kUpdateUneditedDataSql : kUpdateDataSql;
 }
 
 bool DataWriter::RowExists(const std::string& stationId, const std::string& sensorName, DateTime timeTag) {
     if (!rowExists_.Prepared()) {
-        rowExists_.SetSql(kDataRowExistsSql);
+        rowExists_.SetSql(database_.Engine() == DbEngine::SQLite ? kSqliteDataRowExistsSql : kDataRowExistsSql);
         rowExists_.Prepare();
     }
     rowExists_.SetString("STATION_ID", stationId);
@@ -80,11 +89,11 @@ void DataWriter::PrepareStatements() {
     // Both at once, so that a connection lost later shows as failed values,
     // not as a failed preparation.
     if (!insert_.Prepared()) {
-        insert_.SetSql(kInsertDataSql);
+        insert_.SetSql(InsertSql());
         insert_.Prepare();
     }
     if (!update_.Prepared()) {
-        update_.SetSql(keepEdits_ ? kUpdateUneditedDataSql : kUpdateDataSql);
+        update_.SetSql(UpdateSql());
         update_.Prepare();
     }
 }
@@ -130,8 +139,10 @@ WriteResult DataWriter::WriteOnce(const std::string& station, const std::string&
         insertError = error;
         CheckBatchAfter(error);
     }
-    if (inserted) return WriteResult{WriteOutcome::Inserted, std::nullopt};
-    if (inBatch_ && !insertError) {
+    // On SQLite an insert that finds the second's row in another spelling inserts none.
+    const bool foundRow = inserted && insert_.RowsAffected() == 0;
+    if (inserted && !foundRow) return WriteResult{WriteOutcome::Inserted, std::nullopt};
+    if (inBatch_ && !insertError && !foundRow) {
         DbError refusal = insert_.ExecError();
         if (!IsKeyRefusal(refusal)) {
             CheckBatchAfter(refusal);
@@ -164,7 +175,7 @@ WriteResult DataWriter::WriteOnce(const std::string& station, const std::string&
         // existing row, and the value was not written. The insert's
         // diagnostics are still there: only the update (and the look for
         // the row) ran since.
-        if (!insertError) insertError = insert_.ExecError();
+        if (!insertError && !foundRow) insertError = insert_.ExecError();
         return WriteResult{WriteOutcome::Failed, std::move(insertError)};
     }
     return WriteResult{WriteOutcome::Updated, std::nullopt};

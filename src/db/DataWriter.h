@@ -37,6 +37,25 @@ inline constexpr std::string_view kDataRowExistsSql =
     "SELECT ED_VALUE FROM TF_DATA1 WHERE STATION_ID = :STATION_ID AND SENSORNAME = :SENSORNAME AND "
     "TIME_TAG = :TIME_TAG";
 
+// SQLite compares TIME_TAG as text: a row another program stored without the
+// driver's ".000" is the same second to every reader, so the data writer's
+// statements there find a row in either spelling, insert none beside it and
+// leave the stored spelling as it is.
+inline constexpr std::string_view kSqliteInsertDataSql =
+    "INSERT INTO TF_DATA1(STATION_ID,SENSORNAME,TIME_TAG,SOURCE,ORIG_VALUE,ED_VALUE) SELECT :STATION_ID,:SENSORNAME,"
+    ":TIME_TAG,:SOURCE,:ORIG_VALUE,:ED_VALUE WHERE NOT EXISTS (SELECT 1 FROM TF_DATA1 WHERE STATION_ID = :STATION_ID "
+    "AND SENSORNAME = :SENSORNAME AND TIME_TAG = substr(:TIME_TAG, 1, 19))";
+inline constexpr std::string_view kSqliteUpdateDataSql =
+    "UPDATE TF_DATA1 SET STATION_ID = :STATION_ID, SENSORNAME = :SENSORNAME, SOURCE = :SOURCE, ED_VALUE = :ED_VALUE "
+    "WHERE STATION_ID = :STATION_ID AND SENSORNAME = :SENSORNAME AND TIME_TAG IN (:TIME_TAG, substr(:TIME_TAG, 1, 19))";
+inline constexpr std::string_view kSqliteUpdateUneditedDataSql =
+    "UPDATE TF_DATA1 SET STATION_ID = :STATION_ID, SENSORNAME = :SENSORNAME, SOURCE = :SOURCE, ED_VALUE = :ED_VALUE "
+    "WHERE STATION_ID = :STATION_ID AND SENSORNAME = :SENSORNAME AND TIME_TAG IN (:TIME_TAG, substr(:TIME_TAG, 1, 19)) "
+    "AND (ED_VALUE = ORIG_VALUE OR (ED_VALUE IS NULL AND ORIG_VALUE IS NULL))";
+inline constexpr std::string_view kSqliteDataRowExistsSql =
+    "SELECT ED_VALUE FROM TF_DATA1 WHERE STATION_ID = :STATION_ID AND SENSORNAME = :SENSORNAME AND "
+    "TIME_TAG IN (:TIME_TAG, substr(:TIME_TAG, 1, 19))";
+
 /// Kept: the row exists with an edited value, which a run that keeps edited
 /// values leaves as it is.
 enum class WriteOutcome { Inserted, Updated, Failed, Kept };
@@ -80,7 +99,6 @@ public:
 
     /// Asked between the tries of a value; none at creation.
     void SetStopCheck(StopCheck stop) { stop_ = std::move(stop); }
-    bool KeepEdits() const noexcept { return keepEdits_; }
 
     /// Fast imports: the values written from here on form one transaction,
     /// which CommitBatch ends. A failed insert inside it does not abort it:
@@ -110,6 +128,9 @@ private:
     WriteResult WriteOnce(const std::string& station, const std::string& sensor, const std::string& source,
                           DateTime timeTag, double value);
     void PrepareStatements();
+    /// The statements in the connected engine's form.
+    std::string_view InsertSql() const;
+    std::string_view UpdateSql() const;
     void CheckBatchAfter(const DbError& error);
     /// Whether the row of the key bound to the update exists.
     bool RowExists(const std::string& stationId, const std::string& sensorName, DateTime timeTag);

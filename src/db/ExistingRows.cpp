@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "db/Database.h"
 #include "scan/AsciiCase.h"
 
 namespace vireo {
@@ -59,17 +60,23 @@ std::optional<CalendarStamp> ParseTimestampText(std::string_view text) {
     return s;
 }
 
-ExistingRows::ExistingRows(Database& database) : query_(database) {}
+ExistingRows::ExistingRows(Database& database) : database_(database), query_(database) {}
 
 std::unordered_map<std::int64_t, ExistingRow> ExistingRows::Read(const std::string& station, const std::string& sensor,
                                                                  DateTime first, DateTime last) {
     if (!query_.Prepared()) {
-        query_.SetSql(kExistingRowsSql);
+        query_.SetSql(database_.Engine() == DbEngine::SQLite ? kSqliteExistingRowsSql : kExistingRowsSql);
         query_.Prepare();
     }
     query_.SetString("STATION_ID", UpperCaseName(station));
     query_.SetString("SENSORNAME", UpperCaseName(sensor));
-    query_.SetDateTime("FIRST_TAG", first);
+    if (database_.Engine() == DbEngine::SQLite) {
+        // SQLite compares the texts: from the first second's shortest
+        // spelling on, which a row stored without ".000" has.
+        query_.SetString("FIRST_TAG", IsoDateTimeText(SplitDateTime(first)));
+    } else {
+        query_.SetDateTime("FIRST_TAG", first);
+    }
     query_.SetDateTime("LAST_TAG", last);
     std::unordered_map<std::int64_t, ExistingRow> rows;
     query_.Open();

@@ -22,6 +22,15 @@ inline constexpr std::string_view kExistingRowsSql =
     "ORIG_VALUE IS NULL) THEN 0 ELSE 1 END AS EDITED FROM TF_DATA1 WHERE STATION_ID = :STATION_ID AND "
     "SENSORNAME = :SENSORNAME AND TIME_TAG >= :FIRST_TAG AND TIME_TAG <= :LAST_TAG";
 
+/// The same on SQLite, whose driver gives a REAL as text with 15 significant
+/// digits: the values come as 17, which read back as the very double stored.
+inline constexpr std::string_view kSqliteExistingRowsSql =
+    "SELECT TIME_TAG, SOURCE, CASE WHEN typeof(ORIG_VALUE) = 'real' THEN printf('%!.17g', ORIG_VALUE) ELSE "
+    "ORIG_VALUE END, CASE WHEN typeof(ED_VALUE) = 'real' THEN printf('%!.17g', ED_VALUE) ELSE ED_VALUE END, CASE "
+    "WHEN ED_VALUE = ORIG_VALUE OR (ED_VALUE IS NULL AND ORIG_VALUE IS NULL) THEN 0 ELSE 1 END AS EDITED FROM "
+    "TF_DATA1 WHERE STATION_ID = :STATION_ID AND SENSORNAME = :SENSORNAME AND TIME_TAG >= :FIRST_TAG AND TIME_TAG <= "
+    ":LAST_TAG";
+
 /// A row of TF_DATA1 as the import would find it.
 struct ExistingRow {
     bool sourceIsT = false;  // SOURCE is "T", what an import writes
@@ -51,6 +60,7 @@ public:
                                                        DateTime first, DateTime last);
 
 private:
+    Database& database_;
     Query query_;
 };
 

@@ -86,7 +86,8 @@ struct Group : StationSensor {
     // The batch's keys of this group rise value after value (a log read in
     // time order): the outcomes come from one walk along the existing keys.
     bool rising = true;
-    std::vector<std::int64_t> existing;  // in ascending order
+    std::vector<std::int64_t> existing;             // in ascending order
+    std::unordered_set<std::int64_t> spelledShort;  // of those, stored without ".000"
     std::size_t walked = 0;
     std::unordered_set<std::int64_t> met;  // when the keys do not rise
 };
@@ -115,8 +116,14 @@ public:
         results.assign(values.size(), WriteResult{});
         if (values.empty()) return;
         // The write lock first: a transaction that read first and wrote later
-        // would deadlock with another writer of the file.
-        Execute("BEGIN IMMEDIATE");
+        // would deadlock with another writer of the file. A file another
+        // writer held for the whole timeout is not waited for again in this
+        // run: the batches go through the driver, which waits its own way.
+        if (const int rc = sqlite3_exec(connection_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+            rc != SQLITE_OK) {
+            if (rc == SQLITE_BUSY) usable_ = false;
+            Fail(rc);
+        }
         try {
             Plan(values);
             const std::string mark = SourceAsWritten(source, text_);
@@ -129,7 +136,10 @@ public:
                                         SQLITE_STATIC));
                 Check(sqlite3_bind_text(upsert, 2, group.sensor.data(), static_cast<int>(group.sensor.size()),
                                         SQLITE_STATIC));
-                Check(sqlite3_bind_text(upsert, 3, stamp.text, stamp.size, SQLITE_STATIC));
+                // A second stored without ".000" is updated in that spelling.
+                const int size =
+                    group.spelledShort.contains(stamp.key) ? static_cast<int>(kShortStoredText) : stamp.size;
+                Check(sqlite3_bind_text(upsert, 3, stamp.text, size, SQLITE_STATIC));
                 Check(sqlite3_bind_double(upsert, 5, values[i].value));
                 const int rc = sqlite3_step(upsert);
                 sqlite3_reset(upsert);
@@ -257,15 +267,18 @@ private:
                                     SQLITE_STATIC));
             Check(sqlite3_bind_text(lookup, 2, group.sensor.data(), static_cast<int>(group.sensor.size()),
                                     SQLITE_STATIC));
-            Check(sqlite3_bind_text(lookup, 3, first.text, first.size, SQLITE_STATIC));
+            // From the first second's spelling without ".000", which sorts before the driver's.
+            Check(sqlite3_bind_text(lookup, 3, first.text, static_cast<int>(kShortStoredText), SQLITE_STATIC));
             Check(sqlite3_bind_text(lookup, 4, lastStamp.text, lastStamp.size, SQLITE_STATIC));
             int rc = 0;
             while ((rc = sqlite3_step(lookup)) == SQLITE_ROW) {
                 if (sqlite3_column_type(lookup, 0) != SQLITE_TEXT) continue;
                 const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(lookup, 0));
-                const std::int64_t second =
-                    KeyOfStoredText(std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(lookup, 0))));
-                if (second >= 0) group.existing.push_back(second);
+                const std::string_view stored(text, static_cast<std::size_t>(sqlite3_column_bytes(lookup, 0)));
+                const std::int64_t second = KeyOfStoredText(stored);
+                if (second < 0) continue;
+                group.existing.push_back(second);
+                if (stored.size() == kShortStoredText) group.spelledShort.insert(second);
             }
             sqlite3_reset(lookup);
             if (rc != SQLITE_DONE) Fail(rc);

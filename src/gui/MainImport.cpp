@@ -97,8 +97,7 @@ bool TfrmMain::PrepareRun(ImportRequest& request) {
     request.importList = ImportEntries();
     request.chosenStation = ToBytes(cbxStations->currentText());
     request.freeShare = FFreeShare;
-    request.fastMode = FConnection.FFastImport;
-    request.bulk = FConnection.FBulkImport;
+    request.route = RouteOfSwitches(FConnection.FFastImport, FConnection.FBulkImport, false);
     request.keepEdits = FConnection.FKeepEdits;
     if (!SettingsZones(FConnection, *FDialogs, request.zones)) return false;
     if (RefuseDatabaseFile(request.logFile) || !CheckImport(request, *FDialogs)) return false;

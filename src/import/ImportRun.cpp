@@ -7,7 +7,6 @@
 #include <exception>
 #include <memory>
 #include <optional>
-#include <tuple>
 
 #include "db/BulkWriter.h"
 #include "db/Catalogue.h"
@@ -15,6 +14,7 @@
 #include "db/DataWriter.h"
 #include "db/Database.h"
 #include "db/ExistingRows.h"
+#include "db/WriteRoute.h"
 #include "files/SafeOpen.h"
 #include "import/ImportList.h"
 #include "import/ImportMessages.h"
@@ -180,20 +180,17 @@ private:
     };
 
     void ReadLines() {
-        // Sets write as the data writer does without keeping edited values:
-        // with those kept, a fast run goes one statement a value.
-        if (request_.fastMode && request_.bulk && !request_.keepEdits && BulkWriter::Supports(writer_.Connection())) {
-            bulk_.emplace(writer_,
-                          request_.bulkDriverOnly ? BulkWriter::Route::DriverSets : BulkWriter::Route::EngineInterface);
-            bulk_->SetStopCheck([this] { return StopAsked(); });
-        }
-        if (request_.fastMode) ReportRoute();
+        door_.emplace(writer_, request_.route, request_.keepEdits);
+        fast_ = InBatches(door_->Route());
+        bulk_ = door_->Sets();
+        if (bulk_) bulk_->SetStopCheck([this] { return StopAsked(); });
+        if (fast_) ReportRoute();
         if (request_.from) {
             headings_ = std::make_shared<const std::vector<std::string>>(request_.from->headings);
             readThrough_ = {request_.from->offset, request_.from->linesBefore, headings_, request_.from->clock};
             result_.committed = *request_.from;
         }
-        if (request_.fastMode) StartBatch();
+        if (fast_) StartBatch();
         LogValueReader reader(request_.logFile, prnFile_);
         reader.SetTimeZones(request_.zones);
         if (request_.lookedAt && reader.Identity() != *request_.lookedAt)
@@ -221,7 +218,7 @@ private:
     void ReadThrough(std::uint64_t offset, std::uint64_t lines) {
         readThrough_ = {offset, lines, headings_, reader_->Clock()};
         // Without batches every statement is committed on its own.
-        if (!request_.fastMode) MarkCommitted();
+        if (!fast_) MarkCommitted();
     }
 
     /// A value was not written: what follows may be read through, but the
@@ -282,8 +279,8 @@ private:
         }
         if (bulk_) {
             // Written in sets when the batch is committed.
-            pending_.push_back(
-                {pair, value.timeTag, value.value, WriteOutcome::Failed, logLine.number, logLine.start, logLine.end});
+            pending_.push_back({pair, value.timeTag, value.value, WriteOutcome::Failed, logLine.number, logLine.start,
+                                logLine.end, std::string(ShownName(value))});
             // Where its line starts: a value that turns out not written holds
             // the committed place there.
             pendingPlaces_.push_back(readThrough_);
@@ -295,9 +292,9 @@ private:
             return;
         }
         WriteResult written = writer_.WriteValue(pair->StationId, pair->SensorName, "T", value.timeTag, value.value);
-        if (request_.fastMode && Conflict(written)) written = WriteAgain(pair, value, std::move(written));
+        if (fast_ && Conflict(written)) written = WriteAgain(pair, value, std::move(written));
         if (!written.Written()) RejectRefused(logLine.number, written.error, ShownName(value), line);
-        if (request_.fastMode) {
+        if (fast_) {
             // A written value is shown once its batch is committed; a kept
             // one changed nothing and is shown at once.
             if (!written.Written() || written.outcome == WriteOutcome::Kept)
@@ -314,18 +311,10 @@ private:
     /// Fast mode: the way the batches go, and why not the engine's own
     /// interface when a bulk run cannot use it.
     void ReportRoute() {
-        if (bulk_ && !bulk_->Direct() && !request_.bulkDriverOnly)
-            sink_.AddStatusMessage("Fast import through the driver: " + bulk_->WhyNotDirect());
-        if (!sink_.ShowDetails()) return;
-        const bool postgres = writer_.Connection().Engine() == DbEngine::PostgreSQL;
-        if (bulk_ && bulk_->Direct()) {
-            sink_.AddStatusMessage(postgres ? "Fast import route: COPY through libpq"
-                                            : "Fast import route: the SQLite library on the database file");
-        } else if (bulk_) {
-            sink_.AddStatusMessage("Fast import route: sets through the driver");
-        } else {
-            sink_.AddStatusMessage("Fast import route: one statement a value through the driver");
-        }
+        const RouteChoice& choice = door_->Choice();
+        if (choice.asked == WriteRoute::EngineInterface && choice.taken == WriteRoute::DriverSets)
+            sink_.AddStatusMessage("Fast import through the driver: " + choice.why);
+        if (sink_.ShowDetails()) sink_.AddStatusMessage("Fast import route: " + door_->RouteText());
     }
 
     bool Conflict(const WriteResult& written) const {
@@ -345,17 +334,14 @@ private:
             // Written again in key order, and committed at once after this
             // value: the sooner the locks go, the sooner the other writer can go on.
             batch_.started = {};
-            std::vector<BatchValue*> order;
-            for (BatchValue& again : batch_.values) order.push_back(&again);
-            std::stable_sort(order.begin(), order.end(), [](const BatchValue* x, const BatchValue* y) {
-                const std::int64_t xKey = TimeTagKey(x->timeTag);
-                const std::int64_t yKey = TimeTagKey(y->timeTag);
-                return std::tie(x->pair->StationId, x->pair->SensorName, xKey) <
-                       std::tie(y->pair->StationId, y->pair->SensorName, yKey);
-            });
+            std::vector<BulkValue> keys;
+            for (const BatchValue& again : batch_.values)
+                keys.push_back({again.pair->StationId, again.pair->SensorName, again.timeTag, again.value});
+            std::vector<std::size_t> order;
+            KeyOrder(keys, order);
             std::optional<WriteResult> refused;
-            for (BatchValue* entry : order) {
-                BatchValue& again = *entry;
+            for (const std::size_t at : order) {
+                BatchValue& again = batch_.values[at];
                 const WriteResult rewritten =
                     writer_.WriteValue(again.pair->StationId, again.pair->SensorName, "T", again.timeTag, again.value);
                 if (!rewritten.Written()) {
@@ -421,10 +407,12 @@ private:
         DateTime timeTag;
         double value;
         WriteOutcome outcome;
-        // Where the value's line lies, for the rejects file should the batch be lost.
+        // Where the value's line lies, and the name as the log spells it, for
+        // the rejects file should the batch be lost.
         std::uint64_t lineNumber;
         std::uint64_t lineStart;
         std::uint64_t lineEnd;
+        std::string shownName;
     };
     struct Batch {
         // Ends the batch's transaction on every path: committed by
@@ -460,7 +448,8 @@ private:
             if (written) Count(outcome);
         }
         if (written)
-            batch_.values.push_back({pair, record.timeTag, record.value, outcome, line.number, line.start, line.end});
+            batch_.values.push_back({pair, record.timeTag, record.value, outcome, line.number, line.start, line.end,
+                                     std::string(ShownName(record))});
         if (BatchFull(batch_.values.size())) {
             CommitBatch();
             StartBatch();
@@ -502,7 +491,7 @@ private:
                 Hold(pendingPlaces_[i]);
                 if (request_.rejects != nullptr) {
                     // The line's text is read again: a batch keeps no texts.
-                    RejectRefused(value.lineNumber, results_[i].error, PairName(value.pair),
+                    RejectRefused(value.lineNumber, results_[i].error, value.shownName,
                                   LineTextAt(request_.logFile, value.lineStart, value.lineEnd));
                 }
             } else {
@@ -529,19 +518,11 @@ private:
         for (const BatchValue& lost : batch_.values) {
             sink_.AddStatusMessage(NotWrittenText(error, lost.pair->StationId, lost.pair->SensorName, lost.timeTag));
             if (request_.rejects != nullptr) {
-                Reject(lost.lineNumber, std::string(kRejectRefused) + " - " + error, PairName(lost.pair),
+                Reject(lost.lineNumber, std::string(kRejectRefused) + " - " + error, lost.shownName,
                        LineTextAt(request_.logFile, lost.lineStart, lost.lineEnd));
             }
         }
         ForgetBatch();
-    }
-
-    /// The log sensor name of a pair of the table.
-    std::string_view PairName(const TDBSensor* pair) const {
-        for (const auto& [name, sensor] : pairs_.Pairs()) {
-            if (&sensor == pair) return name;
-        }
-        return {};
     }
 
     void CommitBatch() {
@@ -593,7 +574,9 @@ private:
     int lastPercent_ = -1;
     Batch batch_;
     // Bulk mode: the set writer, the values of the batch not yet written, and the writer's in- and output.
-    std::optional<BulkWriter> bulk_;
+    std::optional<ValueWriter> door_;
+    bool fast_ = false;  // the route commits in batches
+    BulkWriter* bulk_ = nullptr;
     std::vector<BatchValue> pending_;
     std::vector<Place> pendingPlaces_;
     std::vector<BulkValue> sets_;

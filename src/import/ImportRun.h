@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/DbError.h"
+#include "db/WriteRoute.h"
 #include "logfile/LogValueReader.h"
 #include "status/StatusSink.h"
 #include "status/UserDialogs.h"
@@ -57,14 +58,10 @@ struct ImportRequest {
     std::vector<std::string> importList;
     std::string chosenStation;  // the station picked in the window (or --station)
     FreeShareShown freeShare;
-    bool fastMode = false;   // commit in batches instead of one statement at a time
+    /// The way the values go to the database, as asked for; the run takes
+    /// the nearest route the connection can do (ValueWriter) and says so.
+    WriteRoute route = WriteRoute::OneByOne;
     bool keepEdits = false;  // leave rows whose ED_VALUE differs from their ORIG_VALUE
-    /// In fast mode, write each batch in sets (many rows a statement) where
-    /// the engine has a set path (SQLite, PostgreSQL); off: one statement a value.
-    bool bulk = true;
-    /// With bulk: sets through the ODBC driver only, never the engine's own
-    /// interface (the SQLite library on the file, libpq on the server).
-    bool bulkDriverOnly = false;
     /// Following a growing file: the reading starts here instead of at the
     /// top, and a last line without its line end is left for a later run.
     std::optional<LogReadStart> from;

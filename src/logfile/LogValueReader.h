@@ -96,7 +96,6 @@ public:
     /// Offset after the last line read, and the lines read up to it.
     std::uint64_t BytesConsumed() const noexcept { return lines_.BytesConsumed(); }
     std::uint64_t LinesRead() const noexcept { return lines_.LinesRead(); }
-    bool PrnFile() const noexcept { return prnFile_; }
 
     /// Reads the file to its end or until the visitor ends it. Throws
     /// LogFileError when reading fails.

@@ -59,7 +59,7 @@ inline constexpr std::string_view kDatabaseTimeZoneName = "DatabaseTimeZone";
 inline constexpr std::string_view kReadSettingsFailed = "Error 1002: Unable to read application settings";
 inline constexpr std::string_view kSaveSettingsFailed = "Error 1003: Unable to save application settings";
 
-/// Reads the four settings of an opened settings file into `values`, each with
+/// Reads every setting of an opened settings file into `values`, each with
 /// its default. On failure reports "Error 1002: Unable to read application
 /// settings" and returns false; the fields read so far keep their values.
 bool ReadSettings(const ProfileFile& settings, AppSettings& values, StatusSink& sink);

@@ -193,8 +193,11 @@ TEST_P(ImportCommandTest, FailedChecksGiveTheirMessageAndStatusTwo) {
         {{"import", data, "--pair", "TEMP||ST01.TEMP", "--format", "json"},
          "vireo-import import: --format goes with --dry-run\n",
          usage},
-        {{"import", data, "--pair", "TEMP||ST01.TEMP", "--bulk", "on"},
-         "vireo-import import: --bulk goes with --fast\n",
+        {{"import", data, "--pair", "TEMP||ST01.TEMP", "--bulk", "on", "--one-by-one"},
+         "vireo-import import: --one-by-one excludes --fast and --bulk\n",
+         usage},
+        {{"import", data, "--pair", "TEMP||ST01.TEMP", "--fast", "--one-by-one"},
+         "vireo-import import: --one-by-one excludes --fast and --bulk\n",
          usage},
         {{"import", data, "--pair", "TEMP||ST01.TEMP", "--rejects", "-"},
          "vireo-import import: --rejects takes a file name; standard output holds the status lines\n",
@@ -471,11 +474,9 @@ TEST_P(ImportCommandTest, ClosedStandardOutputStopsTheRunAndTheLogClaimsOnlyWrit
 TEST_P(ImportCommandTest, ValuesNotWrittenGiveStatusThreeInEveryMode) {
     source_->RefuseRowsOf("RH", "row locked");
     const std::vector<std::vector<std::string>> modes{
-        {}, {"--fast", "--bulk", "off"}, {"--fast", "--bulk", "odbc"}, {"--fast"}};
+        {"--one-by-one"}, {"--fast", "--bulk", "off"}, {"--bulk", "odbc"}, {"--fast"}, {}};
     for (const std::vector<std::string>& mode : modes) {
-        SCOPED_TRACE(mode.empty()       ? "one value at a time"
-                     : mode.size() == 1 ? "fast, in bulk"
-                                        : "fast, --bulk " + mode[2]);
+        SCOPED_TRACE(mode.empty() ? "the default" : mode[0] + (mode.size() > 1 ? " " + mode.back() : ""));
         source_->Execute("DELETE FROM TF_DATA1;\n");
         std::vector<std::string> extra{"--list", dir_.File("list.sfg")};
         extra.insert(extra.end(), mode.begin(), mode.end());
@@ -510,7 +511,8 @@ TEST_P(ImportCommandTest, PasswordVariableThatIsNotSetIsRefused) {
     EXPECT_EQ(RowCount(), 0u);
 }
 
-// vireo-import measures the database file after connecting; while it imports,
+// vireo-import measures the database file after connecting; while it imports
+// value by value,
 // another process reads the table again and again (each time opening and
 // closing the database) and always finds the importer's lock on the file.
 TEST(ImportCommandLocks, AnotherProcessSeesEveryRowWhileTheImportRuns) {
@@ -530,9 +532,9 @@ TEST(ImportCommandLocks, AnotherProcessSeesEveryRowWhileTheImportRuns) {
     const std::string output = dir.File("out.txt");
     ::setenv("VIREO_TEST_PASSWORD", source.Password().c_str(), 1);
     const std::string program = std::string(VIREO_BINARY_DIR) + "/bin/vireo-import";
-    std::vector<std::string> args{program,           "import",         dir.File("big.log"),  "--pair",
-                                  "TEMP||ST01.TEMP", "--dsn",          source.Name(),        "--user",
-                                  source.User(),     "--password-env", "VIREO_TEST_PASSWORD"};
+    std::vector<std::string> args{program,           "import",         dir.File("big.log"),   "--pair",
+                                  "TEMP||ST01.TEMP", "--dsn",          source.Name(),         "--user",
+                                  source.User(),     "--password-env", "VIREO_TEST_PASSWORD", "--one-by-one"};
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

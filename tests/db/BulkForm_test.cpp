@@ -7,7 +7,7 @@
 namespace vireo {
 namespace {
 
-TEST(BulkFormTest, OnlyTheDriversOwnTimeTagTextIsAKey) {
+TEST(BulkFormTest, OnlyTheTextsOfAWholeSecondAreKeys) {
     const std::int64_t noon = TimeTagKey(CalendarStamp{2005, 6, 15, 12, 0, 0});
     const struct {
         const char* text;
@@ -16,7 +16,7 @@ TEST(BulkFormTest, OnlyTheDriversOwnTimeTagTextIsAKey) {
         {"2005-06-15 12:00:00.000", noon},
         {"2005-06-15 12:00:01.000", noon + 1},
         {"2004-02-29 00:00:00.000", TimeTagKey(CalendarStamp{2004, 2, 29, 0, 0, 0})},
-        {"2005-06-15 12:00:00", -1},      // typed without the driver's fraction
+        {"2005-06-15 12:00:00", noon},    // stored without the fraction: the same second
         {"2005-06-15 12:00:00.5", -1},    // another fraction
         {"2005-06-15 12:00:00.001", -1},  // a millisecond
         {"2005-06-15T12:00:00.000", -1},  // another separator

@@ -1,9 +1,11 @@
 #include "db/SqliteFileWriter.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -242,6 +244,32 @@ TEST_F(SqliteFileWriterTest, ATriggerOnTheKeyColumnsSeesTheUpdateAsTheDriverMake
     bulk.Write(values, "", results);
     EXPECT_EQ(bulk.BatchesDirect(), 1u);
     EXPECT_EQ(source_->Select("SELECT COUNT(*) FROM KEY_LOG")[0][0], "5");
+}
+
+TEST_F(SqliteFileWriterTest, AFileHeldForTheWholeTimeoutIsNotWaitedForAgain) {
+    std::string why;
+    const std::unique_ptr<DirectWriter> writer = OpenSqliteFileWriter(database_, why);
+    ASSERT_TRUE(writer) << why;
+    // Another process holds the file's write lock past the data source's timeout.
+    const std::string ready = source_->FilePath() + ".held";
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        ::execlp("sqlite3", "sqlite3", "-cmd", "BEGIN IMMEDIATE;", source_->FilePath().c_str(),
+                 (".shell touch '" + ready + "' && sleep 600").c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    for (int waited = 0; waited < 600 && !std::filesystem::exists(ready); ++waited) ::usleep(100000);
+    const bool held = std::filesystem::exists(ready);
+    std::vector<WriteResult> results;
+    if (held) {
+        EXPECT_THROW(writer->WriteBatch(Values("st01", 3, 0.5), "", results), DbError);
+    }
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    if (!held) GTEST_SKIP() << "the sqlite3 program did not take the lock";
+    EXPECT_FALSE(writer->Usable());
+    EXPECT_TRUE(Stored("ST01").empty());
 }
 
 }  // namespace

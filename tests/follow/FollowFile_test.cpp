@@ -123,7 +123,7 @@ protected:
     void SetUp() override {
         ImportModeTest::SetUp();
         request_.importList = {"TEMP||ST01.TEMP", "BAD||ST01.BAD", "STAGE||ST01.STAGE"};
-        testing::ApplyImportMode(mode(), request_);
+        request_.route = mode();
     }
 
     /// One incremental run of `path` from `record`; the record kept is updated.
@@ -254,7 +254,7 @@ TEST_P(FollowFileTest, ThePositionKeptWhileTheRunGoesOnHasItsValuesCommitted) {
         EXPECT_EQ(kept[i].path, path);
     }
     // One value at a time, each line is kept; in batches, the one commit at the end.
-    EXPECT_EQ(kept.size(), testing::IsFast(mode()) ? 1u : 3u);
+    EXPECT_EQ(kept.size(), InBatches(mode()) ? 1u : 3u);
     EXPECT_EQ(kept.back(), *outcome.record);
 }
 
@@ -295,7 +295,7 @@ TEST_P(FollowFileTest, ARunCutShortGoesOnFromItsPositionThoughTheFileDidNotChang
              ImportObserver observer;
              StopAtFirstValue stopping(control_);
              FollowFile(path, source_->Name(), nullptr, true, request_, pairs_, *writer_, sink_,
-                        testing::IsFast(mode()) ? static_cast<ImportObserver&>(stopping) : observer, control_, keeping);
+                        InBatches(mode()) ? static_cast<ImportObserver&>(stopping) : observer, control_, keeping);
              control_.stop = false;
              return first;
          }},
@@ -429,7 +429,7 @@ TEST_P(FollowFileTest, AFileThatCannotBeReadIsTheRunsErrorAndKeepsNoRecord) {
     EXPECT_FALSE(record);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FollowFileTest, testing::EveryBackendIn(testing::kAllImportModes),
+INSTANTIATE_TEST_SUITE_P(Backends, FollowFileTest, testing::EveryBackendIn(testing::kAllRoutes),
                          testing::BackendAndModeName);
 
 }  // namespace

@@ -24,11 +24,9 @@
 namespace vireo {
 namespace {
 
-using testing::ApplyImportMode;
 using testing::Backend;
-using testing::ImportMode;
-using testing::ImportModeName;
-using testing::kAllImportModes;
+using testing::kAllRoutes;
+using testing::RouteName;
 using testing::StatusRecorder;
 using testing::TempDir;
 using testing::TestDataSource;
@@ -60,12 +58,12 @@ protected:
         writer_ = std::make_unique<DataWriter>(database_);
     }
 
-    Outcome Import(const std::string& content, ImportMode mode, bool details = false) {
+    Outcome Import(const std::string& content, WriteRoute mode, bool details = false) {
         testing::WriteFile(dir_.File("data.log"), content);
         ImportRequest request;
         request.logFile = dir_.File("data.log");
         request.importList = {"TEMP||st01.Temp"};
-        ApplyImportMode(mode, request);
+        request.route = mode;
         StatusRecorder sink(details);
         SensorPairs pairs;
         ImportObserver observer;
@@ -113,19 +111,19 @@ TEST_P(BulkImportTest, RowsWrittenInOneModeAreUpdatedByEveryOther) {
     const std::string second = MinutesLog(kValues, 0.25);
 
     EmptyTable();
-    const Outcome reference = Import(first, ImportMode::OneByOne, true);
+    const Outcome reference = Import(first, WriteRoute::OneByOne, true);
     const std::vector<std::string> referenceRows = StoredRows();
     ASSERT_EQ(referenceRows.size(), static_cast<std::size_t>(kValues));
     EmptyTable();
     const Outcome referenceUpdate = [&] {
-        Import(first, ImportMode::OneByOne);
-        return Import(second, ImportMode::OneByOne, true);
+        Import(first, WriteRoute::OneByOne);
+        return Import(second, WriteRoute::OneByOne, true);
     }();
     const std::vector<std::string> referenceUpdatedRows = StoredRows();
 
-    for (const ImportMode inserting : kAllImportModes) {
-        for (const ImportMode updating : kAllImportModes) {
-            SCOPED_TRACE(ImportModeName(inserting) + " then " + ImportModeName(updating));
+    for (const WriteRoute inserting : kAllRoutes) {
+        for (const WriteRoute updating : kAllRoutes) {
+            SCOPED_TRACE(RouteName(inserting) + " then " + RouteName(updating));
             EmptyTable();
             const Outcome inserted = Import(first, inserting, true);
             EXPECT_EQ(inserted.result.counts.inserted, kValues);
@@ -156,8 +154,8 @@ TEST_P(BulkImportTest, TheSameTimeTagTwiceInOneBatchIsInsertedThenUpdated) {
         "TEMP,06/15/2005,12:30:00,3.5,G\r\n";
     std::vector<std::string> referenceRows;
     std::vector<std::string> referenceMessages;
-    for (const ImportMode mode : kAllImportModes) {
-        SCOPED_TRACE(ImportModeName(mode));
+    for (const WriteRoute mode : kAllRoutes) {
+        SCOPED_TRACE(RouteName(mode));
         EmptyTable();
         const Outcome outcome = Import(log, mode, true);
         EXPECT_EQ(outcome.result.counts.inserted, 2);
@@ -165,7 +163,7 @@ TEST_P(BulkImportTest, TheSameTimeTagTwiceInOneBatchIsInsertedThenUpdated) {
         const std::vector<std::string> rows = StoredRows();
         ASSERT_EQ(rows.size(), 2u);
         EXPECT_NE(rows[0].find("|1.5|3.5|"), std::string::npos) << rows[0] << ": the first value stays the original";
-        if (mode == ImportMode::OneByOne) {
+        if (mode == WriteRoute::OneByOne) {
             referenceRows = rows;
             referenceMessages = outcome.messages;
         }
@@ -186,8 +184,8 @@ TEST_P(BulkImportTest, ASetTheDatabaseRefusesIsWrittenValueByValueAndOnlyTheRefu
     const std::string log = MinutesLog(250, 0.5, refused);
     std::vector<std::string> referenceRows;
     std::vector<std::string> referenceMessages;
-    for (const ImportMode mode : kAllImportModes) {
-        SCOPED_TRACE(ImportModeName(mode));
+    for (const WriteRoute mode : kAllRoutes) {
+        SCOPED_TRACE(RouteName(mode));
         EmptyTable();
         const Outcome outcome = Import(log, mode);
         EXPECT_EQ(outcome.result.error, "");
@@ -200,7 +198,7 @@ TEST_P(BulkImportTest, ASetTheDatabaseRefusesIsWrittenValueByValueAndOnlyTheRefu
             EXPECT_NE(outcome.messages[i].find(" - st01.Temp @ 06/01/2005 " + std::string(when)), std::string::npos)
                 << outcome.messages[i];
         }
-        if (mode == ImportMode::OneByOne) {
+        if (mode == WriteRoute::OneByOne) {
             referenceRows = StoredRows();
             referenceMessages = outcome.messages;
         }

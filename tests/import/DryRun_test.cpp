@@ -71,7 +71,7 @@ protected:
         ImportRequest request;
         request.logFile = dir_.File("data.log");
         request.importList = kPairs;
-        request.fastMode = std::get<1>(GetParam());
+        request.route = std::get<1>(GetParam()) ? WriteRoute::EngineInterface : WriteRoute::OneByOne;
         request.keepEdits = keepEdits;
         return request;
     }

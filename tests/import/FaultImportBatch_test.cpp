@@ -26,9 +26,7 @@
 namespace vireo {
 namespace {
 
-using testing::ApplyImportMode;
 using testing::Backend;
-using testing::ImportMode;
 using testing::StatusRecorder;
 using testing::TempDir;
 using testing::TestDataSource;
@@ -82,7 +80,7 @@ private:
     const TestDataSource& source_;
 };
 
-class FastModeReports : public ::testing::TestWithParam<std::tuple<Backend, ImportMode>> {
+class FastModeReports : public ::testing::TestWithParam<std::tuple<Backend, WriteRoute>> {
 protected:
     void SetUp() override { SetRegional(RegionalSettings{}); }
 };
@@ -99,7 +97,7 @@ TEST_P(FastModeReports, ValuesAreReportedAsWrittenOnlyOnceTheirBatchIsCommitted)
     ImportRequest request;
     request.logFile = dir.File("data.log");
     request.importList = {"TEMP||st01.Temp"};
-    ApplyImportMode(std::get<1>(GetParam()), request);
+    request.route = std::get<1>(GetParam());
     SensorPairs pairs;
     CountingObserver observer;
     RunControl control;
@@ -125,7 +123,7 @@ TEST_P(FastModeReports, ValuesAreReportedAsWrittenOnlyOnceTheirBatchIsCommitted)
     EXPECT_EQ(sink.messages[1], "Reading - TEMP,06/01/2005,00:00:00,0.5,G");
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, FastModeReports, testing::EveryBackendIn(testing::kFastImportModes),
+INSTANTIATE_TEST_SUITE_P(Backends, FastModeReports, testing::EveryBackendIn(testing::kBatchRoutes),
                          testing::BackendAndModeName);
 
 /// A SQLite file on a small tmpfs, behind a data source of its own.
@@ -156,7 +154,7 @@ private:
     std::string name_;
 };
 
-class FullDiskInFastMode : public ::testing::TestWithParam<ImportMode> {};
+class FullDiskInFastMode : public ::testing::TestWithParam<WriteRoute> {};
 
 TEST_P(FullDiskInFastMode, EveryValueIsARowOrAFailureLineAndTheCountsSayWhich) {
     SetRegional(RegionalSettings{});
@@ -180,7 +178,7 @@ TEST_P(FullDiskInFastMode, EveryValueIsARowOrAFailureLineAndTheCountsSayWhich) {
         ImportRequest request;
         request.logFile = dir.File("data.log");
         request.importList = {"TEMP||ST01.TEMP"};
-        ApplyImportMode(GetParam(), request);
+        request.route = GetParam();
         SensorPairs pairs;
         CountingObserver observer;
         RunControl control;
@@ -227,8 +225,8 @@ TEST_P(FullDiskInFastMode, EveryValueIsARowOrAFailureLineAndTheCountsSayWhich) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, FullDiskInFastMode, ::testing::ValuesIn(testing::kFastImportModes),
-                         [](const auto& info) { return testing::ImportModeName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Modes, FullDiskInFastMode, ::testing::ValuesIn(testing::kBatchRoutes),
+                         [](const auto& info) { return testing::RouteName(info.param); });
 
 }  // namespace
 }  // namespace vireo

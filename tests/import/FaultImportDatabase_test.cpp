@@ -56,13 +56,13 @@ private:
     int stopAt_;
 };
 
-class FaultImportDatabase : public ::testing::TestWithParam<testing::ImportMode> {
+class FaultImportDatabase : public ::testing::TestWithParam<WriteRoute> {
 protected:
     void SetUp() override { SetRegional(RegionalSettings{}); }
 };
 
 TEST_P(FaultImportDatabase, ServerStoppedMidRunLosesNoValueUnreported) {
-    const bool fastMode = testing::IsFast(GetParam());
+    const bool fastMode = InBatches(GetParam());
     TestDataSource source(Backend::PostgresAnsi);
     ServerRestart restart;  // goes before the source, which needs the server to drop its database
     Session session;
@@ -86,7 +86,7 @@ TEST_P(FaultImportDatabase, ServerStoppedMidRunLosesNoValueUnreported) {
     ImportRequest request;
     request.logFile = dir.File("data.log");
     request.importList = {"TEMP||ST01.TEMP"};
-    testing::ApplyImportMode(GetParam(), request);
+    request.route = GetParam();
     SensorPairs pairs;
     StoppingObserver observer(kStopAt);
     RunControl control;
@@ -142,8 +142,8 @@ TEST_P(FaultImportDatabase, ServerStoppedMidRunLosesNoValueUnreported) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, FaultImportDatabase, ::testing::ValuesIn(testing::kAllImportModes),
-                         [](const auto& info) { return testing::ImportModeName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Modes, FaultImportDatabase, ::testing::ValuesIn(testing::kAllRoutes),
+                         [](const auto& info) { return testing::RouteName(info.param); });
 
 }  // namespace
 }  // namespace vireo

@@ -18,7 +18,6 @@ namespace vireo {
 namespace {
 
 using testing::Backend;
-using testing::ImportMode;
 
 const std::vector<std::string> kPairs{"TEMP||ST01.TEMP", "ST01:1||ST01.STAGE", "ST01:3||ST01.RH"};
 
@@ -90,7 +89,7 @@ TEST_P(ImportCountsTest, DryRunAndImportCountEveryValueOnce) {
         request.logFile = dir.File("random.log");
         request.importList = kPairs;
         request.keepEdits = round % 2 == 1;
-        testing::ApplyImportMode(mode(), request);
+        request.route = mode();
 
         ImportObserver observer;
         const DryRunReport report = RunDryRun(request, database_, observer, RunControl{});
@@ -121,7 +120,7 @@ TEST_P(ImportCountsTest, DryRunAndImportCountEveryValueOnce) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ImportCountsTest, testing::EveryBackendIn(testing::kAllImportModes),
+INSTANTIATE_TEST_SUITE_P(Backends, ImportCountsTest, testing::EveryBackendIn(testing::kAllRoutes),
                          testing::BackendAndModeName);
 
 }  // namespace

@@ -36,7 +36,7 @@ struct EndingError {
     long nativeError;  // the engine's own code
 };
 
-class ImportRunError : public ::testing::TestWithParam<std::tuple<EndingError, testing::ImportMode>> {
+class ImportRunError : public ::testing::TestWithParam<std::tuple<EndingError, WriteRoute>> {
 protected:
     void SetUp() override { SetRegional(RegionalSettings{}); }
 };
@@ -62,7 +62,7 @@ TEST_P(ImportRunError, TheErrorThatEndsTheRunKeepsItsCodes) {
     ImportRequest request;
     request.logFile = dir.File("data.log");
     request.importList = {"TEMP||ST01.TEMP"};
-    testing::ApplyImportMode(std::get<1>(GetParam()), request);
+    request.route = std::get<1>(GetParam());
     SensorPairs pairs;
     StatusRecorder sink;
     ImportObserver observer;
@@ -102,10 +102,10 @@ const EndingError kEndingErrors[] = {
 
 INSTANTIATE_TEST_SUITE_P(Engines, ImportRunError,
                          ::testing::Combine(::testing::ValuesIn(kEndingErrors),
-                                            ::testing::ValuesIn(testing::kFastImportModes)),
+                                            ::testing::ValuesIn(testing::kBatchRoutes)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param).name) + "_" +
-                                    testing::ImportModeName(std::get<1>(info.param));
+                                    testing::RouteName(std::get<1>(info.param));
                          });
 
 }  // namespace

@@ -18,9 +18,7 @@
 namespace vireo {
 namespace {
 
-using testing::ApplyImportMode;
 using testing::Backend;
-using testing::ImportMode;
 using testing::StatusRecorder;
 using testing::TempDir;
 using testing::TestDataSource;
@@ -81,7 +79,7 @@ protected:
         ImportRequest request;
         request.logFile = dir_.File(name);
         request.importList = pairs;
-        ApplyImportMode(mode(), request);
+        request.route = mode();
         SensorPairs table;
         return RunImport(request, table, *writer_, sink_, observer_, control_);
     }
@@ -152,10 +150,10 @@ TEST_P(ImportRunTest, DetailMessagesTellEveryLineAndWrite) {
                                       "Import process completed."};
     // A fast run names its route first; the engine's own interface is open
     // to the ordinary role the tests log in as.
-    const std::map<ImportMode, std::string> routes{
-        {ImportMode::FastOdbc, "one statement a value through the driver"},
-        {ImportMode::FastSets, "sets through the driver"},
-        {ImportMode::FastBulk,
+    const std::map<WriteRoute, std::string> routes{
+        {WriteRoute::Batched, "one statement a value through the driver"},
+        {WriteRoute::DriverSets, "sets through the driver"},
+        {WriteRoute::EngineInterface,
          IsPostgres(backend()) ? "COPY through libpq" : "the SQLite library on the database file"}};
     if (routes.contains(mode())) expected.insert(expected.begin(), "Fast import route: " + routes.at(mode()));
     EXPECT_EQ(sink_.messages, expected);
@@ -206,7 +204,7 @@ TEST_P(ImportRunTest, UnreadableFileEndsTheRunWithItsError) {
     ImportRequest request;
     request.logFile = dir_.path().string();  // a folder opens but cannot be read
     request.importList = kMixedPairs;
-    ApplyImportMode(mode(), request);
+    request.route = mode();
     SensorPairs table;
     ImportResult result = RunImport(request, table, *writer_, sink_, observer_, control_);
     EXPECT_NE(result.error.find(request.logFile), std::string::npos) << result.error;
@@ -320,7 +318,7 @@ TEST_P(ImportRunTest, CarriageReturnsAloneEndLines) {
     EXPECT_EQ(observer_.percents.back(), 100);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, ImportRunTest, testing::EveryBackendIn(testing::kAllImportModes),
+INSTANTIATE_TEST_SUITE_P(Backends, ImportRunTest, testing::EveryBackendIn(testing::kAllRoutes),
                          testing::BackendAndModeName);
 
 }  // namespace

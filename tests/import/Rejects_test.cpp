@@ -61,7 +61,7 @@ protected:
         ImportRequest request;
         request.logFile = dir_.File("data.log");
         request.importList = kPairs;
-        testing::ApplyImportMode(mode(), request);
+        request.route = mode();
         request.rejects = rejects;
         SensorPairs table;
         ImportObserver observer;
@@ -127,7 +127,7 @@ TEST_P(RejectsTest, AStoppedRunLeavesACompleteReportOfTheLinesItRead) {
     EXPECT_EQ(ReadFile(path), kHeader);
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, RejectsTest, testing::EveryBackendIn(testing::kAllImportModes),
+INSTANTIATE_TEST_SUITE_P(Backends, RejectsTest, testing::EveryBackendIn(testing::kAllRoutes),
                          testing::BackendAndModeName);
 
 TEST(RejectsFile, AFileThatCannotBeCreatedSaysWhyAndWhere) {

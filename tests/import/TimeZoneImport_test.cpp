@@ -70,7 +70,7 @@ TEST_P(TimeZoneImportTest, EveryInstantOnceTheMissingHourRefused) {
         request.logFile = dir.File("night.log");
         request.importList = {"TEMP||ST01.TEMP"};
         request.zones = {Zone(row.log), Zone(row.database)};
-        testing::ApplyImportMode(mode(), request);
+        request.route = mode();
         ImportObserver observer;
         const DryRunReport report = RunDryRun(request, database_, observer, RunControl{});
         ASSERT_EQ(report.error, "");
@@ -122,7 +122,7 @@ TEST_P(TimeZoneImportTest, AsWrittenStoresTheRowsOfTodayByteForByte) {
         request.logFile = dir.File("night.log");
         request.importList = {"TEMP||ST01.TEMP"};
         if (asWritten) request.zones = {Zone("as written"), Zone("as written")};
-        testing::ApplyImportMode(mode(), request);
+        request.route = mode();
         SensorPairs pairs;
         testing::StatusRecorder sink;
         ImportObserver observer;
@@ -133,7 +133,7 @@ TEST_P(TimeZoneImportTest, AsWrittenStoresTheRowsOfTodayByteForByte) {
     EXPECT_EQ(runs[0], runs[1]);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, TimeZoneImportTest, testing::EveryBackendIn(testing::kAllImportModes),
+INSTANTIATE_TEST_SUITE_P(Modes, TimeZoneImportTest, testing::EveryBackendIn(testing::kAllRoutes),
                          testing::BackendAndModeName);
 
 }  // namespace
