@@ -16,6 +16,7 @@
 
 #include "gui/GuiTestSupport.h"
 #include "gui/PreviewDialog.h"
+#include "gui/SeriesChart.h"
 #include "support/TestDataSource.h"
 
 namespace vireo::testing {
