@@ -89,6 +89,7 @@ struct TSeriesChart::PanelChart {
     QLineSeries* gapTops = nullptr;  // high over each gap, low elsewhere: the area below is shaded
     QLineSeries* gapFoot = nullptr;
     QScatterSeries* refused = nullptr;
+    QGraphicsRectItem* frame = nullptr;
 };
 
 TSeriesChart::TSeriesChart(QWidget* parent) : QWidget(parent) {
@@ -158,7 +159,10 @@ void TSeriesChart::SetPanels(std::vector<ChartPanel> panels) {
 }
 
 void TSeriesChart::BuildCharts() {
-    for (const auto& panel : charts_) delete panel->chart;  // with its axes and series
+    for (const auto& panel : charts_) {
+        delete panel->chart;  // with its axes and series
+        delete panel->frame;
+    }
     charts_.clear();
     if (!hasSpan_) return;
     const QLocale locale = ValueLocale();
@@ -173,9 +177,7 @@ void TSeriesChart::BuildCharts() {
         chart->layout()->setContentsMargins(0, 0, 0, 0);
         chart->setBackgroundBrush(Qt::white);
         chart->setBackgroundPen(Qt::NoPen);
-        chart->setPlotAreaBackgroundVisible(true);
-        chart->setPlotAreaBackgroundBrush(Qt::white);
-        chart->setPlotAreaBackgroundPen(QPen(Qt::gray));
+        chart->setPlotAreaBackgroundVisible(false);
         chart->setLocale(locale);
         chart->setLocalizeNumbers(localize);
 
@@ -270,11 +272,19 @@ void TSeriesChart::BuildCharts() {
                 marker->setVisible(!panel.layers[k].points->empty());
             }
         }
-        for (QLegendMarker* marker : legend->markers(gaps)) marker->setVisible(!panel.series->stats.gaps.empty());
+        for (QLegendMarker* marker : legend->markers(gaps)) {
+            marker->setShape(QLegend::MarkerShapeRectangle);
+            marker->setBrush(kGapShade);
+            marker->setPen(Qt::NoPen);
+            marker->setVisible(!panel.series->stats.gaps.empty());
+        }
         for (QLegendMarker* marker : legend->markers(refused)) {
             marker->setVisible(panel.series->stats.refusedCount > 0);
         }
         scene_->addItem(chart);
+        // The plot's frame, over the shaded gaps as before.
+        shown->frame = scene_->addRect(QRectF(), QPen(Qt::gray));
+        shown->frame->setZValue(0.5);
         charts_.push_back(std::move(shown));
     }
     PlaceCharts();
@@ -295,6 +305,7 @@ void TSeriesChart::PlaceCharts() {
         chart->setGeometry(QRectF(0, top, width(), bottom - top));
         chart->setPlotArea(area.translated(0, -top));
         chart->legend()->setGeometry(QRectF(area.left() - 6, 0, area.width() + 6, kTitle + 4));
+        charts_[i]->frame->setRect(area);
     }
 }
 
@@ -305,6 +316,11 @@ void TSeriesChart::ShowDrawn() {
         const DrawnPanel& drawn = drawn_[i];
         const QRectF area = PlotArea(i);
 
+        // The axis makes a label for every tick of its range at its interval
+        // of the moment: it gets one wide enough for both ranges before the
+        // new range, and only then the step of the new ticks.
+        const double wide = std::max(shown.values->max() - shown.values->min(), drawn.high - drawn.low);
+        shown.values->setTickInterval(std::max(wide, drawn.ticks.step));
         shown.values->setRange(drawn.low, drawn.high);
         shown.values->setTickInterval(drawn.ticks.step);
         const int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(drawn.ticks.step) - 1e-9)));
@@ -313,9 +329,13 @@ void TSeriesChart::ShowDrawn() {
         const double from = static_cast<double>(view_.from);
         const double to = static_cast<double>(std::max<std::int64_t>(view_.to, std::int64_t{view_.from} + 1));
         shown.times->setStartValue(from - 1);
-        for (const TimeTick& tick : timeTicks_) {
-            QString label = Text(tick.text);
-            if (!tick.date.empty()) label += QStringLiteral("<br>") + Text(tick.date);
+        // The axis knows its ticks by their labels: a comment keeps two
+        // alike (six o'clock on two days) apart.
+        for (std::size_t k = 0; k < timeTicks_.size(); ++k) {
+            const TimeTick& tick = timeTicks_[k];
+            QString label = QStringLiteral("<div align=\"center\">") + Text(tick.text).toHtmlEscaped();
+            if (!tick.date.empty()) label += QStringLiteral("<br>") + Text(tick.date).toHtmlEscaped();
+            label += QStringLiteral("</div><!--%1-->").arg(k);
             shown.times->append(label, static_cast<double>(tick.stamp));
         }
         shown.times->setRange(from, to);
