@@ -207,6 +207,7 @@ void TSeriesChart::BuildCharts() {
         auto* line = new QLineSeries;
         line->setName(Text(panel.series->name));
         line->setPen(QPen(panel.colour, 1.5));
+        line->setMarkerSize(5);
         attach(line);
         shown->lines.push_back(line);
         for (const ChartLayer& layer : panel.layers) {
@@ -244,7 +245,7 @@ void TSeriesChart::BuildCharts() {
         auto* gaps = new QAreaSeries(shown->gapTops, shown->gapFoot);
         gaps->setName(QStringLiteral("Gaps"));
         gaps->setBrush(kGapShade);
-        gaps->setPen(Qt::NoPen);
+        gaps->setPen(QPen(kGapShade, 1));  // its legend's square is filled without a dark border
         attach(gaps);
         auto* refused = shown->refused = new QScatterSeries;
         refused->setName(QStringLiteral("Refused values"));
@@ -260,6 +261,7 @@ void TSeriesChart::BuildCharts() {
         legend->setMarkerShape(QLegend::MarkerShapeFromSeries);
         legend->setFont(font());
         legend->setBackgroundVisible(false);
+        legend->setContentsMargins(0, 0, 0, 0);
         legend->setBorderColor(Qt::transparent);
         QFont bold = font();
         bold.setBold(true);
@@ -274,8 +276,6 @@ void TSeriesChart::BuildCharts() {
         }
         for (QLegendMarker* marker : legend->markers(gaps)) {
             marker->setShape(QLegend::MarkerShapeRectangle);
-            marker->setBrush(kGapShade);
-            marker->setPen(Qt::NoPen);
             marker->setVisible(!panel.series->stats.gaps.empty());
         }
         for (QLegendMarker* marker : legend->markers(refused)) {
@@ -304,7 +304,11 @@ void TSeriesChart::PlaceCharts() {
         QChart* chart = charts_[i]->chart;
         chart->setGeometry(QRectF(0, top, width(), bottom - top));
         chart->setPlotArea(area.translated(0, -top));
-        chart->legend()->setGeometry(QRectF(area.left() - 6, 0, area.width() + 6, kTitle + 4));
+        // The legend lies in the title's room above the plot, however high
+        // it wants to be.
+        QLegend* legend = chart->legend();
+        const double high = std::max<double>(kTitle, legend->effectiveSizeHint(Qt::MinimumSize).height());
+        legend->setGeometry(QRectF(area.left() - 6, kTitle / 2.0 - 1 - high / 2, area.width() + 6, high));
         charts_[i]->frame->setRect(area);
     }
 }
@@ -349,6 +353,7 @@ void TSeriesChart::ShowDrawn() {
         const bool dots = count > 0 && static_cast<double>(count) * 6 < area.width();
         while (shown.lines.size() < drawn.lines.size()) {
             auto* line = new QLineSeries;
+            line->setMarkerSize(5);
             shown.chart->addSeries(line);
             line->attachAxis(shown.times);
             line->attachAxis(shown.values);
@@ -366,7 +371,6 @@ void TSeriesChart::ShowDrawn() {
             const bool dense = static_cast<double>(points.size()) * 3 > extent;
             line->setPen(QPen(panel.colour, dense && !dots ? 1 : 1.5));
             line->setPointsVisible(dots || points.size() == 1);
-            line->setMarkerSize(5);
             line->replace(ChartPoints(points));
         }
         for (std::size_t k = 0; k < shown.layers.size(); ++k) shown.layers[k]->replace(ChartPoints(drawn.layers[k]));
