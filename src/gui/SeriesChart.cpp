@@ -207,7 +207,6 @@ void TSeriesChart::BuildCharts() {
         auto* line = new QLineSeries;
         line->setName(Text(panel.series->name));
         line->setPen(QPen(panel.colour, 1.5));
-        line->setMarkerSize(5);
         attach(line);
         shown->lines.push_back(line);
         for (const ChartLayer& layer : panel.layers) {
@@ -353,7 +352,6 @@ void TSeriesChart::ShowDrawn() {
         const bool dots = count > 0 && static_cast<double>(count) * 6 < area.width();
         while (shown.lines.size() < drawn.lines.size()) {
             auto* line = new QLineSeries;
-            line->setMarkerSize(5);
             shown.chart->addSeries(line);
             line->attachAxis(shown.times);
             line->attachAxis(shown.values);
