@@ -1,15 +1,28 @@
-// The preview's chart: one panel per log series under a shared time axis,
-// drawn with QPainter from what the core works out for the span in view
-// (thinned lines, gaps, refused values, round ticks).
+// The preview's chart: one Qt Charts chart per log series under a shared
+// time axis, showing what the core works out for the span in view (thinned
+// lines, gaps, refused values, round ticks).
 #include "gui/SeriesChart.h"
 
+#include <QAreaSeries>
+#include <QCategoryAxis>
+#include <QChart>
 #include <QFocusEvent>
+#include <QGraphicsLayout>
+#include <QGraphicsRectItem>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsView>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QScatterSeries>
 #include <QToolTip>
+#include <QValueAxis>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -35,39 +48,76 @@ const QColor kGrid(225, 225, 225);
 
 QString Text(const std::string& bytes) { return FromBytes(bytes); }
 
-void DrawMark(QPainter& painter, ChartLayer::Shape shape, QPointF at, double size) {
-    const double half = size / 2;
-    switch (shape) {
-        case ChartLayer::Shape::Circle:
-            painter.drawEllipse(at, half, half);
-            break;
-        case ChartLayer::Shape::Triangle: {
-            const QPointF corners[] = {
-                {at.x(), at.y() - half}, {at.x() - half, at.y() + half}, {at.x() + half, at.y() + half}};
-            painter.drawPolygon(corners, 3);
-            break;
-        }
-        case ChartLayer::Shape::Square:
-            painter.drawRect(QRectF(at.x() - half, at.y() - half, size, size));
-            break;
-        case ChartLayer::Shape::Cross:
-            painter.drawLine(QPointF(at.x() - half, at.y() - half), QPointF(at.x() + half, at.y() + half));
-            painter.drawLine(QPointF(at.x() - half, at.y() + half), QPointF(at.x() + half, at.y() - half));
-            break;
-    }
+// A mark the chart library has no shape for, drawn once as a picture.
+QImage CrossMark(const QColor& colour) {
+    QImage image(18, 18, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(colour, 3));
+    painter.drawLine(QPointF(2, 2), QPointF(16, 16));
+    painter.drawLine(QPointF(2, 16), QPointF(16, 2));
+    return image;
+}
+
+QList<QPointF> ChartPoints(const std::vector<SeriesPoint>& points) {
+    QList<QPointF> out;
+    out.reserve(static_cast<qsizetype>(points.size()));
+    for (const SeriesPoint& point : points) out.append(QPointF(static_cast<double>(point.stamp), point.value));
+    return out;
+}
+
+// The value labels' decimal separator is the regional one.
+QLocale ValueLocale() {
+    QLocale locale = Regional().decimalSeparator == ',' ? QLocale(QLocale::German) : QLocale::c();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
 }
 
 bool Inside(const PlotFrame& frame, SecondStamp stamp) { return stamp >= frame.from && stamp <= frame.to; }
 
 }  // namespace
 
+/// The charts of one panel and their series, kept from one span to the next
+/// (a zoom step replaces their points).
+struct TSeriesChart::PanelChart {
+    QChart* chart = nullptr;
+    QValueAxis* values = nullptr;
+    QCategoryAxis* times = nullptr;
+    std::vector<QLineSeries*> lines;  // one per part between gaps; more are added when needed
+    std::vector<QXYSeries*> layers;
+    QLineSeries* gapTops = nullptr;  // high over each gap, low elsewhere: the area below is shaded
+    QLineSeries* gapFoot = nullptr;
+    QScatterSeries* refused = nullptr;
+    QGraphicsRectItem* frame = nullptr;
+};
+
 TSeriesChart::TSeriesChart(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(320, 160);
     setCursor(Qt::OpenHandCursor);
+    scene_ = new QGraphicsScene(this);
+    scene_->setBackgroundBrush(Qt::white);
+    sceneView_ = new QGraphicsView(scene_, this);
+    sceneView_->setFrameShape(QFrame::NoFrame);
+    sceneView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sceneView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sceneView_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    sceneView_->setRenderHint(QPainter::Antialiasing);
+    sceneView_->setFocusPolicy(Qt::NoFocus);
+    // The wheel, the mouse and the tips are the widget's own.
+    sceneView_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    sceneView_->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents);
+    nothing_ = scene_->addSimpleText(QStringLiteral("No value of the selection has a time tag."));
+    nothing_->setBrush(Qt::darkGray);
+    nothing_->setVisible(false);
+    focusFrame_ = scene_->addRect(QRectF(), QPen(palette().highlight().color(), 1, Qt::DotLine));
+    focusFrame_->setZValue(1);
+    focusFrame_->setVisible(false);
 }
+
+TSeriesChart::~TSeriesChart() = default;
 
 std::size_t TSeriesChart::Columns() const { return static_cast<std::size_t>(std::max(width() - kLeft - kRight, 1)); }
 
@@ -104,14 +154,256 @@ void TSeriesChart::SetPanels(std::vector<ChartPanel> panels) {
                std::any_of(one.refused.begin(), one.refused.end(), [](const auto& r) { return r.hasTimeTag; });
     });
     view_ = FitFrame(full_);
+    BuildCharts();
     SetView(view_);
+}
+
+void TSeriesChart::BuildCharts() {
+    for (const auto& panel : charts_) {
+        delete panel->chart;  // with its axes and series
+        delete panel->frame;
+    }
+    charts_.clear();
+    if (!hasSpan_) return;
+    const QLocale locale = ValueLocale();
+    const bool localize = locale.decimalPoint() != QLatin1Char('.');
+    for (std::size_t i = 0; i < panels_.size(); ++i) {
+        const ChartPanel& panel = panels_[i];
+        auto shown = std::make_unique<PanelChart>();
+        QChart* chart = shown->chart = new QChart;
+        chart->setBackgroundRoundness(0);
+        chart->setDropShadowEnabled(false);
+        chart->setMargins(QMargins());
+        chart->layout()->setContentsMargins(0, 0, 0, 0);
+        chart->setBackgroundBrush(Qt::white);
+        chart->setBackgroundPen(Qt::NoPen);
+        chart->setPlotAreaBackgroundVisible(false);
+        chart->setLocale(locale);
+        chart->setLocalizeNumbers(localize);
+
+        auto* values = shown->values = new QValueAxis;
+        values->setTickType(QValueAxis::TicksDynamic);
+        values->setTickAnchor(0);
+        values->setGridLineColor(kGrid);
+        values->setLineVisible(false);
+        values->setLabelsFont(font());
+        values->setMinorTickCount(0);
+        chart->addAxis(values, Qt::AlignLeft);
+        // The time axis is the same in every panel; only the lowest writes its times.
+        auto* times = shown->times = new QCategoryAxis;
+        times->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        times->setGridLineColor(kGrid);
+        times->setLineVisible(false);
+        times->setLabelsFont(font());
+        times->setLabelsVisible(i + 1 == panels_.size());
+        chart->addAxis(times, Qt::AlignBottom);
+        const auto attach = [&](QAbstractSeries* series) {
+            chart->addSeries(series);
+            series->attachAxis(times);
+            series->attachAxis(values);
+        };
+
+        // In the legend's order: the name, the layers, the gaps, the refused values.
+        auto* line = new QLineSeries;
+        line->setName(Text(panel.series->name));
+        line->setPen(QPen(panel.colour, 1.5));
+        attach(line);
+        shown->lines.push_back(line);
+        for (const ChartLayer& layer : panel.layers) {
+            QXYSeries* series = nullptr;
+            if (layer.kind == ChartLayer::Kind::Line) {
+                series = new QLineSeries;
+                series->setPen(QPen(layer.colour, 2, layer.style));
+            } else {
+                auto* marks = new QScatterSeries;
+                marks->setMarkerSize(9);
+                marks->setColor(layer.colour);
+                marks->setBorderColor(layer.colour);
+                switch (layer.shape) {
+                    case ChartLayer::Shape::Circle:
+                        marks->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+                        break;
+                    case ChartLayer::Shape::Triangle:
+                        marks->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+                        break;
+                    case ChartLayer::Shape::Square:
+                        marks->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+                        break;
+                    case ChartLayer::Shape::Cross:
+                        marks->setLightMarker(CrossMark(layer.colour));
+                        break;
+                }
+                series = marks;
+            }
+            series->setName(layer.name);
+            attach(series);
+            shown->layers.push_back(series);
+        }
+        shown->gapTops = new QLineSeries(chart);
+        shown->gapFoot = new QLineSeries(chart);
+        auto* gaps = new QAreaSeries(shown->gapTops, shown->gapFoot);
+        gaps->setName(QStringLiteral("Gaps"));
+        gaps->setBrush(kGapShade);
+        gaps->setPen(QPen(kGapShade, 1));  // its legend's square is filled without a dark border
+        attach(gaps);
+        auto* refused = shown->refused = new QScatterSeries;
+        refused->setName(QStringLiteral("Refused values"));
+        refused->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+        refused->setMarkerSize(8);
+        refused->setColor(kRefusedColour);
+        refused->setBorderColor(kRefusedColour);
+        attach(refused);
+
+        QLegend* legend = chart->legend();
+        legend->detachFromChart();
+        legend->setAlignment(Qt::AlignTop);
+        legend->setMarkerShape(QLegend::MarkerShapeFromSeries);
+        legend->setFont(font());
+        legend->setBackgroundVisible(false);
+        legend->setContentsMargins(0, 0, 0, 0);
+        legend->setBorderColor(Qt::transparent);
+        QFont bold = font();
+        bold.setBold(true);
+        for (QLegendMarker* marker : legend->markers(line)) {
+            marker->setFont(bold);
+            marker->setLabelBrush(panel.colour);
+        }
+        for (std::size_t k = 0; k < panel.layers.size(); ++k) {
+            for (QLegendMarker* marker : legend->markers(shown->layers[k])) {
+                marker->setVisible(!panel.layers[k].points->empty());
+            }
+        }
+        for (QLegendMarker* marker : legend->markers(gaps)) {
+            marker->setShape(QLegend::MarkerShapeRectangle);
+            marker->setVisible(!panel.series->stats.gaps.empty());
+        }
+        for (QLegendMarker* marker : legend->markers(refused)) {
+            marker->setVisible(panel.series->stats.refusedCount > 0);
+        }
+        scene_->addItem(chart);
+        // The plot's frame, over the shaded gaps as before.
+        shown->frame = scene_->addRect(QRectF(), QPen(Qt::gray));
+        shown->frame->setZValue(0.5);
+        charts_.push_back(std::move(shown));
+    }
+    PlaceCharts();
+}
+
+void TSeriesChart::PlaceCharts() {
+    sceneView_->setGeometry(rect());
+    scene_->setSceneRect(QRectF(rect()));
+    focusFrame_->setRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    nothing_->setVisible(!hasSpan_ && !panels_.empty());
+    const QRectF text = nothing_->boundingRect();
+    nothing_->setPos((width() - text.width()) / 2, (height() - text.height()) / 2);
+    for (std::size_t i = 0; i < charts_.size(); ++i) {
+        const QRectF area = PlotArea(i);
+        const double top = area.top() - kTitle;
+        const double bottom = i + 1 == charts_.size() ? height() : area.bottom() + kBetween;
+        QChart* chart = charts_[i]->chart;
+        chart->setGeometry(QRectF(0, top, width(), bottom - top));
+        chart->setPlotArea(area.translated(0, -top));
+        // The legend lies in the title's room above the plot, however high
+        // it wants to be.
+        QLegend* legend = chart->legend();
+        const double high = std::max<double>(kTitle, legend->effectiveSizeHint(Qt::MinimumSize).height());
+        legend->setGeometry(QRectF(area.left() - 6, kTitle / 2.0 - 1 - high / 2, area.width() + 6, high));
+        charts_[i]->frame->setRect(area);
+    }
+}
+
+void TSeriesChart::ShowDrawn() {
+    for (std::size_t i = 0; i < charts_.size() && i < drawn_.size(); ++i) {
+        PanelChart& shown = *charts_[i];
+        const ChartPanel& panel = panels_[i];
+        const DrawnPanel& drawn = drawn_[i];
+        const QRectF area = PlotArea(i);
+
+        // The axis makes a label for every tick of its range at its interval
+        // of the moment: it gets one wide enough for both ranges before the
+        // new range, and only then the step of the new ticks.
+        const double wide = std::max(shown.values->max() - shown.values->min(), drawn.high - drawn.low);
+        shown.values->setTickInterval(std::max(wide, drawn.ticks.step));
+        shown.values->setRange(drawn.low, drawn.high);
+        shown.values->setTickInterval(drawn.ticks.step);
+        const int decimals = std::max(0, static_cast<int>(std::ceil(-std::log10(drawn.ticks.step) - 1e-9)));
+        shown.values->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+        for (const QString& label : shown.times->categoriesLabels()) shown.times->remove(label);
+        const double from = static_cast<double>(view_.from);
+        const double to = static_cast<double>(std::max<std::int64_t>(view_.to, std::int64_t{view_.from} + 1));
+        shown.times->setStartValue(from - 1);
+        // The axis knows its ticks by their labels: a comment keeps two
+        // alike (six o'clock on two days) apart.
+        for (std::size_t k = 0; k < timeTicks_.size(); ++k) {
+            const TimeTick& tick = timeTicks_[k];
+            QString label = QStringLiteral("<div align=\"center\">") + Text(tick.text).toHtmlEscaped();
+            if (!tick.date.empty()) label += QStringLiteral("<br>") + Text(tick.date).toHtmlEscaped();
+            label += QStringLiteral("</div><!--%1-->").arg(k);
+            shown.times->append(label, static_cast<double>(tick.stamp));
+        }
+        shown.times->setRange(from, to);
+
+        // The series' parts: a dense line (more than a point in three
+        // pixels: a thinned one zig-zags between each column's lowest and
+        // highest) is drawn one pixel wide; values far enough apart to be
+        // told apart get a dot each.
+        std::size_t count = 0;
+        for (const auto& line : drawn.lines) count += line.size();
+        const bool dots = count > 0 && static_cast<double>(count) * 6 < area.width();
+        while (shown.lines.size() < drawn.lines.size()) {
+            auto* line = new QLineSeries;
+            shown.chart->addSeries(line);
+            line->attachAxis(shown.times);
+            line->attachAxis(shown.values);
+            for (QLegendMarker* marker : shown.chart->legend()->markers(line)) marker->setVisible(false);
+            shown.lines.push_back(line);
+        }
+        for (std::size_t k = 0; k < shown.lines.size(); ++k) {
+            QLineSeries* line = shown.lines[k];
+            if (k >= drawn.lines.size()) {
+                if (line->count() > 0) line->clear();
+                continue;
+            }
+            const std::vector<SeriesPoint>& points = drawn.lines[k];
+            const double extent = points.size() < 2 ? 0 : XOf(points.back().stamp) - XOf(points.front().stamp);
+            const bool dense = static_cast<double>(points.size()) * 3 > extent;
+            line->setPen(QPen(panel.colour, dense && !dots ? 1 : 1.5));
+            line->setPointsVisible(dots || points.size() == 1);
+            line->replace(ChartPoints(points));
+        }
+        for (std::size_t k = 0; k < shown.layers.size(); ++k) shown.layers[k]->replace(ChartPoints(drawn.layers[k]));
+
+        // Each gap is shaded at least two pixels wide.
+        const double perPixel = (to - from) / std::max(area.width(), 1.0);
+        QList<QPointF> tops;
+        QList<QPointF> foot;
+        for (const SeriesGap& gap : drawn.gaps) {
+            double left = static_cast<double>(std::max(gap.from, view_.from));
+            double right = static_cast<double>(std::min(gap.to, view_.to));
+            const double wide = std::max(right - left, 2 * perPixel);
+            left = (left + right - wide) / 2;
+            right = left + wide;
+            tops << QPointF(left, drawn.low) << QPointF(left, drawn.high) << QPointF(right, drawn.high)
+                 << QPointF(right, drawn.low);
+        }
+        if (!tops.isEmpty()) foot << QPointF(tops.front().x(), drawn.low) << QPointF(tops.back().x(), drawn.low);
+        shown.gapTops->replace(tops);
+        shown.gapFoot->replace(foot);
+
+        // Refused values stand at the foot of the plot, at their time.
+        const double foot5 = drawn.low + 5 / std::max(area.height(), 1.0) * (drawn.high - drawn.low);
+        QList<QPointF> refused;
+        refused.reserve(static_cast<qsizetype>(drawn.refused.size()));
+        for (const RefusedValue* value : drawn.refused) refused << QPointF(static_cast<double>(value->stamp), foot5);
+        shown.refused->replace(refused);
+    }
 }
 
 void TSeriesChart::SetView(const PlotFrame& view) {
     view_ = view;
     view_.columns = Columns();
     Rethin();
-    update();
+    ShowDrawn();
     emit ViewChanged();
 }
 
@@ -175,174 +467,9 @@ void TSeriesChart::Rethin() {
 void TSeriesChart::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     view_.columns = Columns();
+    PlaceCharts();
     Rethin();
-}
-
-void TSeriesChart::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QFontMetrics metrics = painter.fontMetrics();
-    const bool anything = hasSpan_;
-    if (!anything && !panels_.empty()) {
-        painter.setPen(Qt::darkGray);
-        painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("No value of the selection has a time tag."));
-    }
-
-    for (std::size_t i = 0; i < panels_.size() && anything; ++i) {
-        const ChartPanel& panel = panels_[i];
-        const DrawnPanel& drawn = drawn_[i];
-        const QRectF area = PlotArea(i);
-
-        // The name, and the legend of what else the panel shows.
-        double x = area.left();
-        const double titleY = area.top() - 5;
-        QFont bold = painter.font();
-        bold.setBold(true);
-        painter.setFont(bold);
-        painter.setPen(panel.colour);
-        const QString name = Text(panel.series->name);
-        painter.drawText(QPointF(x, titleY), name);
-        x += QFontMetrics(bold).horizontalAdvance(name) + 14;
-        painter.setFont(font());
-        const auto legend = [&](const QString& text, const std::function<void(QPointF)>& sample) {
-            sample(QPointF(x + 6, titleY - metrics.ascent() / 2.0 + 1));
-            painter.setPen(Qt::black);
-            painter.drawText(QPointF(x + 16, titleY), text);
-            x += 16 + metrics.horizontalAdvance(text) + 14;
-        };
-        for (const ChartLayer& layer : panel.layers) {
-            if (layer.points->empty()) continue;
-            legend(layer.name, [&](QPointF at) {
-                QPen pen(layer.colour, 2, layer.style);
-                painter.setPen(pen);
-                painter.setBrush(layer.colour);
-                if (layer.kind == ChartLayer::Kind::Line) {
-                    painter.drawLine(at - QPointF(6, 0), at + QPointF(6, 0));
-                } else {
-                    DrawMark(painter, layer.shape, at, 8);
-                }
-                painter.setBrush(Qt::NoBrush);
-            });
-        }
-        if (!panel.series->stats.gaps.empty()) {
-            legend(QStringLiteral("Gaps"),
-                   [&](QPointF at) { painter.fillRect(QRectF(at.x() - 5, at.y() - 5, 10, 10), kGapShade); });
-        }
-        if (panel.series->stats.refusedCount > 0) {
-            legend(QStringLiteral("Refused values"), [&](QPointF at) {
-                painter.setPen(kRefusedColour);
-                painter.setBrush(kRefusedColour);
-                DrawMark(painter, ChartLayer::Shape::Triangle, at, 8);
-                painter.setBrush(Qt::NoBrush);
-            });
-        }
-
-        // Grid and value labels.
-        painter.setPen(kGrid);
-        for (const TimeTick& tick : timeTicks_) {
-            painter.drawLine(QPointF(XOf(tick.stamp), area.top()), QPointF(XOf(tick.stamp), area.bottom()));
-        }
-        for (const double value : drawn.ticks.values) {
-            const double y = YOf(drawn, area, value);
-            painter.setPen(kGrid);
-            painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-            painter.setPen(Qt::black);
-            painter.drawText(QRectF(0, y - 8, kLeft - 6, 16), Qt::AlignRight | Qt::AlignVCenter,
-                             Text(ValueTickText(value, drawn.ticks.step)));
-        }
-        painter.setPen(Qt::gray);
-        painter.drawRect(area);
-
-        painter.save();
-        painter.setClipRect(area.adjusted(-1, -1, 1, 1).toAlignedRect());  // whole pixels: the fast clip
-        for (const SeriesGap& gap : drawn.gaps) {
-            const double left = XOf(std::max(gap.from, view_.from));
-            const double right = XOf(std::min(gap.to, view_.to));
-            const double wide = std::max(right - left, 2.0);
-            painter.fillRect(QRectF((left + right - wide) / 2, area.top(), wide, area.height()), kGapShade);
-        }
-        const auto drawLine = [&](const std::vector<SeriesPoint>& points, const QPen& pen, bool dots) {
-            painter.setPen(pen);
-            if (points.size() == 1 || dots) {
-                painter.setBrush(pen.color());
-                for (const SeriesPoint& point : points) {
-                    painter.drawEllipse(QPointF(XOf(point.stamp), YOf(drawn, area, point.value)), 2.5, 2.5);
-                }
-                painter.setBrush(Qt::NoBrush);
-            }
-            if (points.size() < 2) return;
-            QPolygonF polyline;
-            polyline.reserve(static_cast<qsizetype>(points.size()));
-            for (const SeriesPoint& point : points) {
-                polyline.append(QPointF(XOf(point.stamp), YOf(drawn, area, point.value)));
-            }
-            // A dense line (more than a point in three pixels: a thinned one
-            // zig-zags between each column's lowest and highest) is drawn one
-            // pixel wide without smoothing: the smoothed wide stroke of such a
-            // zig-zag costs about half a millisecond a point and shows nothing more.
-            const double extent = polyline.back().x() - polyline.front().x();
-            if (static_cast<double>(points.size()) * 3 > extent) {
-                QPen thin = pen;
-                thin.setWidth(1);
-                thin.setCosmetic(true);
-                painter.setPen(thin);
-                painter.setRenderHint(QPainter::Antialiasing, false);
-            }
-            // In pieces: the cost of stroking one long polyline grows faster
-            // than its length.
-            constexpr qsizetype kPiece = 64;
-            for (qsizetype at = 0; at + 1 < polyline.size(); at += kPiece) {
-                painter.drawPolyline(polyline.constData() + at,
-                                     static_cast<int>(std::min(kPiece + 1, polyline.size() - at)));
-            }
-            painter.setRenderHint(QPainter::Antialiasing, true);
-        };
-        std::size_t shown = 0;
-        for (const auto& line : drawn.lines) shown += line.size();
-        // Values far enough apart to be told apart get a dot each.
-        const bool dots = shown > 0 && static_cast<double>(shown) * 6 < area.width();
-        for (const auto& line : drawn.lines) drawLine(line, QPen(panel.colour, 1.5), dots);
-        for (std::size_t k = 0; k < panel.layers.size(); ++k) {
-            const ChartLayer& layer = panel.layers[k];
-            if (layer.kind == ChartLayer::Kind::Line) {
-                drawLine(drawn.layers[k], QPen(layer.colour, 2, layer.style), false);
-                continue;
-            }
-            painter.setPen(QPen(layer.colour, 1.5));
-            painter.setBrush(layer.shape == ChartLayer::Shape::Cross ? Qt::NoBrush : QBrush(layer.colour));
-            for (const SeriesPoint& point : drawn.layers[k]) {
-                DrawMark(painter, layer.shape, QPointF(XOf(point.stamp), YOf(drawn, area, point.value)), 9);
-            }
-            painter.setBrush(Qt::NoBrush);
-        }
-        // Refused values stand at the foot of the plot, at their time.
-        painter.setPen(kRefusedColour);
-        painter.setBrush(kRefusedColour);
-        for (const RefusedValue* refused : drawn.refused) {
-            DrawMark(painter, ChartLayer::Shape::Triangle, QPointF(XOf(refused->stamp), area.bottom() - 5), 8);
-        }
-        painter.setBrush(Qt::NoBrush);
-        painter.restore();
-    }
-
-    // The shared time axis.
-    if (anything && !panels_.empty()) {
-        painter.setPen(Qt::black);
-        const double y = height() - kBottom + 4;
-        for (const TimeTick& tick : timeTicks_) {
-            const double x = XOf(tick.stamp);
-            painter.drawLine(QPointF(x, y - 4), QPointF(x, y));
-            painter.drawText(QRectF(x - 70, y, 140, 15), Qt::AlignHCenter | Qt::AlignTop, Text(tick.text));
-            if (!tick.date.empty()) {
-                painter.drawText(QRectF(x - 70, y + 15, 140, 15), Qt::AlignHCenter | Qt::AlignTop, Text(tick.date));
-            }
-        }
-    }
-    if (hasFocus()) {
-        painter.setPen(QPen(palette().highlight().color(), 1, Qt::DotLine));
-        painter.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
-    }
+    ShowDrawn();
 }
 
 QString TSeriesChart::TipAt(QPoint at) const {
@@ -478,12 +605,12 @@ void TSeriesChart::keyPressEvent(QKeyEvent* event) {
 
 void TSeriesChart::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
-    update();
+    focusFrame_->setVisible(true);
 }
 
 void TSeriesChart::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
-    update();
+    focusFrame_->setVisible(false);
 }
 
 }  // namespace vireo::gui

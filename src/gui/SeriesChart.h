@@ -3,11 +3,17 @@
 #include <QColor>
 #include <QString>
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 #include "preview/LogSeries.h"
 #include "preview/PlotTicks.h"
 #include "preview/SeriesPlot.h"
+
+class QGraphicsRectItem;
+class QGraphicsScene;
+class QGraphicsSimpleTextItem;
+class QGraphicsView;
 
 namespace vireo::gui {
 
@@ -49,11 +55,16 @@ struct DrawnPanel {
 /// a drag moves the span, + and - zoom, the arrow keys move, Home shows all;
 /// at each step the points are thinned again for the span in view. The
 /// mouse over a point tells its time tag, value and log line.
+///
+/// Each panel is a Qt Charts chart with a plot area set by the widget, so
+/// that XOf, StampAt and PlotArea tell where the charts draw; the charts sit
+/// in a view that lets the mouse through to the widget.
 class TSeriesChart : public QWidget {
     Q_OBJECT
 
 public:
     explicit TSeriesChart(QWidget* parent = nullptr);
+    ~TSeriesChart() override;
 
     /// Shows the panels over the span of all their values, good or refused.
     void SetPanels(std::vector<ChartPanel> panels);
@@ -88,7 +99,6 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -99,8 +109,13 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    struct PanelChart;
+
     void SetView(const PlotFrame& view);
     void Rethin();
+    void BuildCharts();
+    void PlaceCharts();
+    void ShowDrawn();
     double YOf(const DrawnPanel& drawn, const QRectF& area, double value) const;
     std::size_t Columns() const;
 
@@ -113,6 +128,11 @@ private:
     bool dragging_ = false;
     double dragX_ = 0;
     PlotFrame dragView_;
+    QGraphicsScene* scene_ = nullptr;
+    QGraphicsView* sceneView_ = nullptr;
+    QGraphicsSimpleTextItem* nothing_ = nullptr;  // "no value has a time tag"
+    QGraphicsRectItem* focusFrame_ = nullptr;
+    std::vector<std::unique_ptr<PanelChart>> charts_;
 };
 
 }  // namespace vireo::gui
