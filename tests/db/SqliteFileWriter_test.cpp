@@ -255,17 +255,21 @@ TEST_F(SqliteFileWriterTest, AFileHeldForTheWholeTimeoutIsNotWaitedForAgain) {
     const pid_t holder = ::fork();
     ASSERT_GE(holder, 0);
     if (holder == 0) {
+        // A group of its own, so that the shell and the sleep it starts go
+        // with it, and no child keeps the test's output open after the test.
+        ::setpgid(0, 0);
         ::execlp("sqlite3", "sqlite3", "-cmd", "BEGIN IMMEDIATE;", source_->FilePath().c_str(),
                  (".shell touch '" + ready + "' && sleep 600").c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
+    ::setpgid(holder, holder);
     for (int waited = 0; waited < 600 && !std::filesystem::exists(ready); ++waited) ::usleep(100000);
     const bool held = std::filesystem::exists(ready);
     std::vector<WriteResult> results;
     if (held) {
         EXPECT_THROW(writer->WriteBatch(Values("st01", 3, 0.5), "", results), DbError);
     }
-    ::kill(holder, SIGKILL);
+    ::kill(-holder, SIGKILL);
     ::waitpid(holder, nullptr, 0);
     if (!held) GTEST_SKIP() << "the sqlite3 program did not take the lock";
     EXPECT_FALSE(writer->Usable());
