@@ -30,7 +30,7 @@ using testing::TestDataSource;
 
 /// A TEMP line of June 15, 2005 at `minute` after noon, as the log spells the name.
 std::string Line(const std::string& name, int minute, const std::string& value) {
-    char time[16];
+    char time[32];
     std::snprintf(time, sizeof time, "%02d:%02d:00", 12 + minute / 60, minute % 60);
     return name + ",06/15/2005," + time + "," + value + ",G\r\n";
 }
