@@ -112,6 +112,12 @@ public:
     /// the way out of a batch that is being given up.
     void RollbackBatch() noexcept;
     bool InBatch() const noexcept { return inBatch_; }
+
+private:
+    // The door of the values and its set writer follow the batch's transaction.
+    friend class ValueWriter;
+    friend class BulkWriter;
+
     /// Whether the driver's connection has written in the open batch: it then
     /// holds the file's write lock (SQLite) until the batch ends. Set by
     /// WriteValue, and by other writers on this connection through MarkBatchWritten.
@@ -124,7 +130,6 @@ public:
     /// statement's. The batch goes on in a new transaction.
     std::optional<DbError> TakeLostBatch();
 
-private:
     WriteResult WriteOnce(const std::string& station, const std::string& sensor, const std::string& source,
                           DateTime timeTag, double value);
     void PrepareStatements();

@@ -3,17 +3,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
 #include <exception>
 #include <memory>
 #include <optional>
+#include <span>
+#include <string>
+#include <vector>
 
-#include "db/BulkWriter.h"
 #include "db/Catalogue.h"
-#include "db/ConflictRetry.h"
 #include "db/DataWriter.h"
 #include "db/Database.h"
-#include "db/ExistingRows.h"
 #include "db/WriteRoute.h"
 #include "files/SafeOpen.h"
 #include "import/ImportList.h"
@@ -104,10 +103,7 @@ public:
           observer_(observer),
           control_(control),
           result_(result),
-          prnFile_(IsPrnFile(request.logFile)) {
-        writer_.SetStopCheck([this] { return StopAsked(); });
-    }
-    ~ImportLoop() { writer_.SetStopCheck(nullptr); }
+          prnFile_(IsPrnFile(request.logFile)) {}
     ImportLoop(const ImportLoop&) = delete;
     ImportLoop& operator=(const ImportLoop&) = delete;
 
@@ -181,9 +177,8 @@ private:
 
     void ReadLines() {
         door_.emplace(writer_, request_.route, request_.keepEdits);
+        door_->SetStopCheck([this] { return StopAsked(); });
         fast_ = InBatches(door_->Route());
-        bulk_ = door_->Sets();
-        if (bulk_) bulk_->SetStopCheck([this] { return StopAsked(); });
         if (fast_) ReportRoute();
         if (request_.from) {
             headings_ = std::make_shared<const std::vector<std::string>>(request_.from->headings);
@@ -277,35 +272,37 @@ private:
             }
             return;
         }
-        if (bulk_) {
-            // Written in sets when the batch is committed.
-            pending_.push_back({pair, value.timeTag, value.value, WriteOutcome::Failed, logLine.number, logLine.start,
-                                logLine.end, std::string(ShownName(value))});
-            // Where its line starts: a value that turns out not written holds
-            // the committed place there.
-            pendingPlaces_.push_back(readThrough_);
+        const BulkValue toWrite{pair->StationId, pair->SensorName, value.timeTag, value.value};
+        if (!fast_) {
+            const WriteResult written = *door_->Write(toWrite).result;
+            if (!written.Written()) RejectRefused(logLine.number, written.error, ShownName(value), line);
+            ReportWrite(sink_, written, pair->StationId, pair->SensorName, value.timeTag, value.value);
+            CountAtOnce(written.outcome, readThrough_);
+            CountWritten(written);
             observer_.ValueWritten();
-            if (BatchFull(pending_.size())) {
-                CommitBatch();
-                StartBatch();
-            }
             return;
         }
-        WriteResult written = writer_.WriteValue(pair->StationId, pair->SensorName, "T", value.timeTag, value.value);
-        if (fast_ && Conflict(written)) written = WriteAgain(pair, value, std::move(written));
-        if (!written.Written()) RejectRefused(logLine.number, written.error, ShownName(value), line);
-        if (fast_) {
-            // A written value is shown once its batch is committed; a kept
-            // one changed nothing and is shown at once.
+        Handed handed = door_->Write(toWrite);
+        if (handed.lostError) LoseValues(handed.lostError->what(), handed.lost);
+        // Where its line starts: a value that turns out not written holds the
+        // committed place there.
+        batch_.push_back({pair, value.timeTag, value.value, logLine.number, logLine.start, logLine.end,
+                          std::string(ShownName(value)), readThrough_});
+        if (handed.result) {
+            // Written already: a value written is shown once its batch is
+            // committed; one not written, or kept, is shown at once.
+            const WriteResult& written = *handed.result;
+            if (!written.Written()) RejectRefused(logLine.number, written.error, ShownName(value), line);
             if (!written.Written() || written.outcome == WriteOutcome::Kept)
                 ReportWrite(sink_, written, pair->StationId, pair->SensorName, value.timeTag, value.value);
-            Count(written.outcome);
-            NextInBatch(pair, value, logLine, written.outcome);
-        } else {
-            ReportWrite(sink_, written, pair->StationId, pair->SensorName, value.timeTag, value.value);
-            Count(written.outcome);
+            CountAtOnce(written.outcome, readThrough_);
+            ++settled_;
         }
         observer_.ValueWritten();
+        if (door_->BatchDue()) {
+            CommitBatch();
+            StartBatch();
+        }
     }
 
     /// Fast mode: the way the batches go, and why not the engine's own
@@ -317,74 +314,22 @@ private:
         if (sink_.ShowDetails()) sink_.AddStatusMessage("Fast import route: " + door_->RouteText());
     }
 
-    bool Conflict(const WriteResult& written) const {
-        return !written.Written() && written.error && IsConflict(*written.error, writer_.Connection().Engine());
-    }
-
-    /// Fast mode, one statement a value: the value met a deadlock or a
-    /// serialization failure. The batch is rolled back whole and its values
-    /// written again, then this one, until it is written, fails otherwise,
-    /// the tries run out or the run is to stop. The counts follow what the
-    /// values written again became.
-    WriteResult WriteAgain(const TDBSensor* pair, const LogRecord& value, WriteResult written) {
-        for (int tried = 1; tried < kConflictTries && Conflict(written); ++tried) {
-            if (!PauseBeforeRetry(tried, [this] { return StopAsked(); })) break;
-            writer_.RollbackBatch();
-            writer_.BeginBatch();
-            // Written again in key order, and committed at once after this
-            // value: the sooner the locks go, the sooner the other writer can go on.
-            batch_.started = {};
-            std::vector<BulkValue> keys;
-            for (const BatchValue& again : batch_.values)
-                keys.push_back({again.pair->StationId, again.pair->SensorName, again.timeTag, again.value});
-            std::vector<std::size_t> order;
-            KeyOrder(keys, order);
-            std::optional<WriteResult> refused;
-            for (const std::size_t at : order) {
-                BatchValue& again = batch_.values[at];
-                const WriteResult rewritten =
-                    writer_.WriteValue(again.pair->StationId, again.pair->SensorName, "T", again.timeTag, again.value);
-                if (!rewritten.Written()) {
-                    refused = rewritten;
-                    break;
-                }
-                if (rewritten.outcome != again.outcome) {
-                    UncountLast(again.outcome);
-                    Count(rewritten.outcome);
-                    again.outcome = rewritten.outcome;
-                }
-            }
-            if (refused && Conflict(*refused)) {
-                written = *refused;
-                continue;
-            }
-            if (refused) {
-                // A value written before is refused now: the batch is lost as a whole.
-                writer_.RollbackBatch();
-                writer_.BeginBatch();
-                ReportBatchLost(refused->error ? refused->error->what() : "");
-            }
-            written = writer_.WriteValue(pair->StationId, pair->SensorName, "T", value.timeTag, value.value);
+    /// A value not written or kept is counted when its outcome is known; a
+    /// written one in a batch once the batch is committed.
+    void CountAtOnce(WriteOutcome outcome, const Place& place) {
+        if (outcome == WriteOutcome::Failed) {
+            ++result_.counts.failed;
+            Hold(place);
+        } else if (outcome == WriteOutcome::Kept) {
+            ++result_.counts.kept;
         }
-        return written;
     }
-
-    void Count(WriteOutcome outcome) {
-        switch (outcome) {
-            case WriteOutcome::Inserted:
-                ++result_.counts.inserted, ++batch_.inserted;
-                break;
-            case WriteOutcome::Updated:
-                ++result_.counts.updated, ++batch_.updated;
-                break;
-            case WriteOutcome::Failed:
-                ++result_.counts.failed;
-                Hold(readThrough_);
-                break;
-            case WriteOutcome::Kept:
-                ++result_.counts.kept;
-                break;
-        }
+    void CountWritten(const WriteResult& written) {
+        if (written.outcome == WriteOutcome::Inserted) ++result_.counts.inserted;
+        if (written.outcome == WriteOutcome::Updated) ++result_.counts.updated;
+    }
+    static bool WrittenInBatch(const WriteResult& result) {
+        return result.outcome == WriteOutcome::Inserted || result.outcome == WriteOutcome::Updated;
     }
 
     void Reject(std::uint64_t lineNumber, std::string_view reason, std::string_view name, std::string_view text) {
@@ -396,159 +341,100 @@ private:
         Reject(lineNumber, std::string(kRejectRefused) + " - " + (error ? error->what() : ""), name, text);
     }
 
-    // Fast mode: the values go in batches, each one transaction, committed
-    // after kBatchValues values or half a second, whichever comes first, and
-    // before the run ends for any reason.
-    static constexpr std::size_t kBatchValues = 50000;
-    static constexpr std::chrono::milliseconds kBatchTime{500};
-
+    /// A value handed to the door in the batch: where its line lies, and the
+    /// name as the log spells it, for the rejects file should it be lost.
     struct BatchValue {
         const TDBSensor* pair;
         DateTime timeTag;
         double value;
-        WriteOutcome outcome;
-        // Where the value's line lies, and the name as the log spells it, for
-        // the rejects file should the batch be lost.
         std::uint64_t lineNumber;
         std::uint64_t lineStart;
         std::uint64_t lineEnd;
         std::string shownName;
-    };
-    struct Batch {
-        // Ends the batch's transaction on every path: committed by
-        // CommitBatch, rolled back should the run leave it otherwise.
-        std::optional<BatchGuard> guard;
-        // Written in this batch: reported as written once the commit has
-        // kept them, as not written should the batch be lost.
-        std::vector<BatchValue> values;
-        std::int64_t inserted = 0;
-        std::int64_t updated = 0;
-        std::chrono::steady_clock::time_point started;
+        Place place;  // read through before its line
     };
 
     void StartBatch() {
-        batch_.guard.emplace(writer_);
+        door_->BeginBatch();
         batchStart_ = readThrough_;
-        ForgetBatch();
-        batch_.started = std::chrono::steady_clock::now();
+        batch_.clear();
+        settled_ = 0;
     }
 
-    void ForgetBatch() {
-        batch_.values.clear();
-        batch_.inserted = batch_.updated = 0;
-    }
-
-    void NextInBatch(const TDBSensor* pair, const LogRecord& record, const LogLine& line, WriteOutcome outcome) {
-        const bool written = outcome == WriteOutcome::Inserted || outcome == WriteOutcome::Updated;
-        if (auto lost = writer_.TakeLostBatch()) {
-            // The engine rolled the batch back before this value: the values
-            // before it are gone, this one went into the batch that follows.
-            if (written) UncountLast(outcome);
-            ReportBatchLost(lost->what());
-            if (written) Count(outcome);
-        }
-        if (written)
-            batch_.values.push_back({pair, record.timeTag, record.value, outcome, line.number, line.start, line.end,
-                                     std::string(ShownName(record))});
-        if (BatchFull(batch_.values.size())) {
-            CommitBatch();
-            StartBatch();
+    /// The set routes: the values the door has just written, those not
+    /// written reported as a failed write is.
+    void SettleWritten() {
+        const std::span<const WriteResult> results = door_->Results();
+        for (; settled_ < batch_.size() && settled_ < results.size(); ++settled_) {
+            const WriteResult& result = results[settled_];
+            if (result.Written()) continue;
+            const BatchValue& value = batch_[settled_];
+            ReportWrite(sink_, result, value.pair->StationId, value.pair->SensorName, value.timeTag, value.value);
+            CountAtOnce(WriteOutcome::Failed, value.place);
+            // The line's text is read again: a batch keeps no texts.
+            if (request_.rejects != nullptr)
+                RejectRefused(value.lineNumber, result.error, value.shownName,
+                              LineTextAt(request_.logFile, value.lineStart, value.lineEnd));
         }
     }
 
-    bool BatchFull(std::size_t values) const {
-        return values >= kBatchValues || std::chrono::steady_clock::now() - batch_.started >= kBatchTime;
-    }
-
-    /// Bulk mode: the batch's values go to the database in sets, then each
-    /// is counted and reported as a value written on its own is.
-    void WritePending() {
-        if (pending_.empty()) return;
-        sets_.clear();
-        for (const BatchValue& value : pending_) {
-            sets_.push_back({value.pair->StationId, value.pair->SensorName, value.timeTag, value.value});
-        }
-        try {
-            bulk_->Write(sets_, "T", results_);
-        } catch (const DbError& error) {
-            // The connection cannot write: the batch is given up whole.
-            batch_.guard.reset();
-            results_.assign(pending_.size(), WriteResult{WriteOutcome::Failed, error});
-            TakeResults();
-            ReportBatchLost(error.what());
-            throw;
-        }
-        TakeResults();
-    }
-
-    void TakeResults() {
-        for (std::size_t i = 0; i < pending_.size(); ++i) {
-            BatchValue& value = pending_[i];
-            value.outcome = results_[i].outcome;
-            if (!results_[i].Written()) {
-                ReportWrite(sink_, results_[i], value.pair->StationId, value.pair->SensorName, value.timeTag,
-                            value.value);
-                Hold(pendingPlaces_[i]);
-                if (request_.rejects != nullptr) {
-                    // The line's text is read again: a batch keeps no texts.
-                    RejectRefused(value.lineNumber, results_[i].error, value.shownName,
-                                  LineTextAt(request_.logFile, value.lineStart, value.lineEnd));
-                }
-            } else {
-                batch_.values.push_back(value);
-            }
-            Count(value.outcome);
-        }
-        pending_.clear();
-        pendingPlaces_.clear();
-    }
-
-    void UncountLast(WriteOutcome outcome) {
-        if (outcome == WriteOutcome::Inserted) --result_.counts.inserted, --batch_.inserted;
-        if (outcome == WriteOutcome::Updated) --result_.counts.updated, --batch_.updated;
-    }
-
-    /// The batch's values were not written after all: each is counted and
-    /// reported as a failed write is.
-    void ReportBatchLost(const std::string& error) {
+    /// The batch's first values, written as `results` say, are not in the
+    /// database after all: each written one is counted and reported as a
+    /// failed write is.
+    void ReportBatchLost(const std::string& error, std::span<const WriteResult> results) {
         Hold(batchStart_);
-        result_.counts.inserted -= batch_.inserted;
-        result_.counts.updated -= batch_.updated;
-        result_.counts.failed += batch_.inserted + batch_.updated;
-        for (const BatchValue& lost : batch_.values) {
+        for (std::size_t i = 0; i < results.size() && i < batch_.size(); ++i) {
+            if (!WrittenInBatch(results[i])) continue;
+            const BatchValue& lost = batch_[i];
+            ++result_.counts.failed;
             sink_.AddStatusMessage(NotWrittenText(error, lost.pair->StationId, lost.pair->SensorName, lost.timeTag));
             if (request_.rejects != nullptr) {
                 Reject(lost.lineNumber, std::string(kRejectRefused) + " - " + error, lost.shownName,
                        LineTextAt(request_.logFile, lost.lineStart, lost.lineEnd));
             }
         }
-        ForgetBatch();
+    }
+
+    /// The door lost the batch's values before the one being handed.
+    void LoseValues(const std::string& error, std::span<const WriteResult> lost) {
+        ReportBatchLost(error, lost);
+        const std::size_t gone = std::min(lost.size(), batch_.size());
+        batch_.erase(batch_.begin(), batch_.begin() + static_cast<std::ptrdiff_t>(gone));
+        settled_ -= std::min(settled_, gone);
     }
 
     void CommitBatch() {
-        if (!batch_.guard) return;
-        if (bulk_) WritePending();
-        std::optional<DbError> failed;
+        if (!door_ || !door_->InBatch()) return;
         try {
-            batch_.guard->Commit();
+            door_->WriteKept();
         } catch (const DbError& error) {
-            failed = error;
+            // The connection cannot write: the batch is given up whole.
+            SettleWritten();
+            ReportBatchLost(error.what(), door_->Results());
+            throw;
         }
-        batch_.guard.reset();  // a batch whose commit failed is rolled back
-        if (failed) {
+        SettleWritten();
+        try {
+            door_->CommitBatch();
+        } catch (const DbError& error) {
             // The batch is gone with its transaction.
-            ReportBatchLost(failed->what());
-            throw *failed;
+            ReportBatchLost(error.what(), door_->Results());
+            throw;
         }
         // Only now are the batch's values kept whatever happens to the run.
         MarkCommitted();
-        if (sink_.ShowDetails()) {
-            for (const BatchValue& kept : batch_.values) {
-                sink_.AddStatusMessage(WrittenValueText(kept.outcome, kept.pair->StationId, kept.pair->SensorName,
+        const std::span<const WriteResult> results = door_->Results();
+        for (std::size_t i = 0; i < results.size() && i < batch_.size(); ++i) {
+            if (!WrittenInBatch(results[i])) continue;
+            CountWritten(results[i]);
+            if (sink_.ShowDetails()) {
+                const BatchValue& kept = batch_[i];
+                sink_.AddStatusMessage(WrittenValueText(results[i].outcome, kept.pair->StationId, kept.pair->SensorName,
                                                         kept.timeTag, kept.value));
             }
         }
-        ForgetBatch();
+        batch_.clear();
+        settled_ = 0;
     }
 
     void ShowProgress(std::uint64_t consumed, std::uint64_t size) {
@@ -572,15 +458,12 @@ private:
     bool lineReported_ = false;
     bool rangeReported_ = false;
     int lastPercent_ = -1;
-    Batch batch_;
-    // Bulk mode: the set writer, the values of the batch not yet written, and the writer's in- and output.
+    // The door of the values, and the values handed to it in the batch (of
+    // which the first `settled_` have had their outcome taken).
     std::optional<ValueWriter> door_;
     bool fast_ = false;  // the route commits in batches
-    BulkWriter* bulk_ = nullptr;
-    std::vector<BatchValue> pending_;
-    std::vector<Place> pendingPlaces_;
-    std::vector<BulkValue> sets_;
-    std::vector<WriteResult> results_;
+    std::vector<BatchValue> batch_;
+    std::size_t settled_ = 0;
     std::shared_ptr<const std::vector<std::string>> headings_;  // the .PRN headings in force
     std::shared_ptr<const std::vector<std::string>> committedHeadings_;
     Place readThrough_;
