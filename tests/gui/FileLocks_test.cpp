@@ -23,10 +23,6 @@ namespace {
 
 using gui::TfrmMain;
 
-constexpr const char* kCatalogue =
-    "INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('ST01', 'Y');\n"
-    "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'TEMP', 'Y');\n";
-
 /// The output of the sqlite3 program (another process) running `sql` on
 /// `database`; its error output follows, so that a failure shows in the text.
 std::string Sqlite3(const std::string& database, const std::string& sql) {
@@ -75,13 +71,8 @@ void CancelOnceListed(const std::string& file, bool* listed) {
     });
 }
 
-class FileLocksTest : public GuiTest {
+class FileLocksTest : public StationGuiTest {
 protected:
-    FileLocksTest() {
-        source.Execute(kCatalogue);
-        WriteRegistry(source.Name(), source.User(), source.Password());
-    }
-
     /// The window as the program makes it, with the real message boxes and
     /// file dialogs; connected at start.
     TfrmMain& StartRealWindow() {
@@ -97,7 +88,6 @@ protected:
 
     int Locks() const { return PosixLocksHeld(::getpid(), source.FilePath()); }
 
-    TestDataSource source{Backend::Sqlite};
     CurrentFolder folder{std::filesystem::path(source.FilePath()).parent_path()};
 };
 

@@ -10,6 +10,7 @@
 #include "gui/Main.h"
 #include "support/AnsweringDialogs.h"
 #include "support/TempDir.h"
+#include "support/TestDataSource.h"
 
 class QWidget;
 
@@ -37,6 +38,23 @@ protected:
     TempDir dir{"vireo-gui"};
     AnsweringDialogs dialogs;
     std::unique_ptr<gui::TfrmMain> window;
+};
+
+/// The catalogue most window tests need: station ST01 with its sensor TEMP.
+inline constexpr const char* kSt01Temp =
+    "INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('ST01', 'Y');\n"
+    "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'TEMP', 'Y');\n";
+
+/// A window test whose installation connects to an SQLite station database
+/// holding `catalogue`.
+class StationGuiTest : public GuiTest {
+protected:
+    explicit StationGuiTest(const char* catalogue = kSt01Temp) {
+        source.Execute(catalogue);
+        WriteRegistry(source.Name(), source.User(), source.Password());
+    }
+
+    TestDataSource source{Backend::Sqlite};
 };
 
 /// Runs `action` on the next modal dialog once it is up (and active, so that

@@ -23,12 +23,9 @@ constexpr const char* kCatalogue =
     "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'TEMP', 'Y');\n"
     "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'BATT', 'Y');\n";
 
-class ImportRunTest : public GuiTest {
+class ImportRunTest : public StationGuiTest {
 protected:
-    ImportRunTest() {
-        source.Execute(kCatalogue);
-        WriteRegistry(source.Name(), source.User(), source.Password());
-    }
+    ImportRunTest() : StationGuiTest(kCatalogue) {}
 
     TfrmMain& StartWithLog(const std::string& text, const std::vector<const char*>& entries,
                            const std::string& name = "data.log") {
@@ -48,8 +45,6 @@ protected:
             "ORDER BY SENSORNAME, TIME_TAG");
     }
     std::size_t RowCount() const { return Rows().size(); }
-
-    TestDataSource source{Backend::Sqlite};
 };
 
 TEST_F(ImportRunTest, ImportsThePairedValuesAndCountsTheLines) {

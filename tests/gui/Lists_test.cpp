@@ -22,12 +22,9 @@ constexpr const char* kCatalogue =
     "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'TEMP', 'Y');\n"
     "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'WS.AVG', 'Y');\n";
 
-class ListsTest : public GuiTest {
+class ListsTest : public StationGuiTest {
 protected:
-    ListsTest() {
-        source.Execute(kCatalogue);
-        WriteRegistry(source.Name(), source.User(), source.Password());
-    }
+    ListsTest() : StationGuiTest(kCatalogue) {}
 
     std::string WriteLog(const std::string& name, const std::string& text) const {
         const std::string path = dir.File(name);
@@ -39,8 +36,6 @@ protected:
         w.edtLogfile->setText(QString::fromStdString(path));
         w.btnReadFileClick();
     }
-
-    TestDataSource source{Backend::Sqlite};
 };
 
 TEST_F(ListsTest, LogSensorsAreListedOnceInStrcasecmpOrder) {

@@ -17,9 +17,6 @@ namespace {
 
 using gui::TfrmMain;
 
-constexpr const char* kCatalogue =
-    "INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('ST01', 'Y');\n"
-    "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'TEMP', 'Y');\n";
 constexpr const char* kWait = "Please wait until the import has finished.";
 constexpr int kLines = 300;
 
@@ -51,13 +48,8 @@ bool Enabled(QObject* control) {
     return qobject_cast<QWidget*>(control)->isEnabled();
 }
 
-class RunGuardTest : public GuiTest {
+class RunGuardTest : public StationGuiTest {
 protected:
-    RunGuardTest() {
-        source.Execute(kCatalogue);
-        WriteRegistry(source.Name(), source.User(), source.Password());
-    }
-
     TfrmMain& StartWithLog() {
         TfrmMain& w = StartWindow();
         EXPECT_TRUE(dialogs.shown.empty());
@@ -72,8 +64,6 @@ protected:
     }
 
     std::size_t RowCount() const { return source.Select("SELECT TIME_TAG FROM TF_DATA1").size(); }
-
-    TestDataSource source{Backend::Sqlite};
 };
 
 TEST_F(RunGuardTest, EveryReadingOfTheLogOrTheDatabaseIsDisabledAndRefusedDuringARun) {

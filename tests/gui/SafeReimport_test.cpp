@@ -14,15 +14,8 @@ namespace {
 
 using gui::TfrmMain;
 
-class SafeReimportWindowTest : public GuiTest {
+class SafeReimportWindowTest : public StationGuiTest {
 protected:
-    SafeReimportWindowTest() {
-        source.Execute(
-            "INSERT INTO TF_SITES(STATION_ID, ENABLED) VALUES ('ST01', 'Y');\n"
-            "INSERT INTO TF_SITESENSORS(STE_STATION_ID, SENSORNAME, ENABLED) VALUES ('ST01', 'TEMP', 'Y');\n");
-        WriteRegistry(source.Name(), source.User(), source.Password());
-    }
-
     TfrmMain& StartWithLog(const std::string& text) {
         TfrmMain& w = StartWindow();
         const std::string path = dir.File("data.log");
@@ -35,8 +28,6 @@ protected:
     std::vector<std::vector<std::optional<std::string>>> Table() const {
         return source.Select("SELECT * FROM TF_DATA1 ORDER BY TIME_TAG");
     }
-
-    TestDataSource source{Backend::Sqlite};
 };
 
 constexpr const char* kLog =

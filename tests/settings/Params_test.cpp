@@ -200,101 +200,66 @@ TEST_F(ParamsTest, ExecutablePathNamesThisTestProgram) {
     EXPECT_EQ(fs::path(path).filename().string().rfind("test_settings", 0), 0u) << path;
 }
 
-TEST(TimeZoneSettings, AreWrittenOnlyOnceChosen) {
-    testing::TempDir dir;
-    testing::StatusRecorder sink;
-    const std::string path = dir.File("a.VFG");
-    testing::WriteFile(path, "[DataBase]\nDataSource=TARN\n[Application]\nMaxDBFileSize=2097152\n");
-    ProfileFile file;
-    AppSettings values;
-    ASSERT_TRUE(LoadSettings(path, file, values, sink));
-    ASSERT_TRUE(WriteSettings(file, values, sink));
-    EXPECT_EQ(testing::ReadFile(path).find("TimeZone"), std::string::npos);
+/// A setting the file holds only once it was chosen: the keys it adds then,
+/// and whether the choice reads back. Once there, a key keeps the choice
+/// either way (`undo`, when given, and the line it leaves).
+struct WrittenOnceCase {
+    const char* name;
+    void (*choose)(AppSettings&);
+    const char* written;
+    bool (*readBack)(const AppSettings&);
+    void (*undo)(AppSettings&) = nullptr;
+    const char* undone = nullptr;
+};
 
-    values.FLogTimeZone = "Europe/Berlin";
-    values.FDatabaseTimeZone = "UTC";
-    ASSERT_TRUE(WriteSettings(file, values, sink));
-    EXPECT_EQ(testing::ReadFile(path),
-              "[DataBase]\nDataSource=TARN\nUserName=\nPassword=\n[Application]\nMaxDBFileSize=2097152\n"
-              "LogTimeZone=Europe/Berlin\nDatabaseTimeZone=UTC\n");
-    AppSettings again;
-    ProfileFile reread;
-    ASSERT_TRUE(LoadSettings(path, reread, again, sink));
-    EXPECT_EQ(again.FLogTimeZone, "Europe/Berlin");
-    EXPECT_EQ(again.FDatabaseTimeZone, "UTC");
-}
+const WrittenOnceCase kWrittenOnce[] = {
+    {"TimeZones",
+     [](AppSettings& v) {
+         v.FLogTimeZone = "Europe/Berlin";
+         v.FDatabaseTimeZone = "UTC";
+     },
+     "LogTimeZone=Europe/Berlin\nDatabaseTimeZone=UTC\n",
+     [](const AppSettings& v) { return v.FLogTimeZone == "Europe/Berlin" && v.FDatabaseTimeZone == "UTC"; }},
+    {"LastLogFolder", [](AppSettings& v) { v.FLastLogFolder = "/data/logs; 2005"; }, "LastLogFolder=/data/logs; 2005\n",
+     [](const AppSettings& v) { return v.FLastLogFolder == "/data/logs; 2005"; }},
+    {"FastImport", [](AppSettings& v) { v.FFastImport = true; }, "FastImport=1\n",
+     [](const AppSettings& v) { return v.FFastImport; }, [](AppSettings& v) { v.FFastImport = false; },
+     "FastImport=0\n"},
+    {"BulkImport", [](AppSettings& v) { v.FBulkImport = false; }, "BulkImport=0\n",
+     [](const AppSettings& v) { return !v.FBulkImport; }},
+};
 
-}  // namespace
-}  // namespace vireo
+TEST(SettingsWrittenOnce, AreAbsentUntilChosenAndReadBackAfter) {
+    const std::string head = "[DataBase]\nDataSource=TARN\n[Application]\nMaxDBFileSize=2097152\n";
+    const std::string written =
+        "[DataBase]\nDataSource=TARN\nUserName=\nPassword=\n[Application]\nMaxDBFileSize=2097152\n";
+    for (const WrittenOnceCase& c : kWrittenOnce) {
+        SCOPED_TRACE(c.name);
+        testing::TempDir dir;
+        testing::StatusRecorder sink;
+        const std::string path = dir.File("a.VFG");
+        testing::WriteFile(path, head);
+        ProfileFile file;
+        AppSettings values;
+        ASSERT_TRUE(LoadSettings(path, file, values, sink));
+        EXPECT_FALSE(c.readBack(values)) << "not the default";
+        ASSERT_TRUE(WriteSettings(file, values, sink));
+        EXPECT_EQ(testing::ReadFile(path), written);
 
-namespace vireo {
-namespace {
-
-TEST(FastImportSetting, IsWrittenOnlyOnceItWasChosen) {
-    testing::TempDir dir;
-    testing::StatusRecorder sink;
-    ProfileFile file;
-    AppSettings values;
-    ASSERT_TRUE(LoadSettings(dir.File("a.VFG"), file, values, sink));
-    EXPECT_FALSE(values.FFastImport);
-    ASSERT_TRUE(WriteSettings(file, values, sink));
-    EXPECT_EQ(testing::ReadFile(dir.File("a.VFG")).find("FastImport"), std::string::npos);
-
-    values.FFastImport = true;
-    ASSERT_TRUE(WriteSettings(file, values, sink));
-    AppSettings again;
-    ProfileFile reread;
-    ASSERT_TRUE(LoadSettings(dir.File("a.VFG"), reread, again, sink));
-    EXPECT_TRUE(again.FFastImport);
-
-    again.FFastImport = false;  // once there, the key keeps the choice either way
-    ASSERT_TRUE(WriteSettings(reread, again, sink));
-    EXPECT_NE(testing::ReadFile(dir.File("a.VFG")).find("FastImport=0"), std::string::npos);
-    EXPECT_TRUE(sink.messages.empty());
-}
-
-TEST(BulkImportSetting, IsOnByDefaultAndWrittenOnlyOnceSwitchedOff) {
-    testing::TempDir dir;
-    testing::StatusRecorder sink;
-    ProfileFile file;
-    AppSettings values;
-    ASSERT_TRUE(LoadSettings(dir.File("a.VFG"), file, values, sink));
-    EXPECT_TRUE(values.FBulkImport);
-    ASSERT_TRUE(WriteSettings(file, values, sink));
-    EXPECT_EQ(testing::ReadFile(dir.File("a.VFG")).find("BulkImport"), std::string::npos);
-
-    values.FBulkImport = false;
-    ASSERT_TRUE(WriteSettings(file, values, sink));
-    AppSettings again;
-    ProfileFile reread;
-    ASSERT_TRUE(LoadSettings(dir.File("a.VFG"), reread, again, sink));
-    EXPECT_FALSE(again.FBulkImport);
-    EXPECT_NE(testing::ReadFile(dir.File("a.VFG")).find("BulkImport=0"), std::string::npos);
-    EXPECT_TRUE(sink.messages.empty());
-}
-
-TEST(LastLogFolderSetting, IsWrittenOnlyOnceALogFileWasOpened) {
-    testing::TempDir dir;
-    testing::StatusRecorder sink;
-    const std::string path = dir.File("a.VFG");
-    testing::WriteFile(path, "[DataBase]\nDataSource=TARN\n[Application]\nMaxDBFileSize=2097152\n");
-    ProfileFile file;
-    AppSettings values;
-    ASSERT_TRUE(LoadSettings(path, file, values, sink));
-    EXPECT_EQ(values.FLastLogFolder, "");
-    ASSERT_TRUE(WriteSettings(file, values, sink));
-    EXPECT_EQ(testing::ReadFile(path).find("LastLogFolder"), std::string::npos);
-
-    values.FLastLogFolder = "/data/logs; 2005";
-    ASSERT_TRUE(WriteSettings(file, values, sink));
-    EXPECT_EQ(testing::ReadFile(path),
-              "[DataBase]\nDataSource=TARN\nUserName=\nPassword=\n[Application]\nMaxDBFileSize=2097152\n"
-              "LastLogFolder=/data/logs; 2005\n");
-    AppSettings again;
-    ProfileFile reread;
-    ASSERT_TRUE(LoadSettings(path, reread, again, sink));
-    EXPECT_EQ(again.FLastLogFolder, "/data/logs; 2005");
-    EXPECT_TRUE(sink.messages.empty());
+        c.choose(values);
+        ASSERT_TRUE(WriteSettings(file, values, sink));
+        EXPECT_EQ(testing::ReadFile(path), written + c.written);
+        AppSettings again;
+        ProfileFile reread;
+        ASSERT_TRUE(LoadSettings(path, reread, again, sink));
+        EXPECT_TRUE(c.readBack(again));
+        if (c.undo != nullptr) {
+            c.undo(again);
+            ASSERT_TRUE(WriteSettings(reread, again, sink));
+            EXPECT_EQ(testing::ReadFile(path), written + c.undone);
+        }
+        EXPECT_TRUE(sink.messages.empty());
+    }
 }
 
 }  // namespace
