@@ -224,6 +224,7 @@ struct RouteCase {
     bool withoutTemp = false;
     const char* routeLine = "";
     const char* driverLine = nullptr;  // "Fast import through the driver: ..." when there is one
+    bool keepEdits = false;
 };
 
 class ImportRouteTest : public ImportProgramTest, public ::testing::TestWithParam<RouteCase> {};
@@ -234,6 +235,7 @@ TEST_P(ImportRouteTest, AFastImportSaysWhichWayItWritesAndWhyNotTheEnginesOwn) {
     WriteFile(dir_.File("few.log"), MinuteLine(1) + MinuteLine(2) + MinuteLine(3));
     std::vector<std::string> args = ImportArgs(dir_.File("few.log"), param.bulk);
     args.push_back("--details");
+    if (param.keepEdits) args.push_back("--keep-edits");
     if (param.withoutTemp) {
         const std::string database = source_->Select("SELECT current_database()").at(0).at(0).value_or("");
         source_->Execute("REVOKE TEMP ON DATABASE " + database + " FROM PUBLIC, " + source_->User() + ";\n");
@@ -278,7 +280,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RouteCase{"SetsAskedFor", Backend::PostgresAnsi, "odbc", false, false,
                                 "Fast import route: sets through the driver"},
                       RouteCase{"OneByOne", Backend::PostgresAnsi, "off", false, false,
-                                "Fast import route: one statement a value through the driver"}),
+                                "Fast import route: one statement a value through the driver"},
+                      RouteCase{"KeptEdits", Backend::Sqlite, "on", false, false,
+                                "Fast import one statement a value: edited values are kept", nullptr, true}),
     [](const ::testing::TestParamInfo<RouteCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
