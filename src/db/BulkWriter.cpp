@@ -130,7 +130,7 @@ public:
         writeLock_.Execute();
         // The station sensors of the values, each once with the names as written.
         groups_.clear();
-        plan_.Start(0);
+        plan_.Start();
         stamps_.resize(values.size());
         std::size_t last = 0;
         for (std::size_t i = 0; i < values.size(); ++i) {

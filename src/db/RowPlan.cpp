@@ -4,8 +4,8 @@
 
 namespace vireo {
 
-void RowPlan::Start(std::size_t groups) {
-    groups_.assign(groups, Group{});
+void RowPlan::Start() {
+    groups_.clear();
     groupOf_.clear();
     keys_.clear();
     outcomes_.clear();

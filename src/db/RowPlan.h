@@ -21,11 +21,12 @@ namespace vireo {
 /// stored keys; otherwise from a set of the keys met.
 class RowPlan {
 public:
-    /// Starts a batch of `groups` groups, forgetting the one before.
-    void Start(std::size_t groups);
-    /// The next value of the batch.
+    /// Starts a batch, forgetting the one before.
+    void Start();
+    /// The next value of the batch: its group and its key.
     void Add(std::size_t group, std::int64_t key);
-    /// A key of `group` that has a row before the batch (any order; once or more).
+    /// A key of `group` (one of the values' groups) that has a row before the
+    /// batch; in any order, once or more.
     void AddStored(std::size_t group, std::int64_t key) { groups_[group].stored.push_back(key); }
     /// Gives every value its outcome, once the values and stored keys are in.
     void Decide();

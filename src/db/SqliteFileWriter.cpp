@@ -201,7 +201,7 @@ private:
     /// time its value is written.
     void Plan(std::span<const BulkValue> values) {
         groups_.clear();
-        plan_.Start(0);
+        plan_.Start();
         stamps_.resize(values.size());
         std::size_t last = 0;
         for (std::size_t i = 0; i < values.size(); ++i) {

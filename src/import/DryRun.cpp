@@ -151,7 +151,7 @@ private:
         std::vector<Span> groups;
         std::unordered_map<std::uint32_t, std::size_t> groupOf;
         std::unordered_set<std::uint64_t> keys;
-        plan_.Start(0);
+        plan_.Start();
         for (const Pending& value : pending_) {
             const auto [at, added] = groupOf.try_emplace(value.entry->target, groups.size());
             if (added) groups.push_back({value.entry->target, value.entry, std::nullopt});

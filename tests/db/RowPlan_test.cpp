@@ -34,7 +34,7 @@ TEST(RowPlanTest, FirstValueOfAKeyWithoutARowInserts) {
     };
     for (const auto& c : cases) {
         RowPlan plan;
-        plan.Start(0);
+        plan.Start();
         for (const Value& v : c.values) plan.Add(v.group, v.key);
         for (const Value& v : c.stored) plan.AddStored(v.group, v.key);
         plan.Decide();
