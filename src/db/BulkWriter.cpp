@@ -136,8 +136,7 @@ public:
         for (std::size_t i = 0; i < values.size(); ++i) {
             last = GroupOf(groups_, last, values[i], database_.Text()).first;
             stamps_[i] = OdbcTimestamp(values[i].timeTag);
-            const SQL_TIMESTAMP_STRUCT& t = stamps_[i];
-            plan_.Add(last, TimeTagKey(CalendarStamp{t.year, t.month, t.day, t.hour, t.minute, t.second}));
+            plan_.Add(last, TimeTagKey(values[i].timeTag));
         }
         // Which rows exist: one range of time tags per station sensor.
         for (std::size_t g = 0; g < groups_.size(); ++g) {
@@ -147,8 +146,7 @@ public:
             lookup_.BindText(2, group.sensor, indicators[1]);
             // From the first second's shortest spelling: a row another program
             // stored without ".000" is the same second.
-            const SQL_TIMESTAMP_STRUCT& f = stamps_[plan_.FirstAt(g)];
-            group.firstText = IsoDateTimeText(CalendarStamp{f.year, f.month, f.day, f.hour, f.minute, f.second});
+            group.firstText = BoundSecondText(values[plan_.FirstAt(g)].timeTag);
             lookup_.BindText(3, group.firstText, indicators[2]);
             group.last = stamps_[plan_.LastAt(g)];
             lookup_.BindStamp(4, group.last, indicators[3]);
