@@ -143,12 +143,12 @@ private:
         // The station sensors of the batch, numbered for its plan. A key the
         // run has met has its own row; for the others the rows the database
         // holds: one query per station sensor over the span of their values.
-        struct Span {
+        struct Group {
             std::uint32_t target;
             const Entry* entry;
-            std::optional<std::pair<DateTime, DateTime>> span;
+            std::optional<std::pair<DateTime, DateTime>> span;  // of the keys the run has not met
         };
-        std::vector<Span> groups;
+        std::vector<Group> groups;
         std::unordered_map<std::uint32_t, std::size_t> groupOf;
         std::unordered_set<std::uint64_t> keys;
         plan_.Start();
