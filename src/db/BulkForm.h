@@ -8,7 +8,7 @@
 
 #include "db/DbError.h"
 #include "db/DirectWriter.h"
-#include "db/ExistingRows.h"
+#include "db/TimeTagKey.h"
 #include "scan/Chronos.h"
 
 namespace vireo {
@@ -22,17 +22,6 @@ std::string NameAsWritten(std::string_view name, DriverText text);
 
 /// The source mark as written: as given, "T" when empty.
 std::string SourceAsWritten(std::string_view source, DriverText text);
-
-/// "YYYY-MM-DD HH:MM:SS": the second a time tag is bound as.
-std::string BoundSecondText(DateTime timeTag);
-
-/// The key of a stored SQLite TIME_TAG text in the driver's form "YYYY-MM-DD
-/// HH:MM:SS.000" or without the fraction (as other programs store a second);
-/// -1 for any other text. SQLite compares the texts: a row stored without the
-/// fraction is written in that spelling, or the upsert would add a second row.
-std::int64_t KeyOfStoredText(std::string_view text);
-/// The length of a stored second without the fraction: "YYYY-MM-DD HH:MM:SS".
-inline constexpr std::size_t kShortStoredText = 19;
 
 /// One station sensor of a batch: its names as the pairing spells them (the
 /// spelling met last) and as written. The writers' groups derive from it.

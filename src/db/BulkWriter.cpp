@@ -13,12 +13,13 @@
 #include "db/BulkForm.h"
 #include "db/Catalogue.h"
 #include "db/Database.h"
-#include "db/ExistingRows.h"
 #include "db/OdbcHandle.h"
 #include "db/PostgresCopyWriter.h"
 #include "db/Query.h"
+#include "db/RowPlan.h"
 #include "db/SqliteFileWriter.h"
 #include "db/TextEncoding.h"
+#include "db/TimeTagKey.h"
 #include "scan/AsciiCase.h"
 #include "scan/JsonText.h"
 
@@ -108,11 +109,6 @@ public:
 
 namespace {
 
-/// The key of a bound timestamp: the second it is written as (see TimeTagKey).
-std::int64_t KeyOf(const SQL_TIMESTAMP_STRUCT& stamp) {
-    return TimeTagKey(CalendarStamp{stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second});
-}
-
 /// SQLite: multi-row statements through the driver, bound as the data writer
 /// binds, so that the stored texts and numbers are the driver's own.
 class SqlitePath : public BulkWriter::Path {
@@ -134,29 +130,25 @@ public:
         writeLock_.Execute();
         // The station sensors of the values, each once with the names as written.
         groups_.clear();
-        groupOf_.resize(values.size());
+        plan_.Start();
         stamps_.resize(values.size());
         std::size_t last = 0;
         for (std::size_t i = 0; i < values.size(); ++i) {
-            const BulkValue& value = values[i];
-            last = GroupOf(groups_, last, value, database_.Text()).first;
-            groupOf_[i] = last;
-            stamps_[i] = OdbcTimestamp(value.timeTag);
-            Group& group = groups_[last];
-            const std::int64_t second = KeyOf(stamps_[i]);
-            if (group.values++ == 0 || second < KeyOf(group.first)) group.first = stamps_[i];
-            if (group.values == 1 || second > KeyOf(group.last)) group.last = stamps_[i];
+            last = GroupOf(groups_, last, values[i], database_.Text()).first;
+            stamps_[i] = OdbcTimestamp(values[i].timeTag);
+            plan_.Add(last, TimeTagKey(values[i].timeTag));
         }
         // Which rows exist: one range of time tags per station sensor.
-        for (Group& group : groups_) {
+        for (std::size_t g = 0; g < groups_.size(); ++g) {
+            Group& group = groups_[g];
             SQLLEN indicators[4];
             lookup_.BindText(1, group.station, indicators[0]);
             lookup_.BindText(2, group.sensor, indicators[1]);
             // From the first second's shortest spelling: a row another program
             // stored without ".000" is the same second.
-            const SQL_TIMESTAMP_STRUCT& f = group.first;
-            group.firstText = IsoDateTimeText(CalendarStamp{f.year, f.month, f.day, f.hour, f.minute, f.second});
+            group.firstText = BoundSecondText(values[plan_.FirstAt(g)].timeTag);
             lookup_.BindText(3, group.firstText, indicators[2]);
+            group.last = stamps_[plan_.LastAt(g)];
             lookup_.BindStamp(4, group.last, indicators[3]);
             lookup_.Execute();
             char text[64];
@@ -167,17 +159,17 @@ public:
                 const std::string_view stored(text, static_cast<std::size_t>(length));
                 const std::int64_t second = KeyOfStoredText(stored);
                 if (second < 0) continue;
-                group.stored.insert(second);
+                plan_.AddStored(g, second);
                 if (stored.size() == kShortStoredText) group.spelledShort.insert(second);
             }
             lookup_.CloseCursor();
             SQLFreeStmt(lookup_.get(), SQL_UNBIND);
         }
-        Decide(values, nullptr, 0);
+        plan_.Decide();
     }
 
-    void Replan(std::span<const BulkValue> values, const std::vector<WriteResult>& results, std::size_t from) override {
-        Decide(values, &results, from);
+    void Replan(std::span<const BulkValue>, const std::vector<WriteResult>& results, std::size_t from) override {
+        plan_.Replan(results, from);
     }
 
     std::size_t NextSetSize(std::span<const BulkValue> values, std::size_t first) override {
@@ -191,13 +183,13 @@ public:
         rows_.resize(set.size());
         for (std::size_t i = 0; i < set.size(); ++i) {
             Row& row = rows_[i];
-            const Group& group = groups_[groupOf_[first + i]];
+            const Group& group = groups_[plan_.GroupOf(first + i)];
             row.stamp = stamps_[first + i];
             row.value = set[i].value;
             const auto base = static_cast<SQLUSMALLINT>(i * 6);
             statement.BindText(base + 1, group.station, row.indicators[0]);
             statement.BindText(base + 2, group.sensor, row.indicators[1]);
-            if (group.spelledShort.contains(KeyOf(row.stamp))) {
+            if (group.spelledShort.contains(plan_.Key(first + i))) {
                 // The row is there in its own spelling: it is updated so.
                 row.shortText = BoundSecondText(set[i].timeTag);
                 statement.BindText(base + 3, row.shortText, row.indicators[2]);
@@ -209,20 +201,17 @@ public:
             statement.BindDouble(base + 6, row.value, row.indicators[5]);
         }
         statement.Execute();
-        for (std::size_t i = 0; i < set.size(); ++i) results[i] = WriteResult{outcomes_[first + i], std::nullopt};
+        for (std::size_t i = 0; i < set.size(); ++i) results[i] = WriteResult{plan_.Outcome(first + i), std::nullopt};
     }
 
 private:
-    /// One station sensor of a write: its names as written, the range of its
-    /// time tags, and the seconds that have a row.
+    /// One station sensor of a write: its names as written, the last second of
+    /// its range and the first as text, and its seconds with a row stored
+    /// without ".000".
     struct Group : StationSensor {
-        std::size_t values = 0;
-        SQL_TIMESTAMP_STRUCT first{};
         SQL_TIMESTAMP_STRUCT last{};
         std::string firstText;
-        std::unordered_set<std::int64_t> stored;        // the seconds with a row before the write
-        std::unordered_set<std::int64_t> spelledShort;  // of those, stored without ".000"
-        std::unordered_set<std::int64_t> existing;      // with a row by the value being decided
+        std::unordered_set<std::int64_t> spelledShort;
     };
     struct Row {
         SQL_TIMESTAMP_STRUCT stamp{};
@@ -230,23 +219,6 @@ private:
         double value = 0;
         SQLLEN indicators[6] = {};
     };
-
-    /// The outcome of each value from `from` on: a key has a row when it had
-    /// one before the write or a value of it was written before in the write
-    /// (`results` says which were; null: all before `from`, none here).
-    void Decide(std::span<const BulkValue> values, const std::vector<WriteResult>* results, std::size_t from) {
-        for (Group& group : groups_) group.existing = group.stored;
-        if (results != nullptr) {
-            for (std::size_t i = 0; i < from; ++i) {
-                if ((*results)[i].Written()) groups_[groupOf_[i]].existing.insert(KeyOf(stamps_[i]));
-            }
-        }
-        outcomes_.resize(values.size());
-        for (std::size_t i = from; i < values.size(); ++i) {
-            const bool added = groups_[groupOf_[i]].existing.insert(KeyOf(stamps_[i])).second;
-            outcomes_[i] = added ? WriteOutcome::Inserted : WriteOutcome::Updated;
-        }
-    }
 
     Statement& StatementFor(std::size_t rows) {
         std::unique_ptr<Statement>& statement = rows == kRowsPerSet ? full_ : last_;
@@ -268,9 +240,8 @@ private:
     std::unique_ptr<Statement> last_;
     std::size_t preparedRows_[2] = {0, 0};
     std::vector<Group> groups_;
-    std::vector<std::size_t> groupOf_;
     std::vector<SQL_TIMESTAMP_STRUCT> stamps_;
-    std::vector<WriteOutcome> outcomes_;
+    RowPlan plan_;
     std::vector<Row> rows_;
     std::string mark_;
 };

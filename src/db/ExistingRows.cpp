@@ -9,26 +9,6 @@
 namespace vireo {
 namespace {
 
-/// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day) {
-    year -= month <= 2;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
-    const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
-}
-
-bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& value) {
-    if (at + count > text.size()) return false;
-    value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    return true;
-}
-
 std::optional<double> Number(const QueryField& field) {
     if (field.IsNull()) return std::nullopt;
     const std::string& text = field.AsString();
@@ -39,26 +19,6 @@ std::optional<double> Number(const QueryField& field) {
 }
 
 }  // namespace
-
-std::int64_t TimeTagKey(const CalendarStamp& s) {
-    static const std::int64_t kEpoch = DaysFromCivil(1899, 12, 30);
-    return (DaysFromCivil(s.year, static_cast<unsigned>(s.month), static_cast<unsigned>(s.day)) - kEpoch) * 86400 +
-           s.hours * 3600 + s.minutes * 60 + s.seconds;
-}
-
-std::optional<CalendarStamp> ParseTimestampText(std::string_view text) {
-    CalendarStamp s;
-    if (text.size() < 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':')
-        return std::nullopt;
-    if (!ReadDigits(text, 0, 4, s.year) || !ReadDigits(text, 5, 2, s.month) || !ReadDigits(text, 8, 2, s.day) ||
-        !ReadDigits(text, 11, 2, s.hours) || !ReadDigits(text, 14, 2, s.minutes) || !ReadDigits(text, 17, 2, s.seconds))
-        return std::nullopt;
-    std::string_view rest = text.substr(19);
-    if (!rest.empty()) {
-        if (rest[0] != '.' || rest.find_first_not_of('0', 1) != std::string_view::npos) return std::nullopt;
-    }
-    return s;
-}
 
 ExistingRows::ExistingRows(Database& database) : database_(database), query_(database) {}
 

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "db/Query.h"
+#include "db/TimeTagKey.h"
 #include "scan/Chronos.h"
 
 namespace vireo {
@@ -38,16 +39,6 @@ struct ExistingRow {
     std::optional<double> orig;
     std::optional<double> ed;
 };
-
-/// The key of a time tag: the calendar second it is written as, counted from
-/// 1899-12-30. Equal keys are equal TIME_TAG values in the database.
-std::int64_t TimeTagKey(const CalendarStamp& second);
-inline std::int64_t TimeTagKey(DateTime timeTag) { return TimeTagKey(SplitDateTime(timeTag)); }
-
-/// A timestamp as the drivers give it as text, "yyyy-mm-dd hh:mm:ss" with or
-/// without a fraction of zeros; nothing for any other text (a time tag with a
-/// fraction of a second is none that an import writes).
-std::optional<CalendarStamp> ParseTimestampText(std::string_view text);
 
 /// Reads existing rows through one prepared statement.
 class ExistingRows {

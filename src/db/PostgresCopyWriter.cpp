@@ -21,9 +21,9 @@
 #include "db/DataSourceDriver.h"
 #include "db/Database.h"
 #include "db/DbError.h"
-#include "db/ExistingRows.h"
 #include "db/Query.h"
 #include "db/TextEncoding.h"
+#include "db/TimeTagKey.h"
 #include "scan/TabText.h"
 
 namespace vireo {

@@ -5,8 +5,6 @@
 #include <odbcinst.h>
 #include <sqlite3.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <unordered_set>
@@ -16,6 +14,8 @@
 #include "db/BulkForm.h"
 #include "db/Database.h"
 #include "db/Query.h"
+#include "db/RowPlan.h"
+#include "db/TimeTagKey.h"
 
 namespace vireo {
 namespace {
@@ -76,20 +76,10 @@ struct FinalizeStatement {
 using ConnectionHandle = std::unique_ptr<sqlite3, CloseConnection>;
 using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
-/// One station sensor of a batch: its names as written, the range of its time
-/// tags, and the seconds that have a row.
+/// One station sensor of a batch: its names as written, and those of its
+/// seconds with a row stored without ".000".
 struct Group : StationSensor {
-    // The values of the batch with the earliest and the latest time tag.
-    std::size_t firstAt = 0;
-    std::size_t lastAt = 0;
-    bool any = false;
-    // The batch's keys of this group rise value after value (a log read in
-    // time order): the outcomes come from one walk along the existing keys.
-    bool rising = true;
-    std::vector<std::int64_t> existing;             // in ascending order
-    std::unordered_set<std::int64_t> spelledShort;  // of those, stored without ".000"
-    std::size_t walked = 0;
-    std::unordered_set<std::int64_t> met;  // when the keys do not rise
+    std::unordered_set<std::int64_t> spelledShort;
 };
 
 /// The SQLite library on the data source's file, beside the driver's
@@ -130,8 +120,8 @@ public:
             sqlite3_stmt* upsert = upsert_.get();
             Check(sqlite3_bind_text(upsert, 4, mark.data(), static_cast<int>(mark.size()), SQLITE_STATIC));
             for (std::size_t i = 0; i < values.size(); ++i) {
-                const Group& group = groups_[groupOf_[i]];
-                const StoredStamp& stamp = stamps_[i];
+                const Group& group = groups_[plan_.GroupOf(i)];
+                const StoredSecond& stamp = stamps_[i];
                 Check(sqlite3_bind_text(upsert, 1, group.station.data(), static_cast<int>(group.station.size()),
                                         SQLITE_STATIC));
                 Check(sqlite3_bind_text(upsert, 2, group.sensor.data(), static_cast<int>(group.sensor.size()),
@@ -144,7 +134,7 @@ public:
                 const int rc = sqlite3_step(upsert);
                 sqlite3_reset(upsert);
                 if (rc != SQLITE_DONE) Fail(rc);
-                results[i] = WriteResult{outcomes_[i], std::nullopt};
+                results[i] = WriteResult{plan_.Outcome(i), std::nullopt};
             }
             sqlite3_clear_bindings(upsert);
             Execute("COMMIT");
@@ -162,39 +152,6 @@ public:
     bool Usable() const noexcept override { return usable_; }
 
 private:
-    /// The text the driver stores for a bound timestamp, and its key.
-    struct StoredStamp {
-        char text[40];
-        int size;
-        std::int64_t key;
-    };
-    static StoredStamp StampOf(DateTime timeTag) {
-        const CalendarStamp at = SplitDateTime(timeTag);
-        StoredStamp stamp{};
-        if (at.year >= 0 && at.year <= 9999) {
-            // "%04d-%02d-%02d %02d:%02d:%02d.000" without the cost of formatting.
-            char* out = stamp.text;
-            auto put = [&out](int number, int digits, char after) {
-                for (int d = digits - 1; d >= 0; --d, number /= 10) out[d] = static_cast<char>('0' + number % 10);
-                out += digits;
-                *out++ = after;
-            };
-            put(at.year, 4, '-');
-            put(at.month, 2, '-');
-            put(at.day, 2, ' ');
-            put(at.hours, 2, ':');
-            put(at.minutes, 2, ':');
-            put(at.seconds, 2, '.');
-            put(0, 3, '\0');
-            stamp.size = 23;
-        } else {
-            stamp.size = std::snprintf(stamp.text, sizeof stamp.text, "%04d-%02d-%02d %02d:%02d:%02d.000", at.year,
-                                       at.month, at.day, at.hours, at.minutes, at.seconds);
-        }
-        stamp.key = TimeTagKey(at);
-        return stamp;
-    }
-
     static constexpr const char* kOnConflictValuesOnly =
         " ON CONFLICT (STATION_ID,SENSORNAME,TIME_TAG) DO UPDATE SET SOURCE=excluded.SOURCE,ED_VALUE=excluded.ED_VALUE";
 
@@ -244,25 +201,19 @@ private:
     /// time its value is written.
     void Plan(std::span<const BulkValue> values) {
         groups_.clear();
-        groupOf_.resize(values.size());
+        plan_.Start();
         stamps_.resize(values.size());
         std::size_t last = 0;
         for (std::size_t i = 0; i < values.size(); ++i) {
-            const BulkValue& value = values[i];
-            last = GroupOf(groups_, last, value, text_).first;
-            groupOf_[i] = last;
-            Group& group = groups_[last];
-            stamps_[i] = StampOf(value.timeTag);
-            const std::int64_t second = stamps_[i].key;
-            if (group.any && second <= stamps_[group.lastAt].key) group.rising = false;
-            if (!group.any || second < stamps_[group.firstAt].key) group.firstAt = i;
-            if (!group.any || second > stamps_[group.lastAt].key) group.lastAt = i;
-            group.any = true;
+            last = GroupOf(groups_, last, values[i], text_).first;
+            stamps_[i] = StoredSecondOf(values[i].timeTag);
+            plan_.Add(last, stamps_[i].key);
         }
         sqlite3_stmt* lookup = lookup_.get();
-        for (Group& group : groups_) {
-            const StoredStamp& first = stamps_[group.firstAt];
-            const StoredStamp& lastStamp = stamps_[group.lastAt];
+        for (std::size_t g = 0; g < groups_.size(); ++g) {
+            Group& group = groups_[g];
+            const StoredSecond& first = stamps_[plan_.FirstAt(g)];
+            const StoredSecond& lastStamp = stamps_[plan_.LastAt(g)];
             Check(sqlite3_bind_text(lookup, 1, group.station.data(), static_cast<int>(group.station.size()),
                                     SQLITE_STATIC));
             Check(sqlite3_bind_text(lookup, 2, group.sensor.data(), static_cast<int>(group.sensor.size()),
@@ -277,29 +228,14 @@ private:
                 const std::string_view stored(text, static_cast<std::size_t>(sqlite3_column_bytes(lookup, 0)));
                 const std::int64_t second = KeyOfStoredText(stored);
                 if (second < 0) continue;
-                group.existing.push_back(second);
+                plan_.AddStored(g, second);
                 if (stored.size() == kShortStoredText) group.spelledShort.insert(second);
             }
             sqlite3_reset(lookup);
             if (rc != SQLITE_DONE) Fail(rc);
-            std::sort(group.existing.begin(), group.existing.end());
-            if (!group.rising) group.met.insert(group.existing.begin(), group.existing.end());
         }
         sqlite3_clear_bindings(lookup);
-        // A key met before in the batch has a row by the time its value is written.
-        outcomes_.resize(values.size());
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            Group& group = groups_[groupOf_[i]];
-            const std::int64_t key = stamps_[i].key;
-            bool exists = false;
-            if (group.rising) {
-                while (group.walked < group.existing.size() && group.existing[group.walked] < key) ++group.walked;
-                exists = group.walked < group.existing.size() && group.existing[group.walked] == key;
-            } else {
-                exists = !group.met.insert(key).second;
-            }
-            outcomes_[i] = exists ? WriteOutcome::Updated : WriteOutcome::Inserted;
-        }
+        plan_.Decide();
     }
 
     ConnectionHandle connection_;
@@ -308,9 +244,8 @@ private:
     StatementHandle lookup_;
     StatementHandle upsert_;
     std::vector<Group> groups_;
-    std::vector<std::size_t> groupOf_;
-    std::vector<StoredStamp> stamps_;
-    std::vector<WriteOutcome> outcomes_;
+    std::vector<StoredSecond> stamps_;
+    RowPlan plan_;
 };
 
 }  // namespace

@@ -4,17 +4,11 @@
 #include <stdexcept>
 
 #include "db/Query.h"
+#include "db/TimeTagKey.h"
 #include "scan/AsciiCase.h"
 
 namespace vireo {
 namespace {
-
-bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& number) {
-    if (at + count > text.size()) return false;
-    const char* const begin = text.data() + at;
-    const auto [end, error] = std::from_chars(begin, begin + count, number);
-    return error == std::errc() && end == begin + count;
-}
 
 std::optional<double> NumberOf(const QueryField& field) {
     if (field.IsNull()) return std::nullopt;
@@ -28,21 +22,6 @@ std::optional<double> NumberOf(const QueryField& field) {
 }
 
 }  // namespace
-
-std::optional<SecondStamp> StampOfTimestampText(std::string_view text) {
-    int year = 0, month = 0, day = 0, hours = 0, minutes = 0, seconds = 0;
-    if (text.size() < 19 || text[4] != '-' || text[7] != '-' || text[10] != ' ' || text[13] != ':' || text[16] != ':') {
-        return std::nullopt;
-    }
-    if (!ReadDigits(text, 0, 4, year) || !ReadDigits(text, 5, 2, month) || !ReadDigits(text, 8, 2, day) ||
-        !ReadDigits(text, 11, 2, hours) || !ReadDigits(text, 14, 2, minutes) || !ReadDigits(text, 17, 2, seconds)) {
-        return std::nullopt;
-    }
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hours > 23 || minutes > 59 || seconds > 59) {
-        return std::nullopt;
-    }
-    return StampOf(year, month, day, hours, minutes, seconds);
-}
 
 std::vector<StoredValue> ReadStoredValues(Database& database, std::string_view stationId, std::string_view sensorName,
                                           SecondStamp from, SecondStamp to) {

@@ -31,8 +31,4 @@ struct StoredValue {
 std::vector<StoredValue> ReadStoredValues(Database& database, std::string_view stationId, std::string_view sensorName,
                                           SecondStamp from, SecondStamp to);
 
-/// A database timestamp text ("yyyy-mm-dd hh:mm:ss", any fraction of a
-/// second left off) as a stamp; nullopt when it is not one.
-std::optional<SecondStamp> StampOfTimestampText(std::string_view text);
-
 }  // namespace vireo

@@ -4,13 +4,18 @@
 #include <cstdio>
 #include <exception>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
+#include <vector>
 
 #include "db/Database.h"
 #include "db/ExistingRows.h"
+#include "db/RowPlan.h"
 #include "db/TextEncoding.h"
+#include "db/TimeTagKey.h"
 #include "import/RejectsFile.h"
 #include "import/ValueFate.h"
 #include "logfile/LogValueReader.h"
@@ -135,60 +140,73 @@ private:
     /// What became of each waiting value, in the order the import writes them.
     void Resolve() {
         if (pending_.empty()) return;
-        // The rows the database holds for the batch's keys: one query per
-        // station sensor over the span of its values.
-        std::unordered_map<std::uint32_t, std::pair<const Entry*, std::pair<DateTime, DateTime>>> spans;
+        // The station sensors of the batch, numbered for its plan. A key the
+        // run has met has its own row; for the others the rows the database
+        // holds: one query per station sensor over the span of their values.
+        struct Group {
+            std::uint32_t target;
+            const Entry* entry;
+            std::optional<std::pair<DateTime, DateTime>> span;  // of the keys the run has not met
+        };
+        std::vector<Group> groups;
+        std::unordered_map<std::uint32_t, std::size_t> groupOf;
         std::unordered_set<std::uint64_t> keys;
+        plan_.Start();
         for (const Pending& value : pending_) {
+            const auto [at, added] = groupOf.try_emplace(value.entry->target, groups.size());
+            if (added) groups.push_back({value.entry->target, value.entry, std::nullopt});
+            plan_.Add(at->second, value.key);
             const std::uint64_t rowKey = RowKey(value.entry->target, value.key);
-            if (written_.count(rowKey) != 0) continue;  // the run's own row decides
-            keys.insert(rowKey);
-            auto [at, added] =
-                spans.try_emplace(value.entry->target, value.entry, std::pair{value.timeTag, value.timeTag});
-            if (!added) {
-                at->second.second.first = std::min(at->second.second.first, value.timeTag);
-                at->second.second.second = std::max(at->second.second.second, value.timeTag);
+            if (written_.count(rowKey) != 0) {
+                plan_.AddStored(at->second, value.key);  // the run's own row decides
+                continue;
             }
+            keys.insert(rowKey);
+            auto& span = groups[at->second].span;
+            span = span ? std::pair{std::min(span->first, value.timeTag), std::max(span->second, value.timeTag)}
+                        : std::pair{value.timeTag, value.timeTag};
         }
         std::unordered_map<std::uint64_t, ExistingRow> found;
-        for (const auto& [target, span] : spans) {
-            const TDBSensor& sensor = *span.first->sensor;
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            if (!groups[g].span) continue;
+            const TDBSensor& sensor = *groups[g].entry->sensor;
             for (const auto& [key, row] :
-                 existing_.Read(sensor.StationId, sensor.SensorName, span.second.first, span.second.second)) {
-                if (keys.count(RowKey(target, key)) != 0) found.emplace(RowKey(target, key), row);
+                 existing_.Read(sensor.StationId, sensor.SensorName, groups[g].span->first, groups[g].span->second)) {
+                if (keys.count(RowKey(groups[g].target, key)) == 0) continue;
+                found.emplace(RowKey(groups[g].target, key), row);
+                plan_.AddStored(g, key);
             }
         }
-        for (const Pending& value : pending_) Decide(value, found);
+        plan_.Decide();
+        for (std::size_t i = 0; i < pending_.size(); ++i) Decide(pending_[i], found, plan_.Outcome(i));
         pending_.clear();
     }
 
-    void Decide(const Pending& value, const std::unordered_map<std::uint64_t, ExistingRow>& found) {
+    void Decide(const Pending& value, const std::unordered_map<std::uint64_t, ExistingRow>& found,
+                WriteOutcome outcome) {
         const std::uint64_t rowKey = RowKey(value.entry->target, value.key);
         EntryForecast& forecast = report_.entries[value.entry->index];
-        std::optional<ExistingRow> row;
-        if (auto own = written_.find(rowKey); own != written_.end()) {
-            row = own->second;
-        } else if (auto there = found.find(rowKey); there != found.end()) {
-            row = there->second;
-        }
-        if (!row) {
+        if (outcome == WriteOutcome::Inserted) {
             ++forecast.insert;
             written_[rowKey] = ExistingRow{true, false, value.value, value.value};
             return;
         }
-        if (request_.keepEdits && row->edited) {
+        // A key that has a row: the run's own, or the one the database holds.
+        const auto own = written_.find(rowKey);
+        const ExistingRow row = own != written_.end() ? own->second : found.at(rowKey);
+        if (request_.keepEdits && row.edited) {
             ++forecast.kept;
-            written_[rowKey] = *row;
+            written_[rowKey] = row;
             return;
         }
-        if (row->sourceIsT && row->ed == value.value) {
+        if (row.sourceIsT && row.ed == value.value) {
             ++forecast.unchanged;
         } else {
             ++forecast.update;
         }
         // The update leaves ORIG_VALUE: the row is edited from now on when
         // the new value differs from it.
-        written_[rowKey] = ExistingRow{true, row->orig != value.value, row->orig, value.value};
+        written_[rowKey] = ExistingRow{true, row.orig != value.value, row.orig, value.value};
     }
 
     void ShowProgress(std::uint64_t consumed) {
@@ -208,6 +226,7 @@ private:
     std::unordered_map<const TDBSensor*, Entry> entryOf_;
     std::map<std::string, std::int64_t> unpaired_;
     std::vector<Pending> pending_;
+    RowPlan plan_;
     // Every key the run would have written, as it would leave the row.
     std::unordered_map<std::uint64_t, ExistingRow> written_;
     std::uint64_t size_ = 0;

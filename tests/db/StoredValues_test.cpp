@@ -8,6 +8,7 @@
 
 #include "BackendTest.h"
 #include "db/DataWriter.h"
+#include "db/TimeTagKey.h"
 
 namespace vireo::testing {
 namespace {

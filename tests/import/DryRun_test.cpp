@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -139,6 +140,23 @@ TEST_P(DryRunTest, WritesNothingAndCountsWhatTheImportThenDoes) {
         EXPECT_EQ(report.unpaired[1].name, "UNPAIRED");
         EXPECT_EQ(report.notARecord, 1);
     }
+}
+
+TEST_P(DryRunTest, AKeyMetAgainBatchesLaterAndAValueStoredToItsLastDigitHaveTheirRows) {
+    source_->Execute(
+        "INSERT INTO TF_DATA1 VALUES ('ST01', 'TEMP', '2005-06-14 12:00:00.000', 'T', 0.30000000000000004, "
+        "0.30000000000000004);\n");
+    std::string log = "TEMP,06/14/2005,12:00:00,0.30000000000000004,G\r\n";
+    for (int i = 0; i < 5000; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "TEMP,06/16/2005,%02d:%02d:%02d,1.5,G\r\n", i / 3600, i / 60 % 60, i % 60);
+        log += line;
+    }
+    WriteFile(dir_.File("data.log"), log + "TEMP,06/16/2005,00:00:00,1.5,G\r\nTEMP,06/16/2005,00:00:00,2.5,G\r\n");
+    const DryRunReport report = RunDryRun(Request(false), database_, observer_, RunControl{});
+    EXPECT_EQ(report.entries[0].insert, 5000);
+    EXPECT_EQ(report.entries[0].unchanged, 2);
+    EXPECT_EQ(report.entries[0].update, 1);
 }
 
 TEST_P(DryRunTest, TheTableShowsEachEntryTheUnpairedNamesAndTheTotals) {
