@@ -40,12 +40,17 @@ constexpr const char* kCopyInsert =
 constexpr const char* kCopyStage =
     "COPY VIREO_STAGE (STATION_ID,SENSORNAME,TIME_TAG,SOURCE,ED_VALUE,VIREO_ROUND,VIREO_ROW) FROM STDIN";
 /// The data writer's update of an existing row: every column but ORIG_VALUE,
-/// the key columns set to themselves; one round of the staged values, each
-/// row updated naming the value that updated it.
+/// the key columns set to themselves; one round of the staged values.
 constexpr const char* kUpdateRound =
     "UPDATE TF_DATA1 AS d SET STATION_ID = s.STATION_ID, SENSORNAME = s.SENSORNAME, TIME_TAG = s.TIME_TAG, "
     "SOURCE = s.SOURCE, ED_VALUE = s.ED_VALUE FROM VIREO_STAGE AS s WHERE s.VIREO_ROUND = $1::integer AND "
-    "d.STATION_ID = s.STATION_ID AND d.SENSORNAME = s.SENSORNAME AND d.TIME_TAG = s.TIME_TAG RETURNING s.VIREO_ROW";
+    "d.STATION_ID = s.STATION_ID AND d.SENSORNAME = s.SENSORNAME AND d.TIME_TAG = s.TIME_TAG";
+/// The values of the first round whose key has no row. OFFSET 0 keeps the
+/// look-up a probe of the primary key a value, whatever the planner guesses
+/// of the staging table (a join could read all of TF_DATA1).
+constexpr const char* kMissingRows =
+    "SELECT s.VIREO_ROW FROM VIREO_STAGE AS s WHERE s.VIREO_ROUND = 0 AND NOT EXISTS (SELECT 1 FROM TF_DATA1 AS d "
+    "WHERE d.STATION_ID = s.STATION_ID AND d.SENSORNAME = s.SENSORNAME AND d.TIME_TAG = s.TIME_TAG OFFSET 0)";
 /// A COPY refused for a row that is there already.
 constexpr const char* kUniqueViolation = "23505";
 
@@ -222,15 +227,19 @@ private:
         if (!staged_.empty()) Copy(kCopyStage, staged_);
         for (std::size_t round = firstUpdate; round < roundCount_; ++round) {
             const std::size_t updated = UpdateRound(round);
-            if (round > 0 && updated != rounds_[round].size()) throw NotConfirmed();
-            if (round > 0) continue;
-            // The rest of the first round has no rows yet.
-            missing_.clear();
-            for (const std::size_t i : rounds_[0]) {
-                if (outcomes_[i] == WriteOutcome::Failed) missing_.push_back(i);
+            const std::vector<std::size_t>& members = rounds_[round];
+            if (updated != members.size()) {
+                // Only the first round can find keys without a row: the
+                // server names them, and every other value must have been updated.
+                if (round > 0) throw NotConfirmed();
+                ReadMissing();
+                if (updated + missing_.size() != members.size()) throw NotConfirmed();
+                CopyInserts(values, missing_);
             }
-            if (!missing_.empty()) CopyInserts(values, missing_);
-            insertFirst_ = updated == 0;
+            for (const std::size_t i : members) {
+                if (outcomes_[i] == WriteOutcome::Failed) outcomes_[i] = WriteOutcome::Updated;
+            }
+            if (round == 0) insertFirst_ = updated == 0;
         }
         Exec("COMMIT");
         results.assign(values.size(), WriteResult{});
@@ -252,22 +261,26 @@ private:
         const std::string number = std::to_string(round);
         const char* params[] = {number.c_str()};
         PgResult result(PQexecParams(connection_.get(), kUpdateRound, 1, nullptr, params, nullptr, nullptr, 0));
+        Expect(result.get(), PGRES_COMMAND_OK);
+        return static_cast<std::size_t>(std::atoll(PQcmdTuples(result.get())));
+    }
+
+    /// The values of the first round whose key has no row, in their order.
+    void ReadMissing() {
+        PgResult result(PQexec(connection_.get(), kMissingRows));
         Expect(result.get(), PGRES_TUPLES_OK);
+        missing_.clear();
         const int rows = PQntuples(result.get());
-        std::size_t updated = 0;
         for (int row = 0; row < rows; ++row) {
             const char* text = PQgetvalue(result.get(), row, 0);
             std::size_t i = outcomes_.size();
             std::from_chars(text, text + PQgetlength(result.get(), row, 0), i);
-            // A value the server names twice, or not of this round, is not
-            // accounted for.
-            if (i >= outcomes_.size() || round_[i] != round || outcomes_[i] != WriteOutcome::Failed) {
-                throw NotConfirmed();
-            }
-            outcomes_[i] = WriteOutcome::Updated;
-            ++updated;
+            // A value the server names twice, or not of the first round, is not accounted for.
+            if (i >= outcomes_.size() || round_[i] != 0 || outcomes_[i] != WriteOutcome::Failed) throw NotConfirmed();
+            outcomes_[i] = WriteOutcome::Inserted;  // marked here so that a second naming is caught
+            missing_.push_back(i);
         }
-        return updated;
+        std::sort(missing_.begin(), missing_.end());
     }
 
     /// The stored form of each value and the station sensors of the batch.
