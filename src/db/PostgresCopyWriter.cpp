@@ -215,6 +215,8 @@ private:
                 if (error.sqlState() != kUniqueViolation) throw;
                 Rollback();
                 insertFirst_ = false;
+                // Batches of updates need no text of inserts: its memory goes.
+                std::string().swap(inserts_);
                 outcomes_.assign(values.size(), WriteOutcome::Failed);
                 Exec("BEGIN");
             }
