@@ -17,13 +17,16 @@
 // the rows the import writes from a file of fixed-size records made
 // beforehand, so they pay for no parsing at all.
 //
-//   import_bench [--sqlite VALUES] [--pg VALUES] [--rounds N] [--cpu N|none] [--verbose]
+//   import_bench [--sqlite VALUES] [--pg VALUES] [--rounds N] [--cpu N|none] [--only KEYS] [--verbose]
 //   import_bench --batch [--sizes B,B,...] [--sqlite VALUES] [--pg VALUES] [--rounds N] [--cpu N|none]
 //
 // --batch measures the fast mode's batch size instead: the data writer commits
 // every B values or half a second, whichever comes first, for several B
 // (100, 1000, 5000, 10000 and 50000 unless told). A size of 0 values leaves
 // an engine out; --verbose shows every round's figures as they come.
+// --only fast-,tool- runs only the database parts whose key holds one of the
+// texts (keys: bare-auto-, plain-, bare-tx-, bulk-, fast-, odbc-, sets-, tool-,
+// dry-, keep-, each ending in ins or re), for a quick comparison of a few.
 // The whole program (and the PostgreSQL server it starts) is pinned to one CPU
 // unless told otherwise, so that client and server share it as they would on
 // an idle machine.
@@ -1022,7 +1025,8 @@ struct Options {
     int cpu = -2;  // -2: the last CPU, -1: none
     bool batch = false;
     bool verbose = false;
-    bool multi = false;  // the multi-value workload instead of the mixed one
+    bool multi = false;             // the multi-value workload instead of the mixed one
+    std::vector<std::string> only;  // texts of the part keys to run; empty: every part
     std::vector<std::size_t> batchSizes = {100, 1000, 5000, 10000, 50000};
 };
 
@@ -1119,12 +1123,23 @@ struct Part {
     std::function<Report()> work;
 };
 
+/// The texts of --only: a part whose key holds none of them is not run.
+std::vector<std::string> g_onlyParts;
+
+bool Chosen(const std::string& key) {
+    if (g_onlyParts.empty()) return true;
+    return std::any_of(g_onlyParts.begin(), g_onlyParts.end(),
+                       [&](const std::string& text) { return key.find(text) != std::string::npos; });
+}
+
 /// Runs the parts one after the other, in the opposite order in every other
 /// round, so that a machine that grows busier or quieter during a round favours
 /// neither side of a comparison.
 void RunParts(std::vector<Part> parts, int round, Table& table) {
     if (round % 2 == 0) std::reverse(parts.begin(), parts.end());
-    for (const Part& part : parts) table.Add(part.key, part.name, RunInChild(part.work));
+    for (const Part& part : parts) {
+        if (Chosen(part.key)) table.Add(part.key, part.name, RunInChild(part.work));
+    }
 }
 
 /// One round on one engine. The insert run fills the database that the
@@ -1137,6 +1152,7 @@ void MeasureEngine(const EngineFiles& e, const std::vector<std::string>& importL
     const bool sqlite = e.backend == Backend::Sqlite;
     auto checkRows = [&](const TestDataSource& source, const char* what) {
         const long long count = CountRows(source);
+        if (count == 0 && !g_onlyParts.empty()) return;  // a part left out
         if (count != n) std::printf("  !! %s %s: %lld rows in TF_DATA1, not %lld\n", e.label, what, count, n);
     };
 
@@ -1442,6 +1458,12 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.verbose = true;
         } else if (arg == "--multi") {
             options.multi = true;
+        } else if (arg == "--only" && hasValue) {
+            for (std::string_view list = argv[++i]; !list.empty();) {
+                const std::size_t comma = std::min(list.find(','), list.size());
+                if (comma > 0) options.only.emplace_back(list.substr(0, comma));
+                list.remove_prefix(std::min(comma + 1, list.size()));
+            }
         } else if (arg == "--sizes" && hasValue) {
             options.batchSizes.clear();
             for (std::string_view list = argv[++i]; !list.empty();) {
@@ -1479,12 +1501,13 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "usage: import_bench [--batch [--sizes B,B,...]] [--sqlite VALUES] [--pg VALUES] [--rounds N]\n"
-            "                    [--cpu N|none] [--multi] [--verbose]\n"
+            "                    [--cpu N|none] [--multi] [--only KEYS] [--verbose]\n"
             "       import_bench --profile plain|fast|bare|bare-tx|update-first|update-first-tx VALUES [pg]\n");
         return 2;
     }
     try {
         PinToCpu(options.cpu);
+        g_onlyParts = options.only;
         vireo::testing::PostgresServer::UseDurableStorage();
         if (profile) {
             const bool pg = argc == 5 && std::string(argv[4]) == "pg";

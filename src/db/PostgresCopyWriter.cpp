@@ -29,25 +29,30 @@
 namespace vireo {
 namespace {
 
-/// The staging table of the values that update existing rows, one per
-/// connection: the columns of TF_DATA1 that an update sets, of its types.
+/// The staging table of the values that may update rows, one per connection:
+/// the columns of TF_DATA1 that an update sets, of its types, the value's
+/// round and its place in the batch.
 constexpr const char* kCreateStage =
     "CREATE TEMPORARY TABLE VIREO_STAGE ON COMMIT DELETE ROWS AS SELECT STATION_ID, SENSORNAME, TIME_TAG, SOURCE, "
-    "ED_VALUE, 0 AS VIREO_ROUND FROM TF_DATA1 WITH NO DATA";
+    "ED_VALUE, 0 AS VIREO_ROUND, 0 AS VIREO_ROW FROM TF_DATA1 WITH NO DATA";
 constexpr const char* kCopyInsert =
     "COPY TF_DATA1 (STATION_ID,SENSORNAME,TIME_TAG,SOURCE,ORIG_VALUE,ED_VALUE) FROM STDIN";
 constexpr const char* kCopyStage =
-    "COPY VIREO_STAGE (STATION_ID,SENSORNAME,TIME_TAG,SOURCE,ED_VALUE,VIREO_ROUND) FROM STDIN";
+    "COPY VIREO_STAGE (STATION_ID,SENSORNAME,TIME_TAG,SOURCE,ED_VALUE,VIREO_ROUND,VIREO_ROW) FROM STDIN";
 /// The data writer's update of an existing row: every column but ORIG_VALUE,
 /// the key columns set to themselves; one round of the staged values.
 constexpr const char* kUpdateRound =
     "UPDATE TF_DATA1 AS d SET STATION_ID = s.STATION_ID, SENSORNAME = s.SENSORNAME, TIME_TAG = s.TIME_TAG, "
     "SOURCE = s.SOURCE, ED_VALUE = s.ED_VALUE FROM VIREO_STAGE AS s WHERE s.VIREO_ROUND = $1::integer AND "
     "d.STATION_ID = s.STATION_ID AND d.SENSORNAME = s.SENSORNAME AND d.TIME_TAG = s.TIME_TAG";
-/// The time tags that have a row, in one range of a station sensor.
-constexpr const char* kExistingTags =
-    "SELECT TIME_TAG::text FROM TF_DATA1 WHERE STATION_ID = $1 AND SENSORNAME = $2 AND TIME_TAG BETWEEN "
-    "$3::timestamp AND $4::timestamp";
+/// The values of the first round whose key has no row. OFFSET 0 keeps the
+/// look-up a probe of the primary key a value, whatever the planner guesses
+/// of the staging table (a join could read all of TF_DATA1).
+constexpr const char* kMissingRows =
+    "SELECT s.VIREO_ROW FROM VIREO_STAGE AS s WHERE s.VIREO_ROUND = 0 AND NOT EXISTS (SELECT 1 FROM TF_DATA1 AS d "
+    "WHERE d.STATION_ID = s.STATION_ID AND d.SENSORNAME = s.SENSORNAME AND d.TIME_TAG = s.TIME_TAG OFFSET 0)";
+/// A COPY refused for a row that is there already.
+constexpr const char* kUniqueViolation = "23505";
 
 struct ResultFree {
     void operator()(PGresult* result) const noexcept { PQclear(result); }
@@ -166,15 +171,10 @@ struct Planned {
 };
 
 /// One station sensor of a batch: its names as written (and in COPY's text
-/// form), the range of its time tags, and per time tag how many values of the
-/// batch have updated its row so far.
+/// form), and per time tag how many values of the batch have written its row.
 struct Group : StationSensor {
     std::string copyPrefix;  // "STATION\tSENSOR\t"
-    std::int64_t firstKey = 0;
-    std::int64_t lastKey = 0;
-    std::string firstText;
-    std::string lastText;
-    std::unordered_map<std::int64_t, std::uint32_t> updates;
+    std::unordered_map<std::int64_t, std::uint32_t> writes;
 };
 
 class PostgresCopyWriter : public DirectWriter {
@@ -194,63 +194,95 @@ public:
     bool Usable() const noexcept override { return PQstatus(connection_.get()) == CONNECTION_OK; }
 
 private:
+    /// The n-th value of a key in the batch is of round n: a round writes a
+    /// key once, so that a key met n times is written n times, in order. The
+    /// first round inserts the rows of its keys that have none and updates
+    /// the others; every later round updates. Whether a row is there the
+    /// server says: after a batch that found none the next batch is copied
+    /// into the table straight away (a key that has a row refuses it, and the
+    /// batch is written again updating first); otherwise the first round
+    /// updates the rows there are, and the rest is copied.
     void Write(std::span<const BulkValue> values, std::string_view source, std::vector<WriteResult>& results) {
         Plan(values);
+        mark_.clear();
+        AppendTabEscaped(mark_, SourceAsWritten(source, text_));
+        outcomes_.assign(values.size(), WriteOutcome::Failed);
         Exec("BEGIN");
-        for (Group& group : groups_) ReadExisting(group);
-
-        // A value whose key has no row inserts it (the first of its key in
-        // the batch); every other value updates the row, in rounds so that a
-        // key met n times is updated n times in order.
-        std::string mark;
-        AppendTabEscaped(mark, SourceAsWritten(source, text_));
-        inserts_.clear();
+        if (insertFirst_) {
+            try {
+                CopyInserts(values, rounds_[0]);
+            } catch (const DbError& error) {
+                if (error.sqlState() != kUniqueViolation) throw;
+                Rollback();
+                insertFirst_ = false;
+                // Batches of updates need no text of inserts: its memory goes.
+                std::string().swap(inserts_);
+                outcomes_.assign(values.size(), WriteOutcome::Failed);
+                Exec("BEGIN");
+            }
+        }
+        const std::size_t firstUpdate = insertFirst_ ? 1 : 0;
         staged_.clear();
-        roundSizes_.clear();
-        std::size_t inserted = 0;
-        std::vector<WriteOutcome> outcomes(values.size());
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const Planned& planned = planned_[i];
-            Group& group = groups_[planned.group];
-            const auto [entry, added] = group.updates.try_emplace(planned.key, 0);
-            if (added) {
-                outcomes[i] = WriteOutcome::Inserted;
-                ++inserted;
-                AppendRow(inserts_, group, planned, mark, values[i].value, nullptr);
-                continue;
-            }
-            outcomes[i] = WriteOutcome::Updated;
-            const std::uint32_t round = entry->second++;
-            if (round >= roundSizes_.size()) roundSizes_.resize(round + 1, 0);
-            ++roundSizes_[round];
-            AppendRow(staged_, group, planned, mark, values[i].value, &round);
+        for (std::size_t round = firstUpdate; round < roundCount_; ++round) {
+            for (const std::size_t i : rounds_[round]) AppendStaged(staged_, i, values[i].value, round);
         }
-
-        if (inserted > 0) {
-            const std::int64_t copied = Copy(kCopyInsert, inserts_);
-            if (copied != static_cast<std::int64_t>(inserted)) {
-                throw DbError("COPY wrote " + std::to_string(copied) + " of " + std::to_string(inserted) + " rows",
-                              "HY000", 0);
+        if (!staged_.empty()) Copy(kCopyStage, staged_);
+        for (std::size_t round = firstUpdate; round < roundCount_; ++round) {
+            const std::size_t updated = UpdateRound(round);
+            const std::vector<std::size_t>& members = rounds_[round];
+            if (updated != members.size()) {
+                // Only the first round can find keys without a row: the
+                // server names them, and every other value must have been updated.
+                if (round > 0) throw NotConfirmed();
+                ReadMissing();
+                if (updated + missing_.size() != members.size()) throw NotConfirmed();
+                CopyInserts(values, missing_);
             }
-        }
-        if (!roundSizes_.empty()) {
-            Copy(kCopyStage, staged_);
-            for (std::size_t round = 0; round < roundSizes_.size(); ++round) {
-                const std::string number = std::to_string(round);
-                const char* params[] = {number.c_str()};
-                PgResult result(PQexecParams(connection_.get(), kUpdateRound, 1, nullptr, params, nullptr, nullptr, 0));
-                Expect(result.get(), PGRES_COMMAND_OK);
-                const std::int64_t updated = std::atoll(PQcmdTuples(result.get()));
-                if (updated != static_cast<std::int64_t>(roundSizes_[round])) {
-                    throw DbError("An update found " + std::to_string(updated) + " of " +
-                                      std::to_string(roundSizes_[round]) + " rows",
-                                  "HY000", 0);
-                }
+            for (const std::size_t i : members) {
+                if (outcomes_[i] == WriteOutcome::Failed) outcomes_[i] = WriteOutcome::Updated;
             }
+            if (round == 0) insertFirst_ = updated == 0;
         }
         Exec("COMMIT");
         results.assign(values.size(), WriteResult{});
-        for (std::size_t i = 0; i < values.size(); ++i) results[i] = WriteResult{outcomes[i], std::nullopt};
+        for (std::size_t i = 0; i < values.size(); ++i) results[i] = WriteResult{outcomes_[i], std::nullopt};
+    }
+
+    static DbError NotConfirmed() { return DbError("The server did not confirm every row of a set", "HY000", 0); }
+
+    /// COPY of the values `which` into TF_DATA1: each inserts its row.
+    void CopyInserts(std::span<const BulkValue> values, const std::vector<std::size_t>& which) {
+        inserts_.clear();
+        for (const std::size_t i : which) AppendInsert(inserts_, i, values[i].value);
+        if (Copy(kCopyInsert, inserts_) != static_cast<std::int64_t>(which.size())) throw NotConfirmed();
+        for (const std::size_t i : which) outcomes_[i] = WriteOutcome::Inserted;
+    }
+
+    /// Updates the rows of one round's staged values; how many it updated.
+    std::size_t UpdateRound(std::size_t round) {
+        const std::string number = std::to_string(round);
+        const char* params[] = {number.c_str()};
+        PgResult result(PQexecParams(connection_.get(), kUpdateRound, 1, nullptr, params, nullptr, nullptr, 0));
+        Expect(result.get(), PGRES_COMMAND_OK);
+        return static_cast<std::size_t>(std::atoll(PQcmdTuples(result.get())));
+    }
+
+    /// The values of the first round whose key has no row, in their order.
+    void ReadMissing() {
+        PgResult result(PQexec(connection_.get(), kMissingRows));
+        Expect(result.get(), PGRES_TUPLES_OK);
+        missing_.clear();
+        const int rows = PQntuples(result.get());
+        for (int row = 0; row < rows; ++row) {
+            const char* text = PQgetvalue(result.get(), row, 0);
+            std::size_t i = outcomes_.size();
+            std::from_chars(text, text + PQgetlength(result.get(), row, 0), i);
+            // A value the server names twice, or not of the first round, is not accounted for.
+            if (i >= outcomes_.size() || round_[i] != 0 || outcomes_[i] != WriteOutcome::Failed) throw NotConfirmed();
+            outcomes_[i] = WriteOutcome::Inserted;  // marked here so that a second naming is caught
+            missing_.push_back(i);
+        }
+        std::sort(missing_.begin(), missing_.end());
     }
 
     /// The stored form of each value and the station sensors of the batch.
@@ -274,53 +306,50 @@ private:
             planned.group = last;
             planned.key = TimeTagKey(second);
             planned.timeText = IsoDateTimeText(second);
-            Group& group = groups_[last];
-            if (group.firstText.empty() || planned.key < group.firstKey) {
-                group.firstKey = planned.key;
-                group.firstText = planned.timeText;
-            }
-            if (group.lastText.empty() || planned.key > group.lastKey) {
-                group.lastKey = planned.key;
-                group.lastText = planned.timeText;
-            }
+        }
+        for (std::vector<std::size_t>& round : rounds_) round.clear();
+        if (rounds_.empty()) rounds_.resize(1);
+        round_.resize(values.size());
+        roundCount_ = 1;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const Planned& planned = planned_[i];
+            const std::uint32_t round = groups_[planned.group].writes[planned.key]++;
+            if (round >= rounds_.size()) rounds_.resize(round + 1);
+            roundCount_ = std::max<std::size_t>(roundCount_, round + 1);
+            rounds_[round].push_back(i);
+            round_[i] = round;
         }
     }
 
-    /// The time tags of the group's range that have a row.
-    void ReadExisting(Group& group) {
-        const char* params[] = {group.station.c_str(), group.sensor.c_str(), group.firstText.c_str(),
-                                group.lastText.c_str()};
-        PgResult result(PQexecParams(connection_.get(), kExistingTags, 4, nullptr, params, nullptr, nullptr, 0));
-        Expect(result.get(), PGRES_TUPLES_OK);
-        const int rows = PQntuples(result.get());
-        group.updates.reserve(static_cast<std::size_t>(rows));
-        for (int row = 0; row < rows; ++row) {
-            const std::string_view text(PQgetvalue(result.get(), row, 0),
-                                        static_cast<std::size_t>(PQgetlength(result.get(), row, 0)));
-            // A time tag with a fraction of a second is no key the import writes.
-            if (const std::optional<CalendarStamp> second = ParseTimestampText(text)) {
-                group.updates.try_emplace(TimeTagKey(*second), 0);
-            }
-        }
-    }
-
-    /// One line of COPY text: the insert's six columns, or with a round the
-    /// staging table's (no original value).
-    static void AppendRow(std::string& out, const Group& group, const Planned& planned, const std::string& mark,
-                          double value, const std::uint32_t* round) {
-        out += group.copyPrefix;
+    /// One line of COPY text for TF_DATA1: the original and the edited value alike.
+    void AppendInsert(std::string& out, std::size_t i, double value) const {
+        const Planned& planned = planned_[i];
+        out += groups_[planned.group].copyPrefix;
         out += planned.timeText;
         out.push_back('\t');
-        out += mark;
+        out += mark_;
         out.push_back('\t');
         AppendNumber(out, value);
-        if (round == nullptr) {
-            out.push_back('\t');
-            AppendNumber(out, value);
-        } else {
-            out.push_back('\t');
-            out += std::to_string(*round);
-        }
+        out.push_back('\t');
+        AppendNumber(out, value);
+        out.push_back('\n');
+    }
+
+    /// One line of COPY text for the staging table: no original value, the
+    /// round and the value's place in the batch.
+    void AppendStaged(std::string& out, std::size_t i, double value, std::size_t round) const {
+        const Planned& planned = planned_[i];
+        out += groups_[planned.group].copyPrefix;
+        out += planned.timeText;
+        out.push_back('\t');
+        out += mark_;
+        out.push_back('\t');
+        AppendNumber(out, value);
+        char number[24];
+        out.push_back('\t');
+        out.append(number, std::to_chars(number, number + sizeof number, round).ptr);
+        out.push_back('\t');
+        out.append(number, std::to_chars(number, number + sizeof number, i).ptr);
         out.push_back('\n');
     }
 
@@ -363,11 +392,17 @@ private:
 
     PgConnection connection_;
     DriverText text_;
+    bool insertFirst_ = true;  // the last batch found no row: the next one is copied in first
     std::vector<Group> groups_;
     std::vector<Planned> planned_;
+    std::vector<std::uint32_t> round_;              // each value's round
+    std::vector<std::vector<std::size_t>> rounds_;  // the values of each round, in their order
+    std::size_t roundCount_ = 0;
+    std::vector<WriteOutcome> outcomes_;  // Failed: not written yet
+    std::vector<std::size_t> missing_;
+    std::string mark_;
     std::string inserts_;
     std::string staged_;
-    std::vector<std::size_t> roundSizes_;
 };
 
 }  // namespace
