@@ -51,6 +51,13 @@ constexpr const char* kUpdateRound =
 constexpr const char* kMissingRows =
     "SELECT s.VIREO_ROW FROM VIREO_STAGE AS s WHERE s.VIREO_ROUND = 0 AND NOT EXISTS (SELECT 1 FROM TF_DATA1 AS d "
     "WHERE d.STATION_ID = s.STATION_ID AND d.SENSORNAME = s.SENSORNAME AND d.TIME_TAG = s.TIME_TAG OFFSET 0)";
+/// Whether TF_DATA1 has a unique key of exactly its three key columns (no
+/// expression, no condition), as its primary key is.
+constexpr const char* kHasRowKey =
+    "SELECT COUNT(*) FROM pg_index AS i WHERE i.indrelid = to_regclass('tf_data1') AND i.indisunique AND "
+    "i.indpred IS NULL AND i.indexprs IS NULL AND i.indnkeyatts = 3 AND (SELECT COUNT(*) FROM pg_attribute AS a "
+    "WHERE a.attrelid = i.indrelid AND a.attnum = ANY(i.indkey::int2[]) AND lower(a.attname) IN ('station_id', "
+    "'sensorname', 'time_tag')) = 3";
 /// A COPY refused for a row that is there already.
 constexpr const char* kUniqueViolation = "23505";
 
@@ -442,6 +449,17 @@ std::unique_ptr<DirectWriter> OpenPostgresCopyWriter(Database& database, std::st
     }
     if (PQstatus(connection.get()) != CONNECTION_OK) {
         why = Trimmed(PQerrorMessage(connection.get()));
+        return nullptr;
+    }
+    // The batches copy rows in and let the key refuse one that is there: a
+    // table without that key would take a second row for it.
+    PgResult key(PQexec(connection.get(), kHasRowKey));
+    if (PQresultStatus(key.get()) != PGRES_TUPLES_OK) {
+        why = ResultError(key.get(), connection.get()).what();
+        return nullptr;
+    }
+    if (PQntuples(key.get()) != 1 || std::string_view(PQgetvalue(key.get(), 0, 0)) == "0") {
+        why = "TF_DATA1 has no unique key of STATION_ID, SENSORNAME and TIME_TAG";
         return nullptr;
     }
     PgResult stage(PQexec(connection.get(), kCreateStage));

@@ -390,6 +390,20 @@ TEST_P(PostgresCopyWriterTest, NamesWithCopyEscapesAreWrittenAsTheDriverWritesTh
     EXPECT_EQ(RowCount(), static_cast<long>(stations.size()));
 }
 
+TEST_P(PostgresCopyWriterTest, ATableWithoutItsKeyGivesNoWriterSoNoKeyGetsASecondRow) {
+    // The key as a unique index of other columns, then none at all.
+    for (const char* change : {"ALTER TABLE TF_DATA1 DROP CONSTRAINT tf_data1_pkey;\n"
+                               "CREATE UNIQUE INDEX other_key ON TF_DATA1(STATION_ID, SENSORNAME, SOURCE);\n",
+                               "DROP INDEX other_key;\n"}) {
+        source().Execute(change);
+        std::string why;
+        EXPECT_FALSE(OpenPostgresCopyWriter(database_, why));
+        EXPECT_EQ(why, "TF_DATA1 has no unique key of STATION_ID, SENSORNAME and TIME_TAG");
+    }
+    source().Execute("CREATE UNIQUE INDEX row_key ON TF_DATA1(TIME_TAG, sensorname, STATION_ID);\n");
+    EXPECT_TRUE(Open());
+}
+
 TEST_P(PostgresCopyWriterTest, ALoginTheServerRefusesGivesNoWriterAndLibpqsReason) {
     const std::string port = std::to_string(PostgresServer::Instance().Port());
     struct Case {
