@@ -328,8 +328,9 @@ private:
         }
     }
 
-    /// One line of COPY text for TF_DATA1: the original and the edited value alike.
-    void AppendInsert(std::string& out, std::size_t i, double value) const {
+    /// The columns a line of COPY text begins with, in both tables: station,
+    /// sensor, time tag, source and the value.
+    void AppendKeyAndValue(std::string& out, std::size_t i, double value) const {
         const Planned& planned = planned_[i];
         out += groups_[planned.group].copyPrefix;
         out += planned.timeText;
@@ -338,6 +339,11 @@ private:
         out.push_back('\t');
         AppendNumber(out, value);
         out.push_back('\t');
+    }
+
+    /// One line of COPY text for TF_DATA1: the original and the edited value alike.
+    void AppendInsert(std::string& out, std::size_t i, double value) const {
+        AppendKeyAndValue(out, i, value);
         AppendNumber(out, value);
         out.push_back('\n');
     }
@@ -345,15 +351,8 @@ private:
     /// One line of COPY text for the staging table: no original value, the
     /// round and the value's place in the batch.
     void AppendStaged(std::string& out, std::size_t i, double value, std::size_t round) const {
-        const Planned& planned = planned_[i];
-        out += groups_[planned.group].copyPrefix;
-        out += planned.timeText;
-        out.push_back('\t');
-        out += mark_;
-        out.push_back('\t');
-        AppendNumber(out, value);
+        AppendKeyAndValue(out, i, value);
         char number[24];
-        out.push_back('\t');
         out.append(number, std::to_chars(number, number + sizeof number, round).ptr);
         out.push_back('\t');
         out.append(number, std::to_chars(number, number + sizeof number, i).ptr);
