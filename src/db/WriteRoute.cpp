@@ -135,8 +135,8 @@ void ValueWriter::LoseBatch(const DbError& why, Handed& handed) {
     kept_ = 0;
 }
 
-std::span<const WriteResult> ValueWriter::WriteKept() {
-    if (!sets_ || kept_ == values_.size()) return {};
+void ValueWriter::WriteKept() {
+    if (!sets_ || kept_ == values_.size()) return;
     const std::span<const BulkValue> waiting(values_.data() + kept_, values_.size() - kept_);
     try {
         sets_->Write(waiting, "T", written_);
@@ -148,9 +148,7 @@ std::span<const WriteResult> ValueWriter::WriteKept() {
         throw;
     }
     for (std::size_t i = 0; i < written_.size(); ++i) results_[kept_ + i] = std::move(written_[i]);
-    const std::span<const WriteResult> done(results_.data() + kept_, values_.size() - kept_);
     kept_ = values_.size();
-    return done;
 }
 
 void ValueWriter::CommitBatch() {

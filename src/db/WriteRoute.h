@@ -95,11 +95,11 @@ public:
     /// Whether the batch is due to be committed: it holds kBatchValues
     /// values, or is half a second old, or a conflict wants its locks gone.
     bool BatchDue() const;
-    /// The set routes: writes the values handed since the last call, and
-    /// gives what became of each, in the order handed. Throws DbError when
-    /// the connection cannot write: none of them is written then. Nothing to
-    /// do on the other routes.
-    std::span<const WriteResult> WriteKept();
+    /// The set routes: writes the values handed since the last call; Results()
+    /// then says what became of each. Throws DbError when the connection
+    /// cannot write: none of them is written then (Results() says so with the
+    /// error). Nothing to do on the other routes.
+    void WriteKept();
     /// What became of the batch's values so far, in the order handed.
     std::span<const WriteResult> Results() const noexcept { return results_; }
     /// Commits the batch. Throws DbError when it cannot: the batch's values
